@@ -1,0 +1,15 @@
+#pragma once
+
+namespace quillane {
+
+class Station;
+
+// The device endpoint (port 25005, joined to 224.0.3.0) with its receive thread,
+// and the destination port of device commands.
+void StartDeviceEndpoint(Station& station);
+// The command loop thread and its wake event.
+void StartCommandLoop(Station& station);
+// Tells the loop to end, wakes it and waits at most 2000 ms.
+void StopCommandLoop(Station& station);
+
+}  // namespace quillane

@@ -1,0 +1,100 @@
+#include "devicelink/udp_endpoint.h"
+
+#include <vector>
+
+namespace quillane {
+
+ST_UDP_ENDPOINT_tag::~ST_UDP_ENDPOINT_tag() { UdpEndpointClose(*this); }
+
+int UdpEndpointOpen(ST_UDP_ENDPOINT_tag& endpoint, uint16_t port, UdpReceiveCallback callback, void* user) {
+    SocketStartup();
+    endpoint.socket = UdpSocketCreate();
+    if (endpoint.socket == kInvalidSocket) {
+        SocketCleanup();
+        return 0;
+    }
+    endpoint.user = user;
+    endpoint.localAddress = MakeAddress(htonl(INADDR_ANY), port);
+    if (!SocketBind(endpoint.socket, endpoint.localAddress.sin_addr.s_addr, port)) {
+        SocketCleanup();
+        return 0;  // the socket stays in the record; Close releases it
+    }
+    SocketSetNonBlocking(endpoint.socket);
+    if (!SocketSetIntOption(endpoint.socket, SOL_SOCKET, SO_RCVBUF, kEndpointBufferBytes) ||
+        !SocketSetIntOption(endpoint.socket, SOL_SOCKET, SO_SNDBUF, kEndpointBufferBytes)) {
+        SocketClose(endpoint.socket);
+        endpoint.socket = kInvalidSocket;
+        SocketCleanup();
+        return 0;
+    }
+    SocketSetIntOption(endpoint.socket, IPPROTO_IP, IP_MULTICAST_TTL, kEndpointMulticastTtl);
+    endpoint.callback = callback;
+    return 1;
+}
+
+bool UdpEndpointJoinGroup(ST_UDP_ENDPOINT_tag& endpoint, uint32_t group, uint32_t interfaceAddress) {
+    endpoint.membershipGroup = group;
+    endpoint.membershipInterface = interfaceAddress;
+    return SocketJoinGroup(endpoint.socket, group, interfaceAddress);
+}
+
+bool UdpEndpointStart(ST_UDP_ENDPOINT_tag& endpoint) {
+    endpoint.runFlag.store(1);
+    endpoint.threadDone = std::make_shared<Event>();
+    try {
+        endpoint.thread = std::thread(UdpEndpointThread, &endpoint);
+    } catch (const std::system_error&) {
+        endpoint.threadDone.reset();
+        return false;
+    }
+    return true;
+}
+
+int UdpEndpointThread(void* parameter) {
+    if (parameter) {
+        auto* endpoint = static_cast<ST_UDP_ENDPOINT_tag*>(parameter);
+        const std::shared_ptr<Event> done = endpoint->threadDone;
+        UdpEndpointReceiveLoop(*endpoint);
+        if (done) done->Set();
+    }
+    return 1;
+}
+
+void UdpEndpointReceiveLoop(ST_UDP_ENDPOINT_tag& endpoint) {
+    std::vector<uint8_t> buffer(kEndpointMaxDatagram);
+    while (endpoint.runFlag.load() == 1) {
+        const int ready = SocketWaitReadable(endpoint.socket, kEndpointPollMs);
+        if (ready < 0) {
+            // No usable socket (the open failed): keep to the pass rhythm without spinning.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kEndpointPollMs));
+            continue;
+        }
+        if (ready == 0) continue;
+        sockaddr_in from{};
+        const int n = SocketReceiveFrom(endpoint.socket, buffer.data(), buffer.size(), &from);
+        if (n <= 0) continue;  // errors, empty and oversized datagrams
+        if (endpoint.runFlag.load() != 1) break;
+        if (endpoint.callback) endpoint.callback(&from, buffer.data(), n, endpoint.user);
+    }
+}
+
+int UdpEndpointClose(ST_UDP_ENDPOINT_tag& endpoint) {
+    endpoint.runFlag.store(0);
+    if (endpoint.thread.joinable()) {
+        if (endpoint.thread.get_id() == std::this_thread::get_id()) {
+            endpoint.thread.detach();
+        } else if (endpoint.threadDone && endpoint.threadDone->Wait(kEndpointCloseWaitMs)) {
+            endpoint.thread.join();
+        } else {
+            // Not ended within the bound: leave it to notice the run flag.
+            endpoint.thread.detach();
+        }
+    }
+    endpoint.threadDone.reset();
+    if (endpoint.socket == kInvalidSocket) return -1;
+    const int result = SocketClose(endpoint.socket);
+    endpoint.socket = kInvalidSocket;
+    return result;
+}
+
+}  // namespace quillane

@@ -1,0 +1,134 @@
+#pragma once
+
+// The station: every non-visual member of the main window. The Qt window owns
+// one and forwards user input to it; workers (receive threads, command loop,
+// TFTP threads) get it as their context pointer.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devicelink/command_queue.h"
+#include "devicelink/udp_endpoint.h"
+#include "mainwindow/device_table.h"
+#include "mainwindow/station_view.h"
+#include "support/event.h"
+#include "support/exe_dir.h"
+#include "support/locks.h"
+
+namespace quillane {
+
+class TftpServer;
+
+// The workstation's IPv4 addresses and their masks, dotted text, index-aligned.
+struct LocalAddressLists {
+    std::vector<std::string> ips;
+    std::vector<std::string> masks;
+};
+
+// Network endpoints and addresses the station's services use. The application
+// uses the real ones; tests put loopback ports and addresses of their own here.
+struct StationNetwork {
+    uint16_t devicePort = 25005;             // device endpoint, replies arrive here
+    uint16_t commandPort = 25000;            // devices listen here
+    uint32_t replyGroup = 0xE0000300;        // 224.0.3.0, host order
+    uint32_t commandGroup = 0xE0000200;      // 224.0.2.0, host order
+    uint16_t bootServerPort = 67;
+    uint16_t bootClientPort = 68;
+    uint32_t bootReplyAddress = 0xFFFFFFFF;  // 255.255.255.255, host order
+    uint16_t tftpPort = 69;
+    uint32_t tftpMinPort = 25020;
+    uint32_t tftpMaxPort = 65530;
+    bool startServices = true;               // false: initialise without sockets or threads
+};
+
+// Destination of device commands: the address is written by each sender
+// before it sends; the port is fixed at initialisation.
+class DestinationAddress {
+public:
+    void SetPort(uint16_t port) { m_port.store(port); }
+    void SetAddress(uint32_t networkOrder) { m_address.store(networkOrder); }
+    uint32_t Address() const { return m_address.load(); }
+    sockaddr_in Get() const { return MakeAddress(m_address.load(), m_port.load()); }
+
+private:
+    std::atomic<uint32_t> m_address{0};
+    std::atomic<uint16_t> m_port{0};
+};
+
+class Station {
+public:
+    explicit Station(StationView& view, std::string appDir = ExecutableDirectory(),
+                     StationNetwork network = StationNetwork{});
+    ~Station();
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    StationView& View() { return m_view; }
+    const StationNetwork& Network() const { return m_network; }
+
+    // Window life cycle.
+    void Initialise();
+    // The closing procedure: false when refused (an upgrade runs); true when the
+    // services are stopped and the window may end.
+    bool Close();
+
+    // Local addresses: replaced as a whole; readers on any thread get a snapshot.
+    void RefreshLocalAddresses();
+    std::shared_ptr<const LocalAddressLists> LocalAddresses() const;
+    void SetLocalAddresses(LocalAddressLists lists);
+
+    // The firmware path; read by the boot responder and the TFTP server on
+    // their threads while the window may change it.
+    std::string UpdateFile() const;
+    void SetUpdateFile(std::string path);
+
+    // --- members of the main window, in the window's declaration order ---
+    std::string m_strAppDir;
+    std::atomic<int> m_nLanguage{1};
+    ST_UDP_ENDPOINT_tag m_DeviceEndpoint;  // declared first: destroyed after the boot endpoint
+    ST_UDP_ENDPOINT_tag m_BootEndpoint;
+    LocalMutex m_QueueLock;
+    std::deque<ST_CMD_RUN_tag> m_CmdQueue;
+    std::thread m_hLoopThread;
+    std::shared_ptr<Event> m_loopDone;  // signalled as the loop thread ends (bounded join)
+    std::atomic<int> m_bLoopRun{0};
+    Event m_hLoopEvent;
+    DestinationAddress m_DestAddr;
+    int m_nFindType = 0;
+    std::atomic<int> m_bSearchRequest{0};
+    std::unique_ptr<TftpServer> m_pTftpServer;
+    std::atomic<int> m_bUpgrading{0};
+    std::atomic<uint32_t> m_dwUpgradeTick{0};
+    std::atomic<int> m_bUpgradeContinue{0};
+    LocalMutex m_ListLock;
+    std::atomic<int> m_bModifyRequest{0};
+    std::atomic<int> m_bModifyContinue{0};
+    std::atomic<uint32_t> m_dwModifyTick{0};
+    // Written by the window before it raises m_bModifyRequest, read by the loop after.
+    int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0, m_bChangeBackupServer = 0;
+    int m_nEditType = 0;
+    uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
+    // Device-type filter, in the window's order; non-zero lists the type.
+    std::atomic<int> m_bPlayDev{1}, m_bMorePlayDev{1}, m_bPowerDev{1}, m_bSoundBoxDev{1}, m_bAlarmDev{1},
+        m_bTelCallDev{1}, m_bSoundCollectionDev{1}, m_bSmallPoxSoundBoxDev{1}, m_bPowerManageDev{1},
+        m_bAmpMonitorDev{1}, m_bSenseInterfaceDev{1};
+    DeviceTable m_DeviceList;
+
+private:
+    void StartServices();
+    void StopServices();
+
+    StationView& m_view;
+    StationNetwork m_network;
+    mutable std::mutex m_sharedTextMutex;  // guards the two members below
+    std::string m_strUpdateFile;
+    std::shared_ptr<const LocalAddressLists> m_localAddresses;
+};
+
+}  // namespace quillane

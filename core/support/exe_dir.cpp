@@ -1,0 +1,34 @@
+#include "support/exe_dir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include "support/narrow_text.h"
+#else
+#include <limits.h>
+#include <unistd.h>
+#endif
+
+namespace quillane {
+
+std::string ExecutablePath() {
+#ifdef _WIN32
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    return ToNarrowZ(buffer).str();
+#else
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    return std::string(buffer, static_cast<size_t>(n));
+#endif
+}
+
+std::string ExecutableDirectory() {
+    const std::string path = ExecutablePath();
+    const size_t cut = path.find_last_of(kPathSeparator);
+    if (cut == std::string::npos) return std::string(1, kPathSeparator);
+    return path.substr(0, cut + 1);
+}
+
+}  // namespace quillane

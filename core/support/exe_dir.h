@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace quillane {
+
+// Full path of the running executable (narrow text), or "" when unknown.
+std::string ExecutablePath();
+// Its folder, ending in the path separator; settings files live there.
+std::string ExecutableDirectory();
+
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+}  // namespace quillane
