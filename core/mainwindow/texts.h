@@ -1,0 +1,87 @@
+#pragma once
+
+// Every text the tool shows, in its Chinese and its English set. No other file
+// spells these texts. Language 2 selects English; every other value Chinese.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quillane {
+
+struct TypeBoxCaption {
+    int id;               // check box id
+    std::string caption;
+};
+
+struct TextTable {
+    // Main window (template 102)
+    std::string windowTitle;        // "Quillane" in both sets
+    std::string keyboard;           // 1006
+    std::string find;               // 1001
+    std::string modifyIP;           // 1010, initial caption
+    std::string modifyIPAfterRun;   // 1010 after an address-change run
+    std::string stop;               // 1009/1010 while a run is active
+    std::string typeLabel;          // 1029
+    std::array<TypeBoxCaption, 11> typeBoxes;  // 1028, 1030-1035, 1048, 1049, 1050, 1046
+    std::string fileLabel;          // 1036
+    std::string open;               // 1008
+    std::string upgrade;            // 1009, also after an upgrade run
+    std::string selectAll;          // 1002
+    std::string cancel;             // 1003
+    std::array<std::string, 2> findTypes;  // 1011 items: auto search, specified IP
+    std::string noteLine;           // 1025
+    std::array<std::string, 12> columnHeaders;
+    std::array<int, 12> columnWidths;
+
+    // IP settings dialog (template 129)
+    std::string ipDialogTitle;
+    std::array<std::string, 4> octetLabels;     // 1037-1040
+    std::array<std::string, 5> fieldLabels;     // 1041-1045
+    std::string modifyBox;                      // 1017-1021
+    std::string ipDialogKeyboard;               // 1024
+    std::string ok;                             // 1
+    std::string dialogCancel;                   // 2
+    std::array<std::string, 4> editTypes;       // 1023 items
+
+    // State column texts
+    std::string stateSuccess;
+    std::string stateFailure;
+    std::string stateModifying;       // "修改..." in both sets
+    std::string stateUpgrading;
+    std::string stateNoSegment;
+    std::string stateUpgradeFailed;   // "失败" in both sets
+
+    // Message boxes
+    std::string captionError;
+    std::string captionHint;
+    std::string msgStartAboveEnd;
+    std::string msgNoDeviceType;
+    std::string msgCloseDuringUpgrade;
+    std::string msgNoDeviceToModify;
+    std::string msgIpOutOfRange;
+    std::string msgUpgradeFileMissing;
+    std::string msgNoDeviceToUpgrade;
+    std::string msgStopPending;
+    std::array<std::string, 4> msgFirstOctet;  // IP address, gateway, server, standby server
+
+    std::string unknownDevice;
+};
+
+// The text set of a language: 2 English, anything else Chinese.
+const TextTable& Texts(int language);
+
+// The device-type column text of a type code (the unknown-device name for
+// code 6310 and for codes that are not device types).
+std::string DeviceTypeName(int32_t code, int language);
+
+// The About box and its menu entry exist in Chinese only.
+struct AboutTexts {
+    std::string title;      // "关于 Ostrel"
+    std::string text;       // "Ostrel，1.0 版"
+    std::string ok;         // "确定"
+    std::string menuEntry;  // "关于 Ostrel(&A)..."
+};
+const AboutTexts& About();
+
+}  // namespace quillane
