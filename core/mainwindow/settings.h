@@ -38,13 +38,4 @@ void WriteRange(const std::string& appDir, uint32_t startIP, uint32_t endIP);  /
 void WriteFilter(const std::string& appDir, int filterIndex, int value);
 void WriteUpdateFile(const std::string& appDir, const std::string& path);
 
-// "Ostrel.ini": the IP settings dialog's last confirmed entries.
-struct IpSettingsValues {
-    uint32_t ip = 0, mask = 0, gateway = 0, server = 0, backupServer = 0;
-    int ipCheck = 1, maskCheck = 1, gatewayCheck = 1, serverCheck = 1, backupServerCheck = 1;
-    int editType = 0;
-};
-IpSettingsValues ReadIpSettings(const std::string& appDir);
-void WriteIpSettings(const std::string& appDir, const IpSettingsValues& values);
-
 }  // namespace quillane
