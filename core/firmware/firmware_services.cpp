@@ -1,12 +1,55 @@
 #include "firmware/firmware_services.h"
 
+#include <memory>
+
+#include "firmware/boot_responder.h"
+#include "firmware/tftp_server.h"
 #include "mainwindow/station.h"
+#include "support/exe_dir.h"
 
 namespace quillane {
 
-// Placeholders until firmware delivery lands.
-void StartTftpServer(Station&) {}
-void StartBootEndpoint(Station&) {}
-void StopTftpServer(Station&) {}
+namespace {
+
+// The executable's name placed in the station's folder: the log goes to the
+// "log" folder there and carries the executable's base name.
+std::string ExecutableInStationFolder(const Station& station) {
+    const std::string path = ExecutablePath();
+    const size_t slash = path.find_last_of(kPathSeparator);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string folder = station.m_strAppDir;
+    if (!folder.empty() && folder.back() != kPathSeparator) folder += kPathSeparator;
+    return folder + (name.empty() ? "quillane" : name);
+}
+
+}  // namespace
+
+void StartTftpServer(Station& station) {
+    auto server = std::make_unique<TftpServer>();
+    const StationNetwork& network = station.Network();
+    TftpServerSettings settings;
+    settings.listenPort = network.tftpPort;
+    settings.minPort = network.tftpMinPort;
+    settings.maxPort = network.tftpMaxPort;
+    settings.executablePath = ExecutableInStationFolder(station);
+    settings.servedFile = [&station] { return station.UpdateFile(); };
+    // No transfer callbacks yet: the window registers its progress and
+    // completion handling once that lands.
+    server->Start(&station, settings);
+    station.m_pTftpServer = std::move(server);
+}
+
+void StartBootEndpoint(Station& station) {
+    ST_UDP_ENDPOINT_tag& endpoint = station.m_BootEndpoint;
+    if (!UdpEndpointOpen(endpoint, station.Network().bootServerPort, OnBootRequest, &station)) return;
+    SocketSetBroadcast(endpoint.socket, true);
+    UdpEndpointStart(endpoint);
+}
+
+void StopTftpServer(Station& station) {
+    if (!station.m_pTftpServer) return;
+    station.m_pTftpServer->Stop();
+    station.m_pTftpServer.reset();
+}
 
 }  // namespace quillane

@@ -1,14 +1,124 @@
 #pragma once
 
+// The read-only TFTP server that hands the firmware file to devices: the
+// listener watches the TFTP port and hands each request to a transfer thread
+// of its own (tftp_transfer.h), which serves it from a port of the range.
+
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "firmware/tftp_log.h"
+#include "support/event.h"
+#include "support/udp_socket.h"
 
 namespace quillane {
 
-// Placeholder until firmware delivery lands: the row of the device being upgraded.
+struct TftpRequest;
+
+// The window's transfer callbacks; each runs on the transfer thread.
+using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
+                                          const sockaddr_in* client, void* window);
+using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
+using TransferAbandonedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
+
+// What Start needs beyond the fixed settings. The application passes the real
+// ports and its own executable; tests pass loopback ports, a folder of their
+// own, a clock for the log's day and shorter waits.
+struct TftpServerSettings {
+    uint16_t listenPort = 69;                 // 0 picks a free port
+    uint32_t listenAddress = 0;               // network order; 0 = any
+    uint32_t minPort = 25020;                 // transfer ports: first tried
+    uint32_t maxPort = 65530;                 // ports below this one are tried
+    std::string executablePath;               // log folder and name; "" = this executable
+    std::function<std::string()> servedFile;  // the firmware file, read per request
+    LocalTimeSource localTime;                // empty = the local time
+    uint32_t passWaitMs = 1000;               // longest wait per pass of the send loop
+    uint32_t secondMs = 1000;                 // length of one second of a transfer's timeout
+    TransferProgressCallback onProgress = nullptr;
+    TransferFinishedCallback onFinished = nullptr;
+    TransferAbandonedCallback onAbandoned = nullptr;
+};
+
+inline constexpr uint32_t kTftpThreadStopWaitMs = 4000;  // per thread, at Stop
+inline constexpr uint32_t kTftpListenerWaitMs = 50;      // listener's wait per pass
+
 class TftpServer {
 public:
+    TftpServer();
+    ~TftpServer();
+    TftpServer(const TftpServer&) = delete;
+    TftpServer& operator=(const TftpServer&) = delete;
+
+    // Sets up the log, the fixed settings, the listening socket and the
+    // listener thread. False when the socket, its port or the thread failed.
+    bool Start(void* window, const TftpServerSettings& settings);
+    // Ends every thread, each waited for at most kTftpThreadStopWaitMs.
+    void Stop();
+
+    void LogServerMessage(const std::string& text);
+    void LogRequestMessage(const TftpRequest& request, int level);
+
+    uint16_t ListenPort() const;        // the bound port, host order; 0 before Start
+    size_t ThreadCount() const;         // handles kept: the listener and live transfers
+    const TftpServerSettings& Settings() const { return m_settings; }
+    std::string ServedFile() const;
+
+    // Fixed settings and shared state, read by the transfer threads.
+#ifdef _WIN32
+    char localSeparator = '\\';
+    char foreignSeparator = '/';
+#else
+    char localSeparator = '/';
+    char foreignSeparator = '\\';
+#endif
+    uint16_t maxBlockSize = 65464;
+    std::atomic<bool> quiet{false};
+    uint16_t defaultTimeout = 3;
+    Event requestReady{false};  // one per request; wakes one idle transfer thread
+    Event intake{true};         // hand-off of one datagram between listener and transfer
+    std::atomic<uint16_t> liveTransfers{0};
+    std::atomic<uint16_t> busyTransfers{0};
+    std::atomic<int32_t> running{1};
+    std::atomic<SocketHandle> listenSocket{kInvalidSocket};
+    sockaddr_in listenAddress{};
+    uint32_t transferAddress = 0;  // network order
+    std::atomic<bool> ready{false};
+    std::string homeDirectory;
+    bool readAllowed = false;
+    uint32_t minPort = 0, maxPort = 0;
+    uint8_t logLevel = 0;
     std::atomic<int32_t> currentRow{0};
+    TransferProgressCallback onProgress = nullptr;
+    TransferFinishedCallback onFinished = nullptr;
+    TransferAbandonedCallback onAbandoned = nullptr;
+    void* window = nullptr;
+
+private:
+    struct ThreadHandle {
+        std::thread thread;
+        std::shared_ptr<Event> done;             // signalled as the thread leaves
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+
+    void ListenerThread();
+    bool StartThread(void (*body)(TftpServer*));
+    void ReapEndedThreads();
+    void DiscardPendingDatagram();
+    bool WaitWhileRunning(Event& event);
+
+    TftpServerSettings m_settings;
+    TftpLog m_log;
+    mutable std::mutex m_threadsLock;
+    std::vector<ThreadHandle> m_threads;
 };
+
+// Thread procedure of one transfer (tftp_transfer.cpp).
+void TransferThread(TftpServer* server);
 
 }  // namespace quillane

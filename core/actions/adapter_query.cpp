@@ -1,0 +1,176 @@
+#include "actions/adapter_query.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if_arp.h>
+#include <netinet/in.h>
+#include <sys/stat.h>
+#ifdef __linux__
+#include <linux/if_packet.h>
+#endif
+#endif
+
+namespace quillane {
+
+namespace {
+
+bool CountsAsAddress(const std::string& text) { return !text.empty() && text != "0.0.0.0"; }
+
+void AppendIf(AddressList* list, const std::string& text) {
+    if (list && CountsAsAddress(text)) list->push_back(text);
+}
+
+#ifndef _WIN32
+std::string Dotted(const sockaddr* address) {
+    if (!address || address->sa_family != AF_INET) return {};
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+    return inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) ? text : std::string();
+}
+
+// Address labels ("eth0:1") belong to their interface ("eth0").
+std::string InterfaceOf(const char* entryName) {
+    std::string name = entryName ? entryName : "";
+    const size_t colon = name.find(':');
+    return colon == std::string::npos ? name : name.substr(0, colon);
+}
+
+// Wireless adapters also report the Ethernet hardware type on Linux; the
+// adapter list holds wired Ethernet only.
+bool IsWireless(const std::string& name) {
+    struct stat info{};
+    const std::string base = "/sys/class/net/" + name;
+    return stat((base + "/wireless").c_str(), &info) == 0 || stat((base + "/phy80211").c_str(), &info) == 0;
+}
+
+// Default gateways of the adapter from the kernel's routing table.
+AddressList GatewaysOf(const std::string& name) {
+    AddressList gateways;
+    std::ifstream routes("/proc/net/route");
+    std::string line;
+    std::getline(routes, line);  // header
+    while (std::getline(routes, line)) {
+        std::istringstream fields(line);
+        std::string iface, destination, gateway;
+        if (!(fields >> iface >> destination >> gateway) || iface != name) continue;
+        const uint32_t address = static_cast<uint32_t>(std::strtoul(gateway.c_str(), nullptr, 16));
+        if (address == 0) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        in_addr in{};
+        in.s_addr = address;  // the table holds it in network order
+        if (inet_ntop(AF_INET, &in, text, sizeof text)) gateways.push_back(text);
+    }
+    return gateways;
+}
+
+// The IPv4 addresses (or masks) of one interface, in the order getifaddrs gives.
+AddressList InterfaceValue(const std::string& adapterName, bool masks) {
+    AddressList value;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return value;
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
+        if (InterfaceOf(entry->ifa_name) != adapterName) continue;
+        value.push_back(Dotted(masks ? entry->ifa_netmask : entry->ifa_addr));
+    }
+    freeifaddrs(list);
+    return value;
+}
+#endif
+
+}  // namespace
+
+std::string FormatHardwareAddress(const uint8_t* bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%2.2x-%2.2x-%2.2x-%2.2x-%2.2x-%2.2x\n", bytes[0], bytes[1], bytes[2], bytes[3],
+                  bytes[4], bytes[5]);
+    return text;
+}
+
+AddressList AcceptInterfaceAddresses(const AddressList& value) {
+    AddressList accepted;
+    if (value.empty() || value[0].size() <= 7) return accepted;
+    accepted.push_back(value[0]);
+    for (size_t i = 1; i < value.size(); ++i) {
+        const std::string& text = value[i];
+        const size_t dot = text.find('.');
+        if (text.size() >= 7 && dot != std::string::npos && dot != 0) accepted.push_back(text);
+    }
+    return accepted;
+}
+
+AddressList AcceptInterfaceMasks(const AddressList& value) {
+    AddressList accepted;
+    if (value.empty()) return accepted;
+    accepted.push_back(value[0]);
+    for (size_t i = 1; i < value.size(); ++i)
+        if (value[i].size() > 8) accepted.push_back(value[i]);
+    return accepted;
+}
+
+void AppendAddressPairs(const AddressList& addresses, const AddressList& masks, AddressList& localIps,
+                        AddressList& localMasks) {
+    for (size_t k = 0; k < addresses.size(); ++k) {
+        localIps.push_back(addresses[k]);
+        localMasks.push_back(k < masks.size() ? masks[k] : kDefaultLocalMask);
+    }
+}
+
+void CIPAddressToos::ReadInterfaceAddresses(AddressList& list, const std::string& adapterName) {
+    for (auto& text : AcceptInterfaceAddresses(InterfaceAddressValue(adapterName))) list.push_back(std::move(text));
+}
+
+void CIPAddressToos::ReadInterfaceMasks(AddressList& list, const std::string& adapterName) {
+    for (auto& text : AcceptInterfaceMasks(InterfaceMaskValue(adapterName))) list.push_back(std::move(text));
+}
+
+#if defined(__linux__)
+
+AddressList InterfaceAddressValue(const std::string& adapterName) { return InterfaceValue(adapterName, false); }
+AddressList InterfaceMaskValue(const std::string& adapterName) { return InterfaceValue(adapterName, true); }
+
+void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses, AddressList* masks,
+                                   AddressList* gateways) {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return;
+    // The link-layer entries come first, one per interface in index order, and
+    // carry the hardware type and address.
+    for (const ifaddrs* link = list; link; link = link->ifa_next) {
+        if (!link->ifa_addr || link->ifa_addr->sa_family != AF_PACKET) continue;
+        const auto* hw = reinterpret_cast<const sockaddr_ll*>(link->ifa_addr);
+        const std::string name = link->ifa_name ? link->ifa_name : "";
+        if (hw->sll_hatype != ARPHRD_ETHER || IsWireless(name)) continue;
+        if (macs) {
+            uint8_t bytes[6] = {};
+            std::memcpy(bytes, hw->sll_addr, hw->sll_halen < 6 ? hw->sll_halen : 6);
+            macs->push_back(FormatHardwareAddress(bytes));
+        }
+        if (names) names->push_back(name);
+        for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+            if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
+            if (InterfaceOf(entry->ifa_name) != name) continue;
+            AppendIf(addresses, Dotted(entry->ifa_addr));
+            AppendIf(masks, Dotted(entry->ifa_netmask));
+        }
+        if (gateways)
+            for (const auto& gateway : GatewaysOf(name)) AppendIf(gateways, gateway);
+    }
+    freeifaddrs(list);
+}
+
+#elif !defined(_WIN32)
+
+// Other POSIX systems: no adapter listing yet, so no local address is known.
+AddressList InterfaceAddressValue(const std::string&) { return {}; }
+AddressList InterfaceMaskValue(const std::string&) { return {}; }
+void CIPAddressToos::QueryAdapters(AddressList*, AddressList*, AddressList*, AddressList*, AddressList*) {}
+
+#endif
+
+}  // namespace quillane

@@ -1,0 +1,53 @@
+#pragma once
+
+// The workstation's Ethernet adapters and the IPv4 addresses configured on
+// them. The platform supplies per adapter two lists of dotted texts, its
+// "IPAddress" and "SubnetMask" values; the acceptance rules below then decide
+// which of those texts count, the same on every platform.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillane {
+
+using AddressList = std::vector<std::string>;
+
+class CIPAddressToos {
+public:
+    virtual ~CIPAddressToos() = default;
+
+    // Appends, per Ethernet adapter in the order the system reports them, to
+    // each list that is not null: name, hardware address text, current
+    // addresses and masks, gateways. Empty and "0.0.0.0" entries are left out.
+    void QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses, AddressList* masks,
+                       AddressList* gateways);
+
+    // Appends the accepted addresses / masks configured for the adapter.
+    static void ReadInterfaceAddresses(AddressList& list, const std::string& adapterName);
+    static void ReadInterfaceMasks(AddressList& list, const std::string& adapterName);
+};
+
+// The adapter's raw "IPAddress" / "SubnetMask" value as a list of texts.
+AddressList InterfaceAddressValue(const std::string& adapterName);
+AddressList InterfaceMaskValue(const std::string& adapterName);
+
+// Acceptance of an "IPAddress" value: the first text only when longer than 7
+// characters (else the adapter contributes nothing); each further one when it
+// has at least 7 characters and a '.' that is not its first character.
+AddressList AcceptInterfaceAddresses(const AddressList& value);
+// Acceptance of a "SubnetMask" value: the first text always, each further one
+// when longer than 8 characters.
+AddressList AcceptInterfaceMasks(const AddressList& value);
+
+// Mask paired with an address that has no mask of its own.
+inline constexpr const char* kDefaultLocalMask = "255.255.255.0";
+
+// Appends each address with the mask of the same index (or the default mask).
+void AppendAddressPairs(const AddressList& addresses, const AddressList& masks, AddressList& localIps,
+                        AddressList& localMasks);
+
+// "00-1a-2b-3c-4d-5e\n" for the first six bytes of a hardware address.
+std::string FormatHardwareAddress(const uint8_t* bytes);
+
+}  // namespace quillane

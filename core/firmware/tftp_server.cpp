@@ -1,0 +1,194 @@
+#include "firmware/tftp_server.h"
+
+#include <cstdio>
+
+#include "firmware/tftp_transfer.h"
+#include "support/exe_dir.h"
+
+namespace quillane {
+
+TftpServer::TftpServer() = default;
+
+TftpServer::~TftpServer() { Stop(); }
+
+bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
+    m_settings = settings;
+    window = owner;
+    onProgress = settings.onProgress;
+    onFinished = settings.onFinished;
+    onAbandoned = settings.onAbandoned;
+    quiet.store(true);
+
+    const std::string executable = settings.executablePath.empty() ? ExecutablePath() : settings.executablePath;
+    logLevel = 2;
+    m_log.Open(TftpLog::NamePattern(executable, kPathSeparator), settings.localTime);
+    SocketStartup();
+    const size_t slash = executable.find_last_of(kPathSeparator);
+    homeDirectory = slash == std::string::npos ? std::string() : executable.substr(0, slash + 1);
+
+    readAllowed = true;
+    minPort = settings.minPort;
+    maxPort = settings.maxPort;
+    maxBlockSize = 512;
+    defaultTimeout = 3;
+    running.store(1);
+    quiet.store(false);
+
+    const SocketHandle socket = UdpSocketCreate();
+    if (socket == kInvalidSocket) {
+        LogServerMessage("Failed to Create Socket");
+        return false;
+    }
+    listenSocket.store(socket);
+    listenAddress = MakeAddress(settings.listenAddress, settings.listenPort);
+    if (!SocketBind(socket, listenAddress.sin_addr.s_addr, settings.listenPort)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Port %i bind failed", static_cast<int>(settings.listenPort));
+        LogServerMessage(text);
+        return false;
+    }
+    // The transfer threads take the request without waiting; a datagram that
+    // vanished between the wake-up and the read must not block them.
+    SocketSetNonBlocking(socket);
+    listenAddress.sin_port = htons(SocketLocalPort(socket));
+    transferAddress = listenAddress.sin_addr.s_addr;
+    ready.store(true);
+    if (!StartThread([](TftpServer* server) { server->ListenerThread(); })) {
+        ready.store(false);
+        return false;
+    }
+    return true;
+}
+
+bool TftpServer::StartThread(void (*body)(TftpServer*)) {
+    ThreadHandle handle;
+    handle.done = std::make_shared<Event>();
+    handle.ended = std::make_shared<std::atomic<bool>>(false);
+    try {
+        handle.thread = std::thread([this, body, done = handle.done, ended = handle.ended] {
+            body(this);
+            ended->store(true);
+            done->Set();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    std::lock_guard lock(m_threadsLock);
+    m_threads.push_back(std::move(handle));
+    return true;
+}
+
+// Transfers that have ended are joined at once, so the list holds only the
+// listener and the transfers still running.
+void TftpServer::ReapEndedThreads() {
+    std::lock_guard lock(m_threadsLock);
+    for (auto it = m_threads.begin(); it != m_threads.end();) {
+        if (it->ended->load() && it->thread.get_id() != std::this_thread::get_id()) {
+            it->thread.join();
+            it = m_threads.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+size_t TftpServer::ThreadCount() const {
+    std::lock_guard lock(m_threadsLock);
+    return m_threads.size();
+}
+
+uint16_t TftpServer::ListenPort() const { return ntohs(listenAddress.sin_port); }
+
+std::string TftpServer::ServedFile() const { return m_settings.servedFile ? m_settings.servedFile() : std::string(); }
+
+// Waits for the event in short steps so that a stop is never missed.
+bool TftpServer::WaitWhileRunning(Event& event) {
+    while (running.load() != 0)
+        if (event.Wait(kTftpListenerWaitMs)) return true;
+    return false;
+}
+
+// A request that no thread could take is dropped, so the socket does not stay
+// readable and the listener does not spin on it.
+void TftpServer::DiscardPendingDatagram() {
+    uint8_t scratch[kTftpMaxDatagram];
+    SocketReceiveFrom(listenSocket.load(), scratch, sizeof scratch, nullptr);
+}
+
+void TftpServer::ListenerThread() {
+    while (ready.load()) {
+        ReapEndedThreads();
+        const int readable = SocketWaitReadable(listenSocket.load(), static_cast<int>(kTftpListenerWaitMs));
+        if (readable <= 0) {
+            if (readable < 0 && ready.load()) Event().Wait(kTftpListenerWaitMs);  // socket error: keep the pace
+            continue;
+        }
+        if (!WaitWhileRunning(intake)) return;
+        const bool idleThreadExists = liveTransfers.load() != 0 && busyTransfers.load() < liveTransfers.load();
+        if (!idleThreadExists && !StartThread(TransferThread)) {
+            DiscardPendingDatagram();
+            intake.Set();
+            continue;
+        }
+        requestReady.Set();
+        // The transfer thread signals intake once it has read the datagram.
+        if (!WaitWhileRunning(intake)) return;
+        intake.Set();
+        if (running.load() == 0) return;
+    }
+}
+
+void TftpServer::Stop() {
+    running.store(0);
+    ready.store(false);
+    requestReady.Set();
+    intake.Set();
+    std::vector<ThreadHandle> threads;
+    {
+        std::lock_guard lock(m_threadsLock);
+        threads.swap(m_threads);
+    }
+    // The listener is first: once it has ended no new transfer can start.
+    for (auto& handle : threads) {
+        if (handle.done->Wait(kTftpThreadStopWaitMs) || handle.ended->load()) {
+            handle.thread.join();
+        } else {
+            handle.thread.detach();
+        }
+        // Another idle transfer may still wait for its request.
+        requestReady.Set();
+    }
+    {
+        // Threads the listener started while the list was being emptied.
+        std::lock_guard lock(m_threadsLock);
+        for (auto& handle : m_threads) {
+            if (handle.done->Wait(kTftpThreadStopWaitMs)) handle.thread.join();
+            else handle.thread.detach();
+        }
+        m_threads.clear();
+    }
+    const SocketHandle socket = listenSocket.exchange(kInvalidSocket);
+    if (socket != kInvalidSocket) {
+        SocketClose(socket);
+        SocketCleanup();
+    }
+    m_log.Close();
+}
+
+void TftpServer::LogServerMessage(const std::string& text) {
+    if (quiet.load() || logLevel < 1) return;
+    m_log.Write(text);
+}
+
+void TftpServer::LogRequestMessage(const TftpRequest& request, int level) {
+    if (level > logLevel) return;
+    char client[64];
+    std::snprintf(client, sizeof client, "Client %s:%u", FormatIPv4(request.client.sin_addr.s_addr).c_str(),
+                  static_cast<unsigned>(ntohs(request.client.sin_port)));
+    std::string line = client;
+    if (!request.path.empty()) line += " " + request.path;
+    line += ", " + request.message;
+    m_log.Write(line);
+}
+
+}  // namespace quillane

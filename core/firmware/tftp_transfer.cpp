@@ -1,0 +1,387 @@
+#include "firmware/tftp_transfer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "firmware/tftp_server.h"
+
+#ifdef _WIN32
+#include <winsock2.h>
+#endif
+
+namespace quillane {
+
+namespace {
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A port-unreachable report from the client's host (ICMP) arrives as an error
+// on the connected socket. It is treated as silence: a stray report must not
+// end a transfer, and a client that is really gone ends it by time-out.
+bool PeerReportedUnreachable() {
+#ifdef _WIN32
+    return WSAGetLastError() == WSAECONNRESET;
+#else
+    return errno == ECONNREFUSED;
+#endif
+}
+
+std::string Format(const char* format, auto... values) {
+    char text[600];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+enum class Ending { kRefused, kFinished, kAbandoned };
+
+class Transfer {
+public:
+    Transfer(TftpServer& server, TftpRequest& request) : m_server(server), m_request(request) {}
+
+    // Reads the request from the listening socket and serves it.
+    Ending Run();
+
+private:
+    bool TakeRequest();
+    bool OpenTransferSocket();
+    bool OpenFile();
+    bool Negotiate();
+    bool PrepareData();
+    Ending SendLoop();
+    Ending GiveUp();
+
+    // Wait for the acknowledgement of the packet outstanding. kContinue: send
+    // (again); kLeave: the loop ends.
+    enum class Wait { kSend, kLeave };
+    Wait WaitForAcknowledgement();
+
+    bool FillBuffer(std::vector<uint8_t>& buffer, size_t& length, uint16_t block);
+    bool SendDataFrom(std::vector<uint8_t>& sent, size_t sentLength, std::vector<uint8_t>& other, size_t& otherLength);
+    bool SendOnTransferSocket(const void* data, size_t length);
+
+    void Refuse(uint16_t code, const std::string& message, int level, bool fromListeningSocket = false);
+    void Note(const std::string& message, int level);
+    void ResetExpiry() { m_request.expiryMs = NowMs() + int64_t(m_request.timeout) * m_server.Settings().secondMs; }
+
+    TftpServer& m_server;
+    TftpRequest& m_request;
+};
+
+void Transfer::Note(const std::string& message, int level) {
+    m_request.message = message;
+    m_server.LogRequestMessage(m_request, level);
+}
+
+void Transfer::Refuse(uint16_t code, const std::string& message, int level, bool fromListeningSocket) {
+    m_request.errorCode = code;
+    m_request.message = message;
+    const std::vector<uint8_t> packet = BuildTftpError(code, message);
+    if (fromListeningSocket)
+        SocketSendTo(m_request.listenSocket, packet.data(), packet.size(), m_request.client);
+    else
+        SendOnTransferSocket(packet.data(), packet.size());
+    m_server.LogRequestMessage(m_request, level);
+}
+
+bool Transfer::SendOnTransferSocket(const void* data, size_t length) {
+    if (SocketSend(m_request.transferSocket, data, length) >= 0) return true;
+    return PeerReportedUnreachable();
+}
+
+bool Transfer::TakeRequest() {
+    // Requests longer than the server reads are cut, not dropped.
+    std::vector<uint8_t> datagram(65536);
+    int length = -1;
+    if (m_server.running.load() != 0 && SocketWaitReadable(m_request.listenSocket, 0) > 0)
+        length = SocketReceiveFrom(m_request.listenSocket, datagram.data(), datagram.size(), &m_request.client);
+    m_server.intake.Set();  // the listener may watch the socket again
+    if (length <= 0) {
+        Note("Communication Error", 1);
+        return false;
+    }
+    datagram.resize(std::min(static_cast<size_t>(length), kTftpMaxDatagram));
+    m_request.received = std::move(datagram);
+    const uint16_t opcode = ReadTftpWord(m_request.received.data(), m_request.received.size(), 0);
+    if (opcode == kTftpError) {
+        const TftpErrorFields error = ParseTftpError(m_request.received.data(), m_request.received.size());
+        Note(Format("Error Code %i at Client, %s", int(error.code), error.text.c_str()), 2);
+        return false;
+    }
+    if (opcode != kTftpReadRequest && opcode != kTftpWriteRequest) {
+        Refuse(5, "Unknown Transfer Id", 2, true);
+        return false;
+    }
+    m_request.fields = ParseTftpRequest(m_request.received.data(), m_request.received.size());
+    return true;
+}
+
+bool Transfer::OpenTransferSocket() {
+    m_request.blockSize = kTftpBlockSize;
+    m_request.timeout = m_server.defaultTimeout;
+    ResetExpiry();
+    m_request.transferSocket = UdpSocketCreate();
+    if (m_request.transferSocket == kInvalidSocket) {
+        Refuse(0, "Thread Socket Creation Error", 1, true);
+        return false;
+    }
+    bool bound = false;
+    for (uint32_t port = m_server.minPort; port < m_server.maxPort && port <= 0xFFFF; ++port) {
+        if (m_server.running.load() == 0) return false;
+        if (SocketBind(m_request.transferSocket, m_server.transferAddress, static_cast<uint16_t>(port))) {
+            bound = true;
+            break;
+        }
+    }
+    if (!bound) {
+        Refuse(0, "No port is free", 1, true);
+        return false;
+    }
+    if (!SocketConnect(m_request.transferSocket, m_request.client)) {
+        Refuse(0, "Connect Failed", 1, true);
+        return false;
+    }
+    return true;
+}
+
+bool Transfer::OpenFile() {
+    for (const auto& option : m_request.fields.options) {
+        if (option.name == "blksize") {
+            m_request.blockSize = NegotiateBlockSize(option.value, m_server.maxBlockSize);
+            break;
+        }
+    }
+    // Text mode is the C library's; on POSIX it reads the same bytes as binary.
+    const std::string& mode = m_request.fields.mode;
+    const char* openMode = (mode == "netascii" || mode == "ascii") ? "rt" : "rb";
+    // The name was checked against the served file; that file is what opens.
+    m_request.file = std::fopen(m_server.ServedFile().c_str(), openMode);
+    if (!m_request.file) {
+        Refuse(1, "File not found or No Access", 1);
+        return false;
+    }
+    std::setvbuf(m_request.file, nullptr, _IOFBF, 5u * m_request.blockSize);
+    return true;
+}
+
+bool Transfer::Negotiate() {
+    const auto& options = m_request.fields.options;
+    uint32_t size = 0;
+    bool sizeKnown = false;
+    if (options.empty() || RequestsOption(m_request.fields, "tsize")) {
+        const long end = std::fseek(m_request.file, 0, SEEK_END) == 0 ? std::ftell(m_request.file) : -1L;
+        sizeKnown = end >= 0;
+        if (sizeKnown) size = static_cast<uint32_t>(end);
+        if (!sizeKnown && !options.empty()) {
+            Refuse(2, "Invalid Path or No Access", 1);
+            return false;
+        }
+    }
+    if (options.empty()) {
+        m_request.fileSize = size;
+        return true;
+    }
+    const TftpNegotiation agreed = NegotiateOptions(options, m_server.maxBlockSize, size);
+    m_request.blockSize = agreed.blockSize;
+    if (agreed.timeout) {
+        m_request.timeout = *agreed.timeout;
+        ResetExpiry();
+    }
+    m_request.fileSize = agreed.fileSize.value_or(0);
+    m_request.optionAnswer = agreed.packet;
+    if (!SendOnTransferSocket(m_request.optionAnswer.data(), m_request.optionAnswer.size())) {
+        Note("Communication Error", 1);
+        return false;
+    }
+    return true;
+}
+
+// Reads the next block of the file into a data packet. A short block is the
+// last one: the file is closed.
+bool Transfer::FillBuffer(std::vector<uint8_t>& buffer, size_t& length, uint16_t block) {
+    buffer[0] = 0;
+    buffer[1] = kTftpData;
+    buffer[2] = static_cast<uint8_t>(block >> 8);
+    buffer[3] = static_cast<uint8_t>(block & 0xFF);
+    length = std::fread(buffer.data() + 4, 1, m_request.blockSize, m_request.file);
+    if (std::ferror(m_request.file)) return false;
+    if (length < m_request.blockSize) {
+        std::fclose(m_request.file);
+        m_request.file = nullptr;
+    }
+    return true;
+}
+
+bool Transfer::PrepareData() {
+    m_request.bufferA.assign(m_request.blockSize + 4u, 0);
+    m_request.bufferB.assign(m_request.blockSize + 4u, 0);
+    const long position = std::ftell(m_request.file);
+    if (position < 0 || (position > 0 && std::fseek(m_request.file, 0, SEEK_SET) != 0)) {
+        Refuse(2, "File Access Error", 1);
+        return false;
+    }
+    if (!FillBuffer(m_request.bufferA, m_request.lengthA, 1) ||
+        (m_request.file && !FillBuffer(m_request.bufferB, m_request.lengthB, 2))) {
+        Refuse(2, "Invalid Path or No Access", 1);
+        return false;
+    }
+    return true;
+}
+
+uint16_t BlockOf(const std::vector<uint8_t>& packet) { return static_cast<uint16_t>(packet[2] << 8 | packet[3]); }
+
+// Sends the packet that holds the expected block, then reads ahead into the
+// other one if it holds the block already acknowledged.
+bool Transfer::SendDataFrom(std::vector<uint8_t>& sent, size_t sentLength, std::vector<uint8_t>& other,
+                            size_t& otherLength) {
+    if (!SendOnTransferSocket(sent.data(), sentLength + 4)) {
+        Note("Communication Error", 1);
+        return false;
+    }
+    ResetExpiry();
+    const uint16_t expected = m_request.expectedBlock;
+    if (m_request.file && static_cast<uint16_t>(BlockOf(other) + 1) == expected) {
+        if (!FillBuffer(other, otherLength, static_cast<uint16_t>(expected + 1))) {
+            Refuse(4, std::strerror(errno), 1);
+            return false;
+        }
+    }
+    return true;
+}
+
+Transfer::Wait Transfer::WaitForAcknowledgement() {
+    auto& request = m_request;
+    const TftpServerSettings& settings = m_server.Settings();
+    std::vector<uint8_t>& received = request.received;
+    if (received.size() != kTftpMaxDatagram) received.assign(kTftpMaxDatagram, 0);
+    for (;;) {
+        const int64_t remaining = std::max<int64_t>(0, request.expiryMs - NowMs());
+        const int waitMs = static_cast<int>(std::min<int64_t>(settings.passWaitMs, remaining));
+        const int readable = SocketWaitReadable(request.transferSocket, waitMs);
+        if (m_server.running.load() == 0) return Wait::kLeave;
+        if (readable > 0) {
+            std::fill(received.begin(), received.begin() + 4, 0);
+            sockaddr_in from{};
+            const int length = SocketReceiveFrom(request.transferSocket, received.data(), received.size(), &from);
+            const bool silence = length < 0 && PeerReportedUnreachable();
+            if (!silence) {
+                if (length <= 0) {
+                    Note("Communication Error", 1);
+                    return Wait::kLeave;
+                }
+                const uint16_t opcode = ReadTftpWord(received.data(), size_t(length), 0);
+                if (length < 4 || opcode != kTftpAck) {
+                    if (opcode == kTftpError) {
+                        const TftpErrorFields error = ParseTftpError(received.data(), size_t(length));
+                        Note(Format("Client %s:%u, Error Code %i at Client, %s",
+                                    FormatIPv4(request.client.sin_addr.s_addr).c_str(),
+                                    unsigned(ntohs(request.client.sin_port)), int(error.code), error.text.c_str()),
+                             1);
+                    } else {
+                        Refuse(4, Format("Unexpected Option Code %i", int(opcode)), 1);
+                    }
+                    return Wait::kLeave;
+                }
+                if (ReadTftpWord(received.data(), size_t(length), 2) == request.expectedBlock) {
+                    ++request.expectedBlock;  // wraps after 65535
+                    ++request.acknowledged;
+                    request.attempts = 0;
+                    if (m_server.onProgress)
+                        m_server.onProgress(request.expectedBlock, request.blockSize, request.fileSize,
+                                            m_server.currentRow.load(), &request.client, m_server.window);
+                    return Wait::kSend;
+                }
+                // Any other acknowledgement counts as silence: no retransmission.
+            }
+        }
+        if (NowMs() >= request.expiryMs) {
+            ++request.attempts;
+            return Wait::kSend;
+        }
+    }
+}
+
+Ending Transfer::GiveUp() {
+    const bool rollover = m_request.acknowledged > 0 && m_request.expectedBlock == 0;
+    Refuse(0, rollover ? "Large File, Block# Rollover not supported by Client" : "Timeout", 1);
+    if (m_server.onAbandoned) m_server.onAbandoned(m_server.currentRow.load(), &m_request.client, m_server.window);
+    return Ending::kAbandoned;
+}
+
+Ending Transfer::SendLoop() {
+    auto& request = m_request;
+    bool optionsSent = !request.optionAnswer.empty();
+    while (m_server.ready.load() && request.attempts <= 10) {
+        if (!optionsSent) {
+            // Without options block 1 goes out at once.
+            optionsSent = true;
+            request.expectedBlock = 1;
+            request.acknowledged = 1;
+        } else if (WaitForAcknowledgement() == Wait::kLeave) {
+            break;
+        }
+        if (request.attempts >= 3) return GiveUp();
+        if (request.acknowledged == 0) {
+            if (!SendOnTransferSocket(request.optionAnswer.data(), request.optionAnswer.size())) {
+                Note("Communication Error", 1);
+                break;
+            }
+            ResetExpiry();
+        } else if (BlockOf(request.bufferA) == request.expectedBlock) {
+            if (!SendDataFrom(request.bufferA, request.lengthA, request.bufferB, request.lengthB)) break;
+        } else if (request.bufferB[1] == kTftpData && BlockOf(request.bufferB) == request.expectedBlock) {
+            // (B stays an all-zero packet when the file fits into A.)
+            if (!SendDataFrom(request.bufferB, request.lengthB, request.bufferA, request.lengthA)) break;
+        } else {
+            Note(Format("%u Blocks Served", unsigned(request.acknowledged - 1)), 2);
+            break;
+        }
+    }
+    if (m_server.onFinished) m_server.onFinished(m_server.currentRow.load(), &request.client, m_server.window);
+    return Ending::kFinished;
+}
+
+Ending Transfer::Run() {
+    if (!TakeRequest() || !OpenTransferSocket()) return Ending::kRefused;
+    TftpRequestPolicy policy;
+    policy.localSeparator = m_server.localSeparator;
+    policy.foreignSeparator = m_server.foreignSeparator;
+    policy.homeDirectoryLength = m_server.homeDirectory.size();
+    policy.readAllowed = m_server.readAllowed;
+    policy.servedFile = m_server.ServedFile();
+    if (const auto refusal = CheckTftpRequest(m_request.fields, policy, m_request.path)) {
+        Refuse(refusal->code, refusal->message, 1);
+        return Ending::kRefused;
+    }
+    if (!OpenFile() || !Negotiate() || !PrepareData()) return Ending::kRefused;
+    return SendLoop();
+}
+
+}  // namespace
+
+void TransferThread(TftpServer* server) {
+    ++server->liveTransfers;
+    bool woken = false;
+    while (server->running.load() != 0)
+        if ((woken = server->requestReady.Wait(kTftpListenerWaitMs))) break;
+    if (woken && server->running.load() != 0) {
+        ++server->busyTransfers;
+        TftpRequest request;
+        request.listenSocket = server->listenSocket.load();
+        Transfer(*server, request).Run();
+        if (request.file) std::fclose(request.file);
+        if (request.transferSocket != kInvalidSocket) SocketClose(request.transferSocket);
+        // Live first: the listener never sees a thread counted idle that is leaving.
+        if (server->liveTransfers.load() != 0) --server->liveTransfers;
+        --server->busyTransfers;
+        return;
+    }
+    if (woken) server->intake.Set();  // woken by a stop: let the listener go on
+    if (server->liveTransfers.load() != 0) --server->liveTransfers;
+}
+
+}  // namespace quillane
