@@ -1,0 +1,448 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tftp_test_support.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+std::tm FixedDay() {
+    std::tm day{};
+    day.tm_year = 126;
+    day.tm_mon = 11;
+    day.tm_mday = 10;
+    day.tm_yday = 343;
+    day.tm_hour = 3;
+    day.tm_min = 4;
+    day.tm_sec = 5;
+    return day;
+}
+
+class TftpServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(folder.File("log"));
+        served = folder.Write("fw.bin", Pattern(1500));
+    }
+
+    // One "second" of a transfer's timeout lasts `secondMs` here, so three
+    // expiries take a fraction of a second.
+    void StartServer(uint32_t secondMs = 20, uint32_t passWaitMs = 20) {
+        settings.listenAddress = htonl(INADDR_LOOPBACK);
+        settings.listenPort = 0;
+        settings.minPort = 0;  // the system picks each transfer's port
+        settings.maxPort = 1;
+        settings.executablePath = folder.File("quillane");
+        settings.servedFile = [this] { return served; };
+        settings.localTime = FixedDay;
+        settings.secondMs = secondMs;
+        settings.passWaitMs = passWaitMs;
+        settings.onProgress = CallbackRecorder::OnProgress;
+        settings.onFinished = CallbackRecorder::OnFinished;
+        settings.onAbandoned = CallbackRecorder::OnAbandoned;
+        ASSERT_TRUE(server.Start(&recorder, settings));
+        ASSERT_NE(server.ListenPort(), 0);
+    }
+
+    std::string Log() const { return folder.ReadAll("log/quillane20261210.log"); }
+    // The name as the log shows it: local separators, no leading one.
+    std::string LoggedName() const { return served.substr(1); }
+
+    bool WaitForThreads(size_t count) {
+        for (int i = 0; i < 500 && server.ThreadCount() != count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return server.ThreadCount() == count;
+    }
+
+    ScratchFolder folder;
+    std::string served;
+    CallbackRecorder recorder;
+    TftpServerSettings settings;
+    TftpServer server;  // last: stopped before the recorder and the folder go
+};
+
+TEST_F(TftpServerTest, ServesFilesOfEveryLengthWholeAndCountsTheirBlocks) {
+    StartServer();
+    const size_t sizes[] = {0, 511, 512, 513, 1024, 1537};
+    int ends = 0;
+    for (size_t size : sizes) {
+        SCOPED_TRACE(size);
+        const Bytes content = Pattern(size);
+        served = folder.Write("fw.bin", content);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        EXPECT_EQ(client.FetchRest(client.Receive()), content);
+        ASSERT_TRUE(recorder.WaitForEnds(++ends));
+        const std::string line = "Client 127.0.0.1:" + std::to_string(client.Port()) + " " + LoggedName() + ", " +
+                                 std::to_string(size / 512 + 1) + " Blocks Served\n";
+        EXPECT_NE(Log().find(line), std::string::npos) << Log();
+    }
+    EXPECT_EQ(recorder.finished, ends);
+    EXPECT_EQ(recorder.abandoned, 0);
+    EXPECT_EQ(recorder.lastFileSize, 1537u);  // found without the tsize option too
+}
+
+TEST_F(TftpServerTest, AcceptsTheServedFileUnderEverySpellingOfItsPath) {
+    StartServer();
+    std::string backslashed = served;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    struct Case {
+        const char* what;
+        Bytes request;
+    } cases[] = {
+        {"absolute", Request(kTftpReadRequest, served)},
+        {"without leading separator", Request(kTftpReadRequest, served.substr(1))},
+        {"backslashes", Request(kTftpReadRequest, backslashed)},
+        {"netascii mode", Request(kTftpReadRequest, served, "netascii")},
+        // Without its final zero byte the mode loses a letter; any mode but
+        // netascii reads binary.
+        {"no final zero byte", Word(kTftpReadRequest) + Text(served) + Text("octet", false)},
+    };
+    int ends = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(c.request);
+        EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(1500));
+        EXPECT_TRUE(recorder.WaitForEnds(++ends));
+    }
+}
+
+TEST_F(TftpServerTest, RefusesBadRequestsWithoutServingAnything) {
+    StartServer();
+    const std::string name255(255, 'n');
+    struct Case {
+        const char* what;
+        Bytes request;
+        bool answered;
+        uint16_t code;
+        std::string message;
+        bool fromListeningPort;
+    } cases[] = {
+        {"empty datagram", {}, false, 0, "Communication Error", false},
+        {"one byte", {1}, true, 5, "Unknown Transfer Id", true},
+        {"opcode only", Word(kTftpReadRequest), true, 4, "Malformed Request, Invalid/Missing Filename", false},
+        {"three bytes", Word(kTftpReadRequest) + Bytes{'a'}, true, 4, "Malformed Request, Invalid/Missing Filename",
+         false},
+        {"two-byte error packet", Word(kTftpError), false, 0, "Error Code 0 at Client, ", false},
+        {"client error", Word(kTftpError) + Word(2) + Text("nope"), false, 0, "Error Code 2 at Client, nope", false},
+        {"data packet", Word(kTftpData) + Word(1), true, 5, "Unknown Transfer Id", true},
+        {"acknowledgement", Ack(0), true, 5, "Unknown Transfer Id", true},
+        {"option acknowledgement", Word(kTftpOptionAck), true, 5, "Unknown Transfer Id", true},
+        {"empty name", Request(kTftpReadRequest, ""), true, 4, "Malformed Request, Invalid/Missing Filename", false},
+        {"256-byte name", Request(kTftpReadRequest, std::string(256, 'n')), true, 4,
+         "Malformed Request, Invalid/Missing Filename", false},
+        {"255-byte name", Request(kTftpReadRequest, name255), true, 4, "Filename too large", false},
+        {"empty mode", Request(kTftpReadRequest, served, ""), true, 4, "Malformed Request, Invalid/Missing Mode",
+         false},
+        {"26-byte mode", Request(kTftpReadRequest, served, std::string(26, 'o')), true, 4,
+         "Malformed Request, Invalid/Missing Mode", false},
+        {"parent", Request(kTftpReadRequest, "../x"), true, 2, "Access violation", false},
+        {"nested parent", Request(kTftpReadRequest, "a/../../x"), true, 2, "Access violation", false},
+        {"backslash parent", Request(kTftpReadRequest, "..\\x"), true, 2, "Access violation", false},
+        {"parent inside the path", Request(kTftpReadRequest, folder.Path() + "/../fw.bin"), true, 2,
+         "Access violation", false},
+        {"other absolute file", Request(kTftpReadRequest, "/etc/passwd"), true, 2, "Access violation", false},
+        {"sibling sharing the prefix", Request(kTftpReadRequest, served + ".bak"), true, 2, "Access violation", false},
+        {"shorter prefix", Request(kTftpReadRequest, served.substr(0, served.size() - 1)), true, 2,
+         "Access violation", false},
+        {"file name alone", Request(kTftpReadRequest, "fw.bin"), true, 2, "Access violation", false},
+        {"control characters", Request(kTftpReadRequest, served + "\x01\x1b[2J"), true, 2, "Access violation",
+         false},
+        {"write request", Request(kTftpWriteRequest, served), true, 2, "PUT Access Denied", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(c.request);
+        const auto reply = client.Receive(c.answered ? 3000 : 300);
+        if (!c.answered) {
+            EXPECT_FALSE(reply.has_value());
+        } else {
+            ASSERT_TRUE(reply.has_value());
+            EXPECT_EQ(reply->Opcode(), kTftpError);
+            EXPECT_EQ(reply->Word2(), c.code);
+            EXPECT_EQ(reply->ErrorText(), c.message);
+            EXPECT_EQ(reply->FromPort() == server.ListenPort(), c.fromListeningPort);
+            EXPECT_FALSE(client.Receive(50).has_value());  // and nothing else
+        }
+        for (int i = 0; i < 100 && Log().find(c.message) == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_NE(Log().find(", " + c.message + "\n"), std::string::npos) << Log();
+    }
+    EXPECT_EQ(recorder.progress + recorder.finished + recorder.abandoned, 0);
+    EXPECT_TRUE(WaitForThreads(1));
+}
+
+TEST_F(TftpServerTest, RefusesAMissingFileAndAFullPortRange) {
+    served = folder.File("missing.bin");
+    SocketHandle holder = UdpSocketCreate();
+    ASSERT_TRUE(SocketBind(holder, htonl(INADDR_ANY), 0));
+    StartServer();
+    {
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        const auto reply = client.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->Word2(), 1);
+        EXPECT_EQ(reply->ErrorText(), "File not found or No Access");
+    }
+    server.minPort = SocketLocalPort(holder);  // the only port of the range is taken
+    server.maxPort = server.minPort + 1;
+    {
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        const auto reply = client.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->Word2(), 0);
+        EXPECT_EQ(reply->ErrorText(), "No port is free");
+        EXPECT_EQ(reply->FromPort(), server.ListenPort());
+    }
+    SocketClose(holder);
+}
+
+// Option acknowledgement: accepted options in the client's order and
+// spelling, values as the server agrees them.
+TEST_F(TftpServerTest, NegotiatesOptionsAndThenServes) {
+    StartServer();
+    using Options = std::vector<std::pair<std::string, std::string>>;
+    std::vector<std::pair<std::string, std::string>> many;
+    for (int i = 0; i < 120; ++i) many.emplace_back("x", "y");
+    struct Case {
+        const char* what;
+        Options asked;
+        Options answered;
+    } cases[] = {
+        {"blksize above the limit", {{"blksize", "1024"}}, {{"blksize", "512"}}},
+        {"blksize below the minimum", {{"blksize", "8"}}, {{"blksize", "512"}}},
+        {"blksize zero and huge", {{"blksize", "0"}, {"blksize", "70000"}}, {{"blksize", "512"}, {"blksize", "512"}}},
+        {"tsize then blksize", {{"tsize", "0"}, {"blksize", "512"}}, {{"tsize", "1500"}, {"blksize", "512"}}},
+        {"timeout zero", {{"timeout", "0"}}, {{"timeout", "1"}}},
+        {"timeout too long", {{"timeout", "300"}}, {{"timeout", "255"}}},
+        {"timeout negative", {{"timeout", "-1"}}, {{"timeout", "255"}}},
+        {"values not numbers", {{"blksize", "abc"}, {"timeout", "x"}}, {{"blksize", "512"}, {"timeout", "1"}}},
+        {"unknown only", {{"windowsize", "4"}}, {}},
+        {"other case", {{"BLKSIZE", "1024"}, {"TSize", "0"}}, {}},
+        {"many unknown", many, {}},
+    };
+    int ends = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served, "octet", c.asked));
+        const auto reply = client.Receive();
+        ASSERT_TRUE(reply);
+        Bytes expected = Word(kTftpOptionAck);
+        for (const auto& [name, value] : c.answered) expected = expected + Text(name) + Text(value);
+        EXPECT_EQ(reply->bytes, expected);
+        EXPECT_EQ(client.FetchRest(reply), Pattern(1500));
+        ASSERT_TRUE(recorder.WaitForEnds(++ends));
+    }
+    EXPECT_EQ(recorder.abandoned, 0);
+}
+
+TEST_F(TftpServerTest, DuplicateAcknowledgementDoesNotResend) {
+    StartServer(1000);  // a real 3 s timeout: a resend within the wait below can only come from the duplicate
+    LoopbackClient client(server.ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, served));
+    ASSERT_EQ(client.Receive()->Word2(), 1);
+    client.SendToTransfer(Ack(1));
+    ASSERT_EQ(client.Receive()->Word2(), 2);
+    client.SendToTransfer(Ack(1));
+    EXPECT_FALSE(client.Receive(500).has_value());
+    client.SendToTransfer(Ack(2));
+    const auto last = client.Receive();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->Word2(), 3);
+    EXPECT_EQ(last->DataLength(), 1500u - 1024u);
+}
+
+TEST_F(TftpServerTest, StrayAcknowledgementsCountAsSilence) {
+    StartServer(100);
+    LoopbackClient client(server.ListenPort());
+    LoopbackClient stranger(server.ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, served));
+    ASSERT_EQ(client.Receive()->Word2(), 1);
+    client.SendToTransfer(Ack(0));                     // stale
+    client.SendToTransfer(Ack(7));                     // from the future
+    stranger.SendTo(client.TransferPort(), Ack(1));    // right block, wrong port
+    const auto next = client.Receive();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->Opcode(), kTftpData);
+    EXPECT_EQ(next->Word2(), 1);  // resent on expiry, not advanced
+    EXPECT_FALSE(stranger.Receive(50).has_value());
+    client.SendToTransfer(Ack(1));
+    EXPECT_EQ(client.Receive()->Word2(), 2);
+}
+
+TEST_F(TftpServerTest, ThreeExpiriesEndInTimeoutAndAbandonment) {
+    StartServer();
+    struct Case {
+        const char* what;
+        Bytes request;
+        uint16_t opcode;
+    } cases[] = {
+        {"data unanswered", Request(kTftpReadRequest, served), kTftpData},
+        {"option acknowledgement unanswered", Request(kTftpReadRequest, served, "octet", {{"tsize", "0"}}),
+         kTftpOptionAck},
+    };
+    int ends = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(c.request);
+        for (int sent = 0; sent < 3; ++sent) {
+            const auto packet = client.Receive();
+            ASSERT_TRUE(packet);
+            EXPECT_EQ(packet->Opcode(), c.opcode);
+        }
+        const auto error = client.Receive();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Opcode(), kTftpError);
+        EXPECT_EQ(error->Word2(), 0);
+        EXPECT_EQ(error->ErrorText(), "Timeout");
+        ASSERT_TRUE(recorder.WaitForEnds(++ends));
+    }
+    EXPECT_EQ(recorder.abandoned, 2);
+    EXPECT_EQ(recorder.finished, 0);
+    EXPECT_EQ(recorder.progress, 0);
+}
+
+TEST_F(TftpServerTest, DatagramsOtherThanAcknowledgementsEndTheTransfer) {
+    StartServer(1000);
+    struct Case {
+        const char* what;
+        Bytes datagram;
+        bool answered;
+        std::string message;
+    } cases[] = {
+        {"data packet", Word(kTftpData) + Word(1), true, "Unexpected Option Code 3"},
+        {"short acknowledgement", Word(kTftpAck), true, "Unexpected Option Code 4"},
+        {"one byte", {9}, true, "Unexpected Option Code 2304"},
+        {"client error", Word(kTftpError) + Word(3) + Text("disk full"), false, "Error Code 3 at Client, disk full"},
+        {"client error without text", Word(kTftpError), false, "Error Code 0 at Client, "},
+        {"empty datagram", {}, false, "Communication Error"},
+    };
+    int ends = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        ASSERT_EQ(client.Receive()->Word2(), 1);
+        client.SendToTransfer(c.datagram);
+        ASSERT_TRUE(recorder.WaitForEnds(++ends));
+        const auto reply = client.Receive(c.answered ? 3000 : 100);
+        EXPECT_EQ(reply.has_value(), c.answered);
+        if (reply) {
+            EXPECT_EQ(reply->Word2(), 4);
+            EXPECT_EQ(reply->ErrorText(), c.message);
+        }
+        EXPECT_NE(Log().find(c.message + "\n"), std::string::npos) << Log();
+    }
+    EXPECT_EQ(recorder.finished, ends);
+    EXPECT_EQ(recorder.abandoned, 0);
+}
+
+TEST_F(TftpServerTest, VanishedClientFreesItsThreadAndPort) {
+    StartServer();
+    uint16_t transferPort = 0;
+    {
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        ASSERT_EQ(client.Receive()->Word2(), 1);
+        transferPort = client.TransferPort();
+    }  // gone: the host answers the resends with port-unreachable reports
+    ASSERT_TRUE(recorder.WaitForEnds(1));
+    EXPECT_EQ(recorder.abandoned, 1);
+    EXPECT_TRUE(WaitForThreads(1));
+    SocketHandle probe = UdpSocketCreate();
+    EXPECT_TRUE(SocketBind(probe, htonl(INADDR_ANY), transferPort));
+    SocketClose(probe);
+}
+
+TEST_F(TftpServerTest, ConcurrentClientsGetTheirOwnPortsAndEndedThreadsAreReaped) {
+    StartServer();
+    served = folder.Write("fw.bin", Pattern(20000));
+    LoopbackClient first(server.ListenPort()), second(server.ListenPort());
+    first.SendToServer(Request(kTftpReadRequest, served));
+    second.SendToServer(Request(kTftpReadRequest, served));
+    auto firstBlock = first.Receive();
+    auto secondBlock = second.Receive();
+    ASSERT_TRUE(firstBlock && secondBlock);
+    EXPECT_NE(first.TransferPort(), second.TransferPort());
+    EXPECT_EQ(server.ThreadCount(), 3u);
+    EXPECT_EQ(second.FetchRest(secondBlock), Pattern(20000));
+    EXPECT_EQ(first.FetchRest(firstBlock), Pattern(20000));
+    ASSERT_TRUE(recorder.WaitForEnds(2));
+    for (int i = 0; i < 5; ++i) {
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(20000));
+    }
+    ASSERT_TRUE(recorder.WaitForEnds(7));
+    // Only the listener is left once the transfers have ended.
+    EXPECT_TRUE(WaitForThreads(1));
+}
+
+TEST_F(TftpServerTest, StopEndsARunningTransferAsFinished) {
+    StartServer(1000, 1000);
+    LoopbackClient client(server.ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, served));
+    ASSERT_EQ(client.Receive()->Word2(), 1);
+    server.Stop();
+    EXPECT_EQ(recorder.finished, 1);
+    EXPECT_EQ(recorder.abandoned, 0);
+    EXPECT_EQ(server.ThreadCount(), 0u);
+}
+
+// Blocks after 65535 are numbered 0, 1, ...; a client that does not take
+// block 0 is told so when the transfer gives up.
+TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
+    const size_t size = 65536u * 512u + 100u;
+    std::filesystem::resize_file(folder.Write("big.bin", {}), size);
+    served = folder.File("big.bin");
+    StartServer();
+    for (bool acknowledgesBlockZero : {true, false}) {
+        SCOPED_TRACE(acknowledgesBlockZero);
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served));
+        size_t received = 0;
+        uint16_t expected = 1;
+        std::optional<Packet> packet;
+        while ((packet = client.Receive()) && packet->Opcode() == kTftpData) {
+            if (packet->Word2() != expected) continue;
+            received += packet->DataLength();
+            if (expected == 0 && !acknowledgesBlockZero) continue;  // stays silent
+            client.SendToTransfer(Ack(expected++));
+            if (packet->DataLength() < 512) break;
+        }
+        if (acknowledgesBlockZero) {
+            EXPECT_EQ(received, size);
+            continue;
+        }
+        ASSERT_TRUE(packet);
+        EXPECT_EQ(packet->Opcode(), kTftpError);
+        EXPECT_EQ(packet->ErrorText(), "Large File, Block# Rollover not supported by Client");
+    }
+    ASSERT_TRUE(recorder.WaitForEnds(2));
+    EXPECT_EQ(recorder.finished, 1);
+    EXPECT_EQ(recorder.abandoned, 1);
+}
+
+TEST_F(TftpServerTest, ProgressReportsTheNextBlockAndTheCurrentRow) {
+    StartServer();
+    server.currentRow.store(4);
+    LoopbackClient client(server.ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, served, "octet", {{"tsize", "0"}}));
+    EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(1500));
+    ASSERT_TRUE(recorder.WaitForEnds(1));
+    EXPECT_EQ(recorder.progress, 4);  // the option acknowledgement and three blocks
+    EXPECT_EQ(recorder.lastNextBlock, 4);
+    EXPECT_EQ(recorder.lastFileSize, 1500u);
+    EXPECT_EQ(recorder.lastRow, 4);
+}
+
+}  // namespace
