@@ -1,0 +1,102 @@
+// Headless firmware server for the lab: the station's TFTP server (and with
+// --station the whole station, boot-address responder included) on the real
+// ports, serving one file. Runs until SIGTERM or SIGINT. Only ever started
+// inside a lab network namespace.
+//
+//   tftp_server_e2e FILE [--station] [--upgrade-row N] [--app-dir DIR]
+
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "firmware/tftp_server.h"
+#include "mainwindow/station.h"
+#include "support/exe_dir.h"
+
+using namespace quillane;
+
+namespace {
+
+class HeadlessView : public StationView {
+public:
+    void EnableControl(int, bool) override {}
+    void SetCaption(int, const std::string&) override {}
+    void SetProgress(int) override {}
+    void ShowMessage(const std::string& text, const std::string&) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    int FindTypeSelection() const override { return 0; }
+    uint32_t RangeStart() const override { return 0; }
+    uint32_t RangeEnd() const override { return 0; }
+};
+
+void ReportProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in* client, void*) {
+    if (next % 4096 == 0)
+        std::printf("progress %s block %u of %u bytes row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
+                    unsigned(next), unsigned(size), int(row));
+}
+void ReportFinished(int32_t row, const sockaddr_in* client, void*) {
+    std::printf("finished %s row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(), int(row));
+    std::fflush(stdout);
+}
+void ReportAbandoned(int32_t row, const sockaddr_in* client, void*) {
+    std::printf("abandoned %s row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(), int(row));
+    std::fflush(stdout);
+}
+
+int WaitForStopSignal(sigset_t& signals) {
+    int received = 0;
+    sigwait(&signals, &received);
+    return received;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE [--station] [--app-dir DIR]\n", argv[0]);
+        return 2;
+    }
+    const std::string file = argv[1];
+    bool wholeStation = false;
+    std::string appDir = ExecutableDirectory();
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--station") == 0) wholeStation = true;
+        else if (std::strcmp(argv[i], "--app-dir") == 0 && i + 1 < argc) appDir = argv[++i];
+    }
+    // Signals are taken by sigwait only; every thread started below inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    if (wholeStation) {
+        HeadlessView view;
+        Station station(view, appDir);
+        station.SetUpdateFile(file);
+        station.Initialise();
+        std::printf("ready station tftp %s\n", station.m_pTftpServer && station.m_pTftpServer->ListenPort() ? "up" : "down");
+        std::fflush(stdout);
+        WaitForStopSignal(signals);
+        station.Close();
+        return 0;
+    }
+    TftpServer server;
+    TftpServerSettings settings;
+    settings.executablePath = appDir + "/tftp_server_e2e";
+    settings.servedFile = [file] { return file; };
+    settings.onProgress = ReportProgress;
+    settings.onFinished = ReportFinished;
+    settings.onAbandoned = ReportAbandoned;
+    if (!server.Start(nullptr, settings)) {
+        std::fprintf(stderr, "the TFTP server did not start\n");
+        return 1;
+    }
+    std::printf("ready tftp port %u\n", unsigned(server.ListenPort()));
+    std::fflush(stdout);
+    WaitForStopSignal(signals);
+    server.Stop();
+    return 0;
+}
