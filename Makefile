@@ -42,5 +42,18 @@ sanitize: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -LE e2e
 
+# libFuzzer targets in fuzz/ (clang, AddressSanitizer), each run FUZZ_SECONDS
+# on its own corpus in build-fuzz/. Not part of `make test`.
+FUZZ_SECONDS ?= 180
+FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
+fuzz:
+	mkdir -p build-fuzz
+	for t in $(FUZZ_TARGETS); do \
+	  clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Icore fuzz/$$t.cpp \
+	    $$(find core -name '*.cpp' | sort) -lpthread -o build-fuzz/$$t || exit 1; \
+	  mkdir -p build-fuzz/$$t-corpus; \
+	  build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus || exit 1; \
+	done
+
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz
