@@ -38,7 +38,7 @@ struct TftpServerSettings {
     std::string executablePath;               // log folder and name; "" = this executable
     std::function<std::string()> servedFile;  // the firmware file, read per request
     LocalTimeSource localTime;                // empty = the local time
-    uint32_t passWaitMs = 1000;               // longest wait per pass of the send loop
+    uint32_t passWaitMs = 50;                 // longest wait per pass of the send loop
     uint32_t secondMs = 1000;                 // length of one second of a transfer's timeout
     TransferProgressCallback onProgress = nullptr;
     TransferFinishedCallback onFinished = nullptr;

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#else
+#include <sys/time.h>
 #endif
 
 namespace quillane {
@@ -23,6 +25,26 @@ int64_t NowMs() {
 // A port-unreachable report from the client's host (ICMP) arrives as an error
 // on the connected socket. It is treated as silence: a stray report must not
 // end a transfer, and a client that is really gone ends it by time-out.
+bool ReceiveTimedOut() {
+#ifdef _WIN32
+    return WSAGetLastError() == WSAETIMEDOUT;
+#else
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+#endif
+}
+
+// Bounds each blocking receive on the transfer socket.
+bool SetReceiveTimeout(SocketHandle socket, uint32_t ms) {
+#ifdef _WIN32
+    const DWORD value = ms;
+#else
+    timeval value{};
+    value.tv_sec = static_cast<time_t>(ms / 1000);
+    value.tv_usec = static_cast<suseconds_t>(ms % 1000) * 1000;
+#endif
+    return ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value) == 0;
+}
+
 bool PeerReportedUnreachable() {
 #ifdef _WIN32
     return WSAGetLastError() == WSAECONNRESET;
@@ -145,6 +167,7 @@ bool Transfer::OpenTransferSocket() {
         Refuse(0, "Connect Failed", 1, true);
         return false;
     }
+    SetReceiveTimeout(m_request.transferSocket, std::max<uint32_t>(1, m_server.Settings().passWaitMs));
     return true;
 }
 
@@ -253,50 +276,46 @@ bool Transfer::SendDataFrom(std::vector<uint8_t>& sent, size_t sentLength, std::
     return true;
 }
 
+// Each pass is one blocking receive bounded by the socket's receive timeout
+// (the pass wait): an acknowledgement is taken with a single system call, and
+// a stop or an expiry is noticed within one pass.
 Transfer::Wait Transfer::WaitForAcknowledgement() {
     auto& request = m_request;
-    const TftpServerSettings& settings = m_server.Settings();
     std::vector<uint8_t>& received = request.received;
     if (received.size() != kTftpMaxDatagram) received.assign(kTftpMaxDatagram, 0);
     for (;;) {
-        const int64_t remaining = std::max<int64_t>(0, request.expiryMs - NowMs());
-        const int waitMs = static_cast<int>(std::min<int64_t>(settings.passWaitMs, remaining));
-        const int readable = SocketWaitReadable(request.transferSocket, waitMs);
+        std::fill(received.begin(), received.begin() + 4, 0);
+        const int length = SocketReceiveFrom(request.transferSocket, received.data(), received.size(), nullptr);
         if (m_server.running.load() == 0) return Wait::kLeave;
-        if (readable > 0) {
-            std::fill(received.begin(), received.begin() + 4, 0);
-            sockaddr_in from{};
-            const int length = SocketReceiveFrom(request.transferSocket, received.data(), received.size(), &from);
-            const bool silence = length < 0 && PeerReportedUnreachable();
-            if (!silence) {
-                if (length <= 0) {
-                    Note("Communication Error", 1);
-                    return Wait::kLeave;
-                }
-                const uint16_t opcode = ReadTftpWord(received.data(), size_t(length), 0);
-                if (length < 4 || opcode != kTftpAck) {
-                    if (opcode == kTftpError) {
-                        const TftpErrorFields error = ParseTftpError(received.data(), size_t(length));
-                        Note(Format("Client %s:%u, Error Code %i at Client, %s",
-                                    FormatIPv4(request.client.sin_addr.s_addr).c_str(),
-                                    unsigned(ntohs(request.client.sin_port)), int(error.code), error.text.c_str()),
-                             1);
-                    } else {
-                        Refuse(4, Format("Unexpected Option Code %i", int(opcode)), 1);
-                    }
-                    return Wait::kLeave;
-                }
-                if (ReadTftpWord(received.data(), size_t(length), 2) == request.expectedBlock) {
-                    ++request.expectedBlock;  // wraps after 65535
-                    ++request.acknowledged;
-                    request.attempts = 0;
-                    if (m_server.onProgress)
-                        m_server.onProgress(request.expectedBlock, request.blockSize, request.fileSize,
-                                            m_server.currentRow.load(), &request.client, m_server.window);
-                    return Wait::kSend;
-                }
-                // Any other acknowledgement counts as silence: no retransmission.
+        const bool silence = length == -1 && (ReceiveTimedOut() || PeerReportedUnreachable());
+        if (!silence) {
+            if (length <= 0) {
+                Note("Communication Error", 1);
+                return Wait::kLeave;
             }
+            const uint16_t opcode = ReadTftpWord(received.data(), size_t(length), 0);
+            if (length < 4 || opcode != kTftpAck) {
+                if (opcode == kTftpError) {
+                    const TftpErrorFields error = ParseTftpError(received.data(), size_t(length));
+                    Note(Format("Client %s:%u, Error Code %i at Client, %s",
+                                FormatIPv4(request.client.sin_addr.s_addr).c_str(),
+                                unsigned(ntohs(request.client.sin_port)), int(error.code), error.text.c_str()),
+                         1);
+                } else {
+                    Refuse(4, Format("Unexpected Option Code %i", int(opcode)), 1);
+                }
+                return Wait::kLeave;
+            }
+            if (ReadTftpWord(received.data(), size_t(length), 2) == request.expectedBlock) {
+                ++request.expectedBlock;  // wraps after 65535
+                ++request.acknowledged;
+                request.attempts = 0;
+                if (m_server.onProgress)
+                    m_server.onProgress(request.expectedBlock, request.blockSize, request.fileSize,
+                                        m_server.currentRow.load(), &request.client, m_server.window);
+                return Wait::kSend;
+            }
+            // Any other acknowledgement counts as silence: no retransmission.
         }
         if (NowMs() >= request.expiryMs) {
             ++request.attempts;

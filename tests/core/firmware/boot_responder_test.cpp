@@ -96,7 +96,9 @@ TEST_F(BootResponderTest, AnswersOnlyThreeHundredByteRequests) {
     // Every field but op, secs, yiaddr, siaddr and file comes back unchanged.
     for (size_t i = 0; i < kBootPacketSize; ++i) {
         const bool changed = i == 0 || i == 8 || i == 9 || (i >= 16 && i < 24) || (i >= 108 && i < 236);
-        if (!changed) EXPECT_EQ((*reply)[i], request[i]) << "offset " << i;
+        if (!changed) {
+            EXPECT_EQ((*reply)[i], request[i]) << "offset " << i;
+        }
     }
     const std::string path = "/opt/quillane/fw/unit-2.1.bin";
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&(*reply)[108]), path.size()), path);
