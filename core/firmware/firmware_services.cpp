@@ -49,7 +49,13 @@ void StartBootEndpoint(Station& station) {
 void StopTftpServer(Station& station) {
     if (!station.m_pTftpServer) return;
     station.m_pTftpServer->Stop();
-    station.m_pTftpServer.reset();
+    // The boot responder reads the server's current row under the list lock;
+    // the pointer is taken away under it too, so it never sees a dying server.
+    std::unique_ptr<TftpServer> server;
+    {
+        AutoLock lock(&station.m_ListLock);
+        server = std::move(station.m_pTftpServer);
+    }
 }
 
 }  // namespace quillane

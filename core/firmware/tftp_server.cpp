@@ -1,5 +1,6 @@
 #include "firmware/tftp_server.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "firmware/tftp_transfer.h"
@@ -120,7 +121,8 @@ void TftpServer::ListenerThread() {
         ReapEndedThreads();
         const int readable = SocketWaitReadable(listenSocket.load(), static_cast<int>(kTftpListenerWaitMs));
         if (readable <= 0) {
-            if (readable < 0 && ready.load()) Event().Wait(kTftpListenerWaitMs);  // socket error: keep the pace
+            if (readable < 0 && ready.load())  // socket error: keep the pace instead of spinning
+                std::this_thread::sleep_for(std::chrono::milliseconds(kTftpListenerWaitMs));
             continue;
         }
         if (!WaitWhileRunning(intake)) return;

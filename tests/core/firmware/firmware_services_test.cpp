@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "firmware/boot_responder.h"
+#include "firmware/firmware_services.h"
+#include "firmware/tftp_server.h"
+#include "mainwindow/station.h"
+#include "tftp_test_support.h"
+
+using namespace quillane;
+using namespace quillane::test;
+
+namespace {
+
+class QuietView : public StationView {
+public:
+    void EnableControl(int, bool) override {}
+    void SetCaption(int, const std::string&) override {}
+    void SetProgress(int) override {}
+    void ShowMessage(const std::string&, const std::string&) override {}
+    int FindTypeSelection() const override { return 0; }
+    uint32_t RangeStart() const override { return 0; }
+    uint32_t RangeEnd() const override { return 0; }
+};
+
+// The station's firmware services on ports of the test's own: the server
+// serves the station's chosen file and logs beside the station; the boot
+// endpoint answers from the station's state.
+TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
+    ScratchFolder folder;
+    std::filesystem::create_directories(folder.File("log"));
+    LoopbackClient bootReceiver(0);
+    StationNetwork network;
+    network.startServices = false;
+    network.tftpPort = 0;
+    network.tftpMinPort = 0;
+    network.tftpMaxPort = 1;
+    network.bootServerPort = 0;
+    network.bootReplyAddress = INADDR_LOOPBACK;
+    network.bootClientPort = bootReceiver.Port();
+    QuietView view;
+    Station station(view, folder.Path() + "/", network);
+    const std::string firmware = folder.Write("unit.bin", Pattern(3000));
+    station.SetUpdateFile(firmware);
+    station.SetLocalAddresses({{"192.168.40.10"}, {"255.255.255.0"}});
+
+    StartTftpServer(station);
+    ASSERT_TRUE(station.m_pTftpServer);
+    LoopbackClient client(station.m_pTftpServer->ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, firmware));
+    EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(3000));
+
+    StartBootEndpoint(station);
+    LoopbackClient device(SocketLocalPort(station.m_BootEndpoint.socket));
+    Bytes request(kBootPacketSize, 0);
+    request[0] = 1;
+    device.SendToServer(request);
+    const auto reply = bootReceiver.Receive();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->bytes[0], 2);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&reply->bytes[kBootFileOffset])), firmware);
+
+    StopTftpServer(station);
+    EXPECT_FALSE(station.m_pTftpServer);
+    // The transfer was logged in the station's folder, under the executable's name.
+    bool logged = false;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
+        logged = logged || (entry.path().filename().string().rfind("test_firmware", 0) == 0 &&
+                            folder.ReadAll("log/" + entry.path().filename().string()).find("Blocks Served") !=
+                                std::string::npos);
+    EXPECT_TRUE(logged);
+}
+
+}  // namespace
