@@ -42,16 +42,21 @@ for size in 0 511 512 513 $((5 * 1024 * 1024)) $((33 * 1024 * 1024 + 77)); do
     done
 done
 
-# Two clients at once: two transfer ports from the start of the range.
-head -c $((2 * 1024 * 1024)) /dev/urandom > "$FW"
+# Two clients at once: two transfer ports from the start of the range,
+# watched on the workstation side while both transfers run.
+head -c $((8 * 1024 * 1024)) /dev/urandom > "$FW"
 want=$(sha256sum < "$FW" | cut -d' ' -f1)
 in_dev timeout 120 tftp -l -m binary $WS_IP -c get "$FW" "$WORK/out/par1" &
 p1=$!
 in_dev timeout 120 atftp -g -r "$FW" -l "$WORK/out/par2" $WS_IP &
 p2=$!
-sleep 0.3
-ports=$(in_ws ss -uan | awk '{print $4}' | grep -oE ':250[0-9]{2}$' | sort -u | tr -d ':' | tr '\n' ' ')
+seen=""
+while kill -0 $p1 2>/dev/null || kill -0 $p2 2>/dev/null; do
+    seen+=" $(in_ws ss -uan | awk '{print $4}' | grep -oE ':250[0-9]{2}$' | tr -d ':' | tr '\n' ' ')"
+    sleep 0.02
+done
 wait $p1 $p2
+ports=$(tr ' ' '\n' <<< "$seen" | grep . | sort -u | tr '\n' ' ')
 check "two at once, first" "$want" "$WORK/out/par1"
 check "two at once, second" "$want" "$WORK/out/par2"
 if [ "$ports" = "25020 25021 " ]; then PASSES=$((PASSES + 1)); echo "ok   transfer ports $ports"
