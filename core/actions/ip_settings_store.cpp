@@ -8,14 +8,21 @@ namespace {
 
 constexpr const char* kSection = "Ostrel";
 
-std::string IpSettingsPath(const std::string& appDir) { return SettingsFilePath(appDir, "Ostrel.ini"); }
+std::string IpSettingsPath(const std::string& appDir) {
+    return SettingsFilePath(appDir, "Ostrel.ini");
+}
 
 uint32_t ReadAddress(const std::string& path, const char* key) {
     return static_cast<uint32_t>(ReadProfileInt(path, kSection, key, 0));
 }
 
-std::string Decimal(int32_t value) { return std::to_string(value); }  // as "%d" writes it
-std::string Decimal(uint32_t address) { return std::to_string(static_cast<int32_t>(address)); }
+// Signed decimal, as "%d" writes it.
+std::string Decimal(int32_t value) {
+    return std::to_string(value);
+}
+std::string Decimal(uint32_t address) {
+    return std::to_string(static_cast<int32_t>(address));
+}
 
 }  // namespace
 

@@ -9,8 +9,9 @@
 namespace quillane {
 
 const std::array<const char*, kFilterCount> kFilterKeys = {
-    "PlayDev",    "MorePlayDev",        "PowerDev",            "SoundBoxDev",     "AlarmDev",          "TelCallDev",
-    "SoundCollectionDev", "SmallPoxSoundBoxDev", "bPowerManageDev", "bAmpMonitorDev", "bSenseInterfaceDev"};
+    "PlayDev",         "MorePlayDev",    "PowerDev",           "SoundBoxDev",
+    "AlarmDev",        "TelCallDev",     "SoundCollectionDev", "SmallPoxSoundBoxDev",
+    "bPowerManageDev", "bAmpMonitorDev", "bSenseInterfaceDev"};
 
 namespace {
 
@@ -21,7 +22,10 @@ constexpr size_t kMaxUpdatePathChars = 259;
 constexpr uint32_t kFirstStartShownStart = 0xC0A82C01;  // 192.168.44.1
 constexpr uint32_t kFirstStartShownEnd = 0xC0A82CFA;    // 192.168.44.250
 
-std::string Decimal(int32_t value) { return std::to_string(value); }  // as "%d" writes it
+// Signed decimal, as "%d" writes it.
+std::string Decimal(int32_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace
 
@@ -33,7 +37,8 @@ std::string SettingsFilePath(const std::string& appDir, const std::string& fileN
 }
 
 int ReadLanguage(const std::string& appDir) {
-    const int32_t value = ReadProfileInt(SettingsFilePath(appDir, "Config.ini"), "LANGUAGE", "CurLanguage", 1);
+    const int32_t value =
+        ReadProfileInt(SettingsFilePath(appDir, "Config.ini"), "LANGUAGE", "CurLanguage", 1);
     return value == 2 ? 2 : 1;  // 0, 3 and anything out of range: Chinese
 }
 
@@ -44,11 +49,21 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir) {
     const bool exists = std::filesystem::exists(path, ec) || ec;  // unsure: never overwrite
     if (!exists) {
         std::vector<ProfileEntry> defaults = {
-            {"StartIP", "0xC0A82801"},   {"EndIP", "0xC0A828FA"},        {"CurFindType", std::nullopt},
-            {"IP", "0xC0A82801"},        {"Mask", "0xFFFFFF00"},         {"GateWay", "0xC0A82801"},
-            {"ServerIP", "0xC0A828FA"},  {"BackServerIP", "0xC0A828FB"}, {"IPCheck", "1"},
-            {"MaskCheck", "1"},          {"GateWayCheck", "1"},          {"ServerIPCheck", "1"},
-            {"BackServerIPCheck", "1"},  {"EditType", "0"},              {"UpdateProPath", ""},
+            {"StartIP", "0xC0A82801"},
+            {"EndIP", "0xC0A828FA"},
+            {"CurFindType", std::nullopt},
+            {"IP", "0xC0A82801"},
+            {"Mask", "0xFFFFFF00"},
+            {"GateWay", "0xC0A82801"},
+            {"ServerIP", "0xC0A828FA"},
+            {"BackServerIP", "0xC0A828FB"},
+            {"IPCheck", "1"},
+            {"MaskCheck", "1"},
+            {"GateWayCheck", "1"},
+            {"ServerIPCheck", "1"},
+            {"BackServerIPCheck", "1"},
+            {"EditType", "0"},
+            {"UpdateProPath", ""},
         };
         for (const char* key : kFilterKeys) defaults.push_back({key, "1"});
         WriteProfileStrings(path, kMainSection, defaults);
@@ -63,13 +78,15 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir) {
     settings.findType = (findType == 0 || findType == 1) ? findType : 0;
     settings.updateFile = ReadProfileString(path, kMainSection, "UpdateProPath", "", kMaxUpdatePathChars);
     for (int i = 0; i < kFilterCount; ++i) {
-        settings.filters[static_cast<size_t>(i)] = ReadProfileInt(path, kMainSection, kFilterKeys[static_cast<size_t>(i)], 1);
+        settings.filters[static_cast<size_t>(i)] =
+            ReadProfileInt(path, kMainSection, kFilterKeys[static_cast<size_t>(i)], 1);
     }
     return settings;
 }
 
 bool WriteFindType(const std::string& appDir, int findType) {
-    return WriteProfileString(SettingsFilePath(appDir, "Quillane.ini"), kMainSection, "CurFindType", Decimal(findType));
+    return WriteProfileString(SettingsFilePath(appDir, "Quillane.ini"), kMainSection, "CurFindType",
+                              Decimal(findType));
 }
 
 bool WriteRange(const std::string& appDir, uint32_t startIP, uint32_t endIP) {

@@ -25,10 +25,10 @@ extern const std::array<const char*, kFilterCount> kFilterKeys;
 int ReadLanguage(const std::string& appDir);
 
 struct MainSettings {
-    bool created = false;           // the file did not exist and was written with defaults
-    uint32_t startIP = 0;           // number form (first octet most significant)
+    bool created = false;  // the file did not exist and was written with defaults
+    uint32_t startIP = 0;  // number form (first octet most significant)
     uint32_t endIP = 0;
-    int findType = 0;               // 0 auto search, 1 specified IP
+    int findType = 0;  // 0 auto search, 1 specified IP
     std::string updateFile;
     std::array<int, kFilterCount> filters{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};  // non-zero: type listed
 };

@@ -32,8 +32,8 @@ TextTable MakeChinese() {
     t.noteLine =
         "播放终端包括:网络化播放终端、求助对讲扩展控制器、网络化点播面板、网络化工业电话对讲终端、"
         "两用对讲扩展控制器、网络化报警终端、无线遥控控制器";
-    t.columnHeaders = {"序号",         "选择",     "版本号",   "状态",   "IP地址", "子网掩码", "默认网关",
-                       "服务器IP地址", "备用服务器IP地址", "设备类型", "设备号", ""};
+    t.columnHeaders = {"序号",     "选择",         "版本号",           "状态",     "IP地址", "子网掩码",
+                       "默认网关", "服务器IP地址", "备用服务器IP地址", "设备类型", "设备号", ""};
     t.columnWidths = {30, 32, 90, 120, 105, 105, 105, 105, 105, 75, 75, 0};
 
     t.ipDialogTitle = "修改IP";
@@ -98,10 +98,21 @@ TextTable MakeEnglish() {
     t.findTypes = {"Auto search", "Specified IP"};
     t.noteLine =
         "The play terminal comprises: a play terminal, help intercom extension controller, network video on "
-        "demand, network industry panel telephone intercom, intercom extension controller, dual terminal network "
+        "demand, network industry panel telephone intercom, intercom extension controller, dual terminal "
+        "network "
         "alarm terminal, the wireless remote control controller network";
-    t.columnHeaders = {"No.",        "Choice",      "Version",   "State", "IP address", "Mask", "gateway",
-                       "Server IP address", "Standby server IP", "Device type", "Device No.", ""};
+    t.columnHeaders = {"No.",
+                       "Choice",
+                       "Version",
+                       "State",
+                       "IP address",
+                       "Mask",
+                       "gateway",
+                       "Server IP address",
+                       "Standby server IP",
+                       "Device type",
+                       "Device No.",
+                       ""};
     t.columnWidths = {30, 45, 90, 120, 105, 105, 105, 115, 115, 90, 75, 0};
 
     t.ipDialogTitle = "Modify the IP";
@@ -130,7 +141,8 @@ TextTable MakeEnglish() {
     t.msgUpgradeFileMissing = "The upgrade file does not exist";
     t.msgNoDeviceToUpgrade = "Please select the need to upgrade equipment";
     t.msgStopPending = "The upgrade is complete the current device and then stop";
-    t.msgFirstOctet = {"A first bit IP address is between 1~223", "The default gateway is between first 1~223",
+    t.msgFirstOctet = {"A first bit IP address is between 1~223",
+                       "The default gateway is between first 1~223",
                        "The IP address of the server first is between 1~223",
                        "The standby server IP address first is between 1~223"};
 

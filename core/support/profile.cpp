@@ -8,7 +8,10 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <process.h>
+
+#include <cstdio>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,7 +36,9 @@ constexpr std::string_view kNewFileLineEnd = "\r\n";
 constexpr std::string_view kNewFileLineEnd = "\n";
 #endif
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -41,7 +46,9 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -144,10 +151,14 @@ LoadResult LoadFile(const std::string& path, std::string& bytes) {
     bytes.assign(static_cast<size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
     bytes.resize(static_cast<size_t>(in.gcount()));
+    // A UTF-16 file (saved by a Windows editor as "Unicode") would be garbled
+    // by the 8-bit lines a write adds: leave it alone.
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return LoadResult::Unusable;
     return LoadResult::Loaded;
 }
 
-std::optional<std::string> FindValue(const std::string& path, std::string_view section, std::string_view key) {
+std::optional<std::string> FindValue(const std::string& path, std::string_view section,
+                                     std::string_view key) {
     std::lock_guard<std::mutex> lock(ProfileMutex());
     std::string bytes;
     if (LoadFile(path, bytes) != LoadResult::Loaded) return std::nullopt;
@@ -159,7 +170,8 @@ std::optional<std::string> FindValue(const std::string& path, std::string_view s
 
 // Removes one pair of matching enclosing quotes, as the profile reader does.
 std::string_view Unquote(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
     }
     return value;
@@ -174,16 +186,30 @@ std::string CutToChars(std::string_view text, size_t maxChars) {
     return std::string(text);
 }
 
-bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+// Reads trim blanks and drop one pair of enclosing quotes; a value that would
+// lose something that way is written inside double quotes, so it reads back
+// exactly.
+std::string QuoteIfNeeded(const std::string& value) {
+    if (value.empty()) return value;
+    const bool blankEdge = IsBlank(value.front()) || IsBlank(value.back());
+    if (blankEdge || Unquote(value).size() != value.size()) return "\"" + value + "\"";
+    return value;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
 
 bool ValidNames(std::string_view section, std::string_view key) {
-    if (Trim(section).empty() || HasLineBreakOrNul(section) || section.find(']') != std::string_view::npos) return false;
+    if (Trim(section).empty() || HasLineBreakOrNul(section) || section.find(']') != std::string_view::npos)
+        return false;
     if (Trim(key).empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos) return false;
     return key.front() != '[' && key.front() != ';';
 }
 
 // Applies one entry to the file's bytes; only the lines of that key change.
-void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry& entry, std::string_view lineEnd) {
+void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry& entry,
+                std::string_view lineEnd) {
     const std::vector<Line> lines = SplitLines(bytes);
     const KeyLocation where = Locate(lines, section, entry.key);
     if (!entry.value) {
@@ -197,11 +223,11 @@ void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry
         const Line& line = lines[static_cast<size_t>(where.key)];
         std::string_view content(bytes.data() + line.begin, line.end - line.begin);
         const size_t keepCr = content.ends_with('\r') ? 1 : 0;
-        const std::string replacement = std::string(line.name) + "=" + *entry.value;
+        const std::string replacement = std::string(line.name) + "=" + QuoteIfNeeded(*entry.value);
         bytes.replace(line.begin, line.end - line.begin - keepCr, replacement);
         return;
     }
-    const std::string keyLine = entry.key + "=" + *entry.value;
+    const std::string keyLine = entry.key + "=" + QuoteIfNeeded(*entry.value);
     if (where.section >= 0) {
         const long after = where.lastKey >= 0 ? where.lastKey : where.section;
         const Line& line = lines[static_cast<size_t>(after)];
@@ -240,15 +266,15 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
     }
     const std::string temporary = TemporaryName(target);
 #ifdef _WIN32
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, ec);
-            return false;
-        }
+    FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (out == nullptr) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    ok = std::fflush(out) == 0 && ok;
+    ok = _commit(_fileno(out)) == 0 && ok;  // to disk before the rename
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        fs::remove(temporary, ec);
+        return false;
     }
 #else
     mode_t mode = 0666;
@@ -321,7 +347,8 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
     return CutToChars(value ? Unquote(*value) : def, maxChars);
 }
 
-bool WriteProfileStrings(const std::string& path, std::string_view section, std::span<const ProfileEntry> entries) {
+bool WriteProfileStrings(const std::string& path, std::string_view section,
+                         std::span<const ProfileEntry> entries) {
     for (const ProfileEntry& entry : entries) {
         if (!ValidNames(section, entry.key)) return false;
         if (entry.value && HasLineBreakOrNul(*entry.value)) return false;

@@ -15,11 +15,11 @@
 // added to a new file or to one without any line end end in "\r\n" on Windows
 // and "\n" elsewhere. Files written on Windows read the same everywhere.
 //
-// Damaged files: a file that is not text, or larger than kMaxProfileFileBytes,
-// or unreadable simply holds no values, so every read gives its default. A
-// write to a binary or damaged file still changes only its own key (appending
-// the section if none is found); a file above the size limit is never
-// rewritten: writes to it fail.
+// Damaged files: lines that are neither sections nor keys are skipped, so a
+// damaged, empty or binary file gives the defaults of what it does not hold,
+// and a write to it still changes only its own key (appending the section if
+// none is found). A file larger than kMaxProfileFileBytes, a UTF-16 file or an
+// unreadable one holds no values and is never rewritten: writes to it fail.
 //
 // Paths are narrow text of the platform (as ToNarrow produces); doubled
 // separators ("dir//Quillane.ini") are fine. All calls are thread-safe.
@@ -49,7 +49,9 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view def, size_t maxChars);
 
 // Sets a key, creating the file, the section or the key as needed; a null value
-// removes the key (a missing key or file is left as it is). Returns false when
+// removes the key (a missing key or file is left as it is). A value with
+// blanks at either end or enclosing quotes is written inside double quotes, so
+// ReadProfileString gives it back unchanged. Returns false when
 // nothing was written: bad names or values (empty names, line breaks, NUL, "]"
 // in a section or "=" in a key), a file above the size limit, or an I/O error.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
@@ -60,7 +62,8 @@ struct ProfileEntry {
     std::string key;
     std::optional<std::string> value;
 };
-bool WriteProfileStrings(const std::string& path, std::string_view section, std::span<const ProfileEntry> entries);
+bool WriteProfileStrings(const std::string& path, std::string_view section,
+                         std::span<const ProfileEntry> entries);
 
 // The integer rule of ReadProfileInt applied to a text.
 int32_t ParseProfileInt(std::string_view text);

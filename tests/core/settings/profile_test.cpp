@@ -20,8 +20,8 @@ TEST_F(ProfileTest, WritesBuildTheFileKeyByKeyInFirstWrittenOrder) {
     EXPECT_TRUE(WriteProfileString(ini, "Main", "a", "1"));
     EXPECT_TRUE(WriteProfileString(ini, "Main", "b", "2"));
     EXPECT_TRUE(WriteProfileString(ini, "Other", "x", "y"));
-    EXPECT_TRUE(WriteProfileString(ini, "Main", "c", "3"));      // joins its section, not the end
-    EXPECT_TRUE(WriteProfileString(ini, "MAIN", "A", "10"));     // in place, spelling kept
+    EXPECT_TRUE(WriteProfileString(ini, "Main", "c", "3"));   // joins its section, not the end
+    EXPECT_TRUE(WriteProfileString(ini, "MAIN", "A", "10"));  // in place, spelling kept
     EXPECT_TRUE(WriteProfileString(ini, "main", "b", std::nullopt));
     EXPECT_TRUE(WriteProfileString(ini, "Other", "empty", ""));
     EXPECT_EQ(ReadBytes(ini), "[Main]\na=10\nc=3\n[Other]\nx=y\nempty=\n");
@@ -111,7 +111,10 @@ TEST_F(ProfileTest, StringReadsAreCutToWholeCharacters) {
 }
 
 TEST_F(ProfileTest, DamagedFilesGiveDefaultsAndAWriteAddsOnlyItsKey) {
-    std::string binary("\x7f" "ELF\0\0[\x01\xff\xfe=\n\0[S\nk=1\r\x80\x81", 22);
+    std::string binary(
+        "\x7f"
+        "ELF\0\0[\x01\xff\xfe=\n\0[S\nk=1\r\x80\x81",
+        22);
     const std::string cases[] = {"", binary, "[S\nk=1\n", "=\n[]\n=x\n==\n"};
     for (const std::string& before : cases) {
         WriteBytes(ini, before);
@@ -124,12 +127,23 @@ TEST_F(ProfileTest, DamagedFilesGiveDefaultsAndAWriteAddsOnlyItsKey) {
     }
 }
 
-TEST_F(ProfileTest, OversizedFileIsNeitherReadNorRewritten) {
+TEST_F(ProfileTest, OversizedOrUtf16FileIsNeitherReadNorRewritten) {
     const std::string huge = "[S]\nk=5\n" + std::string(kMaxProfileFileBytes, 'x');
-    WriteBytes(ini, huge);
-    EXPECT_EQ(ReadProfileInt(ini, "S", "k", 7), 7);
-    EXPECT_FALSE(WriteProfileString(ini, "S", "k", "6"));
-    EXPECT_EQ(ReadBytes(ini), huge);
+    const std::string utf16("\xFF\xFE[\0S\0]\0\n\0k\0=\0\x35\0\n\0", 20);
+    for (const std::string& before : {huge, utf16}) {
+        WriteBytes(ini, before);
+        EXPECT_EQ(ReadProfileInt(ini, "S", "k", 7), 7);
+        EXPECT_FALSE(WriteProfileString(ini, "S", "k", "6"));
+        EXPECT_EQ(ReadBytes(ini), before);
+    }
+}
+
+TEST_F(ProfileTest, ValuesWithEdgeBlanksOrQuotesReadBackExactly) {
+    for (const std::string value : {"\"", "trail ", "\"quoted\"", "'single'", "in \"side\" ok", " lead"}) {
+        ASSERT_TRUE(WriteProfileString(ini, "S", "path", value));
+        EXPECT_EQ(ReadProfileString(ini, "S", "path", "", 259), value);
+    }
+    EXPECT_EQ(ReadBytes(ini), "[S]\npath=\" lead\"\n");
 }
 
 TEST_F(ProfileTest, RemovingAMissingKeyCreatesNothing) {

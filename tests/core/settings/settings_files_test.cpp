@@ -1,8 +1,7 @@
-#include "mainwindow/settings.h"
-
 #include <gtest/gtest.h>
 
 #include "actions/ip_settings_store.h"
+#include "mainwindow/settings.h"
 #include "support/profile.h"
 #include "temp_dir.h"
 
@@ -98,7 +97,8 @@ TEST_F(SettingsTest, StoredValuesAreValidatedOnRead) {
         int expected;
     } cases[] = {{"0", 0}, {"1", 1}, {"7", 0}, {"-1", 0}, {"text", 0}};
     for (const auto& c : cases) {
-        WriteBytes(mainIni, std::string("[Quillane]\nCurFindType=") + c.findType + "\nPlayDev=text\nPowerDev=5\n");
+        WriteBytes(mainIni,
+                   std::string("[Quillane]\nCurFindType=") + c.findType + "\nPlayDev=text\nPowerDev=5\n");
         const MainSettings read = LoadOrCreateMainSettings(dir.Dir());
         EXPECT_FALSE(read.created);
         EXPECT_EQ(read.findType, c.expected) << c.findType;
@@ -134,7 +134,8 @@ TEST_F(SettingsTest, LanguageIsEnglishOnlyForTwo) {
     const struct {
         const char* text;
         int language;
-    } cases[] = {{"1", 1}, {"2", 2}, {"3", 1}, {"0", 1}, {"9", 1}, {"-2", 1}, {"abc", 1}, {"0x2", 2}, {"", 1}};
+    } cases[] = {{"1", 1},  {"2", 2},   {"3", 1},   {"0", 1}, {"9", 1},
+                 {"-2", 1}, {"abc", 1}, {"0x2", 2}, {"", 1}};
     for (const auto& c : cases) {
         WriteBytes(dir.File("Config.ini"), std::string("[language]\r\ncurlanguage=") + c.text + "\r\n");
         EXPECT_EQ(ReadLanguage(dir.Dir()), c.language) << c.text;

@@ -57,7 +57,8 @@ std::vector<std::pair<std::string, std::string>> AllTexts(const TextTable& t) {
     addArray("fieldLabels", t.fieldLabels);
     addArray("editTypes", t.editTypes);
     addArray("msgFirstOctet", t.msgFirstOctet);
-    for (const TypeBoxCaption& box : t.typeBoxes) all.emplace_back("typeBox" + std::to_string(box.id), box.caption);
+    for (const TypeBoxCaption& box : t.typeBoxes)
+        all.emplace_back("typeBox" + std::to_string(box.id), box.caption);
     return all;
 }
 
@@ -68,7 +69,8 @@ TEST(TextsTest, OnlyTwoSelectsEnglish) {
 }
 
 TEST(TextsTest, EveryTextIsPresentAndDiffersBetweenLanguagesWhereItShould) {
-    const std::set<std::string> sameInBoth = {"windowTitle", "stateModifying", "stateUpgradeFailed", "columnHeaders11"};
+    const std::set<std::string> sameInBoth = {"windowTitle", "stateModifying", "stateUpgradeFailed",
+                                              "columnHeaders11"};
     const auto chinese = AllTexts(Texts(1));
     const auto english = AllTexts(Texts(2));
     ASSERT_EQ(chinese.size(), english.size());
@@ -102,7 +104,9 @@ TEST(TextsTest, SpotChecksOfExactTexts) {
     EXPECT_EQ(en.msgFirstOctet[0], "A first bit IP address is between 1~223");
     EXPECT_EQ(en.msgNoDeviceType, "Please select the type of device.");
     EXPECT_EQ(zh.octetLabels[3], "第4位( 范围(1~249) )");
-    EXPECT_EQ(en.editTypes[2], "3\xE3\x80\x81" "4 do not change");
+    EXPECT_EQ(en.editTypes[2],
+              "3\xE3\x80\x81"
+              "4 do not change");
     EXPECT_EQ(en.modifyIPAfterRun, "Edit IP");
     EXPECT_EQ(en.columnHeaders[6], "gateway");
     EXPECT_EQ(zh.typeBoxes[10].id, 1046);
