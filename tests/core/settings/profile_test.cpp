@@ -111,10 +111,10 @@ TEST_F(ProfileTest, StringReadsAreCutToWholeCharacters) {
 }
 
 TEST_F(ProfileTest, DamagedFilesGiveDefaultsAndAWriteAddsOnlyItsKey) {
-    std::string binary(
+    static const char kBinary[] =
         "\x7f"
-        "ELF\0\0[\x01\xff\xfe=\n\0[S\nk=1\r\x80\x81",
-        22);
+        "ELF\0\0[\x01\xff\xfe=\n\0[S\nk=1\r\x80\x81";
+    const std::string binary(kBinary, sizeof kBinary - 1);
     const std::string cases[] = {"", binary, "[S\nk=1\n", "=\n[]\n=x\n==\n"};
     for (const std::string& before : cases) {
         WriteBytes(ini, before);
@@ -129,7 +129,10 @@ TEST_F(ProfileTest, DamagedFilesGiveDefaultsAndAWriteAddsOnlyItsKey) {
 
 TEST_F(ProfileTest, OversizedOrUtf16FileIsNeitherReadNorRewritten) {
     const std::string huge = "[S]\nk=5\n" + std::string(kMaxProfileFileBytes, 'x');
-    const std::string utf16("\xFF\xFE[\0S\0]\0\n\0k\0=\0\x35\0\n\0", 20);
+    static const char kUtf16[] =
+        "\xFF\xFE[\0S\0]\0\n\0k\0=\0"
+        "5\0\n\0";
+    const std::string utf16(kUtf16, sizeof kUtf16 - 1);
     for (const std::string& before : {huge, utf16}) {
         WriteBytes(ini, before);
         EXPECT_EQ(ReadProfileInt(ini, "S", "k", 7), 7);
