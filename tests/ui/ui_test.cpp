@@ -287,6 +287,7 @@ private slots:
             ip->Clear();
             QTest::mouseClick(dialog.Control(kIdOk), Qt::LeftButton);
             QCOMPARE(messages.size(), size_t{1});
+            QCOMPARE(messages[0].text, QStringLiteral("A first bit IP address is between 1~223"));
             QCOMPARE(messages[0].caption, QStringLiteral("Error"));
             QVERIFY(dialog.isVisible());
             QCOMPARE(ReadIpSettings(appDir).ip, 0xC0A82801u);  // nothing written
