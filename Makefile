@@ -42,6 +42,9 @@ sanitize: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -LE e2e
 
+clean:
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+
 # Windows of the tool as PNG files in $(BUILD)/screenshots: the main window in
 # both languages, the IP settings dialog and the About box. No network service
 # is started (a separate program builds the windows without them).
@@ -86,6 +89,3 @@ run: build
 	  [ "$$answer" = yes ] || exit 1; fi
 	@echo "The device ports 67 and 69 need root or CAP_NET_BIND_SERVICE; without them those services stay off."
 	$(BUILD)/ui/quillane
-
-clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
