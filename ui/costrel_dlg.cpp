@@ -179,8 +179,8 @@ void COstrelDlg::ConnectControls() {
         m_findTypeMirror = index;
         s.OnFindTypeChange();
     });
-    connect(m_StartIP, &IpAddressEdit::AddressEdited, this, &COstrelDlg::MirrorRange);
-    connect(m_EndIP, &IpAddressEdit::AddressEdited, this, &COstrelDlg::MirrorRange);
+    connect(m_StartIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
+    connect(m_EndIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
     connect(m_DeviceList, &CSortListCtrl::RowClicked, this, [&s](int row) { s.OnTableClick(row); });
 }
 

@@ -31,6 +31,7 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
         field->setMinimumWidth(8);
         field->installEventFilter(this);
         connect(field, &QLineEdit::textEdited, this, [this, i] { OnFieldEdited(i); });
+        connect(field, &QLineEdit::textChanged, this, &IpAddressEdit::AddressChanged);
         layout->addWidget(field, 1);
         m_fields[static_cast<size_t>(i)] = field;
     }
@@ -57,7 +58,6 @@ void IpAddressEdit::OnFieldEdited(int index) {
         m_fields[static_cast<size_t>(index + 1)]->setFocus();
         m_fields[static_cast<size_t>(index + 1)]->selectAll();
     }
-    emit AddressEdited();
 }
 
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {

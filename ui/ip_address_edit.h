@@ -20,7 +20,8 @@ public:
     QLineEdit* Field(int index) const { return m_fields[static_cast<size_t>(index)]; }
 
 signals:
-    void AddressEdited();
+    // Any change of the value, by the operator or by the program.
+    void AddressChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

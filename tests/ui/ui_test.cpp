@@ -99,9 +99,10 @@ private slots:
         QCOMPARE(f.messages[0].caption, QStringLiteral("错误"));
         QCOMPARE(f.station().m_bSearchRequest.load(), 0);
 
-        // A blank field reads 0, so start 0.0.0.0 is below any end.
+        // Blank fields read 0: start 1.0.0.0 is below the end.
         f.Control<IpAddressEdit>(kIdStartIP)->Clear();
         QTest::keyClicks(f.Control<IpAddressEdit>(kIdStartIP)->Field(0), "1");
+        QCOMPARE(f.window->RangeStart(), 0x01000000u);
         QTest::mouseClick(f.Control(kIdFind), Qt::LeftButton);
         QCOMPARE(f.messages.size(), size_t{1});
         QCOMPARE(f.station().m_bSearchRequest.load(), 1);
