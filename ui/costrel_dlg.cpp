@@ -124,8 +124,9 @@ void COstrelDlg::BuildControls() {
                 break;
             }
             case Kind::Button: {
+                // No default button: Enter on a focused button presses it, elsewhere it closes.
                 auto* button = new QPushButton(caption, this);
-                button->setAutoDefault(true);
+                button->setAutoDefault(false);
                 widget = button;
                 break;
             }

@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "about_dlg.h"
 #include "costrel_app.h"
 #include "costrel_dlg.h"
 #include "device_table_model.h"
@@ -197,6 +200,35 @@ private slots:
         QVERIFY(f.Control(kIdFind)->x() > f.Control(kIdKeyboard)->x() + f.Control(kIdKeyboard)->width());
     }
 
+    void aboutBoxComesFromTheContextMenuInChinese() {
+        WindowFixture f(2);
+        QString entry;
+        QString aboutTitle;
+        // The menu and the box run their own loops: inspect and close them from timers.
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu || menu->actions().isEmpty()) return;
+            entry = menu->actions().first()->text();
+            QTimer::singleShot(50, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* about = qobject_cast<CAboutDlg*>(w); about && about->isVisible()) {
+                        aboutTitle = about->windowTitle();
+                        about->accept();
+                    }
+                }
+            });
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QTimer::singleShot(3000, [] {
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), f.window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(f.window.get(), &event);
+        QCOMPARE(entry, QStringLiteral("关于 Ostrel(&A)..."));
+        QCOMPARE(aboutTitle, QStringLiteral("关于 Ostrel"));
+    }
+
     void escapeRunsTheClosingProcedure() {
         WindowFixture f;
         f.station().m_bUpgrading = 1;
@@ -209,6 +241,13 @@ private slots:
         QVERIFY(f.window->isVisible());
 
         f.station().m_bUpgrading = 0;
+        f.AddRow("10.0.0.1", "1");
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 1);
+        f.Control(kIdSelectAll)->setFocus();
+        QTest::keyClick(f.Control(kIdSelectAll), Qt::Key_Return);  // a focused button is pressed
+        QTRY_COMPARE(f.Column(kColChoice), QStringList{QString::fromUtf8(kCheckMark)});
+        QVERIFY(f.window->isVisible());
+        f.window->DeviceList()->setFocus();
         QTest::keyClick(f.window->DeviceList(), Qt::Key_Return);
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.window->result(), int(QDialog::Rejected));
