@@ -8,9 +8,10 @@ using quillane::kColumnCount;
 DeviceTableModel::DeviceTableModel(quillane::DeviceTable& table, QObject* parent)
     : QAbstractTableModel(parent), m_table(table) {
     for (int i = 0; i < kColumnCount; ++i) m_headers << QString();
-    // Rows that exist already (none in the window's life, but possible for a late view).
-    for (int row = 0; row < table.RowCount(); ++row) m_rows.push_back(ToRow(table.Row(row)));
+    // Watch first, then copy what exists: a change made in between is both in
+    // the copy and in the queue, and applying it twice leaves the same rows.
     m_table.SetObserver(this);
+    for (int row = 0; row < table.RowCount(); ++row) m_rows.push_back(ToRow(table.Row(row)));
 }
 
 // After SetObserver returns no worker is inside one of our callbacks; queued
