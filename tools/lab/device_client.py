@@ -92,11 +92,13 @@ def device_socket():
     return s
 
 
-def collect(s, wait, expect=None):
-    """Prints replies until `wait` seconds of silence or `expect` search replies."""
-    seen = 0
+def receive(s, wait, expect=None):
+    """Replies until `wait` seconds pass or `expect` search replies came (plus a
+    short grace for late copies); each carries its sender and arrival time."""
+    replies = []
     start = time.monotonic()
     deadline = start + wait
+    searches = 0
     while True:
         left = deadline - time.monotonic()
         if left <= 0:
@@ -110,13 +112,40 @@ def collect(s, wait, expect=None):
             continue
         reply["peer"] = "%s:%d" % peer
         reply["at_ms"] = round((time.monotonic() - start) * 1000, 3)
-        print(json.dumps(reply), flush=True)
+        replies.append(reply)
         if reply["kind"] == "search-reply":
-            seen += 1
-            if expect is not None and seen >= expect:
-                # Give late copies a moment, then stop.
+            searches += 1
+            if expect is not None and searches >= expect:
                 deadline = min(deadline, time.monotonic() + 0.3)
-    return seen
+    return replies
+
+
+def collect(s, wait, expect=None):
+    for reply in receive(s, wait, expect):
+        print(json.dumps(reply), flush=True)
+
+
+def search_probe():
+    return struct.pack("<IB3xI", 12, 0xF3, 0)
+
+
+def range_probe(code):
+    return struct.pack("<IB3xIII", 20, code, 0, 1, 1)
+
+
+def change_command(present, server, standby, new_ip, gateway, mask, group_number=None, bad_checksum=False):
+    """Direct form (40 bytes), or group form (48 bytes) with a device number."""
+    fields = [number_form(x) for x in (present, server, standby, new_ip, gateway, mask)]
+    checksum = sum(fields) & 0xFFFFFFFF
+    if bad_checksum:
+        checksum = (checksum + 1) & 0xFFFFFFFF
+    if group_number is None:
+        return struct.pack("<IB3xI6II", 40, 0xF0, 0, *fields, checksum)
+    return struct.pack("<IB3xI6IIH2xI", 48, 0xF4, 0, *fields, checksum, group_number & 0xFFFF, 0)
+
+
+def upgrade_command():
+    return struct.pack("<IB3xI28x", UPGRADE_MARKER, 0xDF, 0)
 
 
 def cmd_search(args):
@@ -125,65 +154,71 @@ def cmd_search(args):
         first, last = number_form(args.range[0]), number_form(args.range[1])
         for address in range(first, last + 1):
             for code in (0xF1, 0xF6):
-                probe = struct.pack("<IB3xIII", 20, code, 0, 1, 1)
-                s.sendto(probe, (from_number_form(address), COMMAND_PORT))
+                s.sendto(range_probe(code), (from_number_form(address), COMMAND_PORT))
     else:
-        probe = struct.pack("<IB3xI", 12, 0xF3, 0)
         for _ in range(args.copies):
-            s.sendto(probe, (COMMAND_GROUP, COMMAND_PORT))
+            s.sendto(search_probe(), (COMMAND_GROUP, COMMAND_PORT))
     collect(s, args.wait, args.expect)
 
 
 def cmd_change(args):
     s = device_socket()
-    fields = [number_form(x) for x in (args.present, args.server, args.standby, args.new_ip, args.gateway, args.mask)]
-    checksum = sum(fields) & 0xFFFFFFFF
-    if args.bad_checksum:
-        checksum = (checksum + 1) & 0xFFFFFFFF
-    if args.group is None:
-        message = struct.pack("<IB3xI6II", 40, 0xF0, 0, *fields, checksum)
-        s.sendto(message, (args.to, COMMAND_PORT))
-    else:
-        message = struct.pack("<IB3xI6IIH2xI", 48, 0xF4, 0, *fields, checksum, args.group & 0xFFFF, 0)
-        s.sendto(message, (args.to or COMMAND_GROUP, COMMAND_PORT))
+    message = change_command(args.present, args.server, args.standby, args.new_ip, args.gateway, args.mask,
+                             args.group, args.bad_checksum)
+    s.sendto(message, (args.to or COMMAND_GROUP, COMMAND_PORT))
     collect(s, args.wait)
 
 
 def cmd_upgrade(args):
     s = device_socket()
-    command = struct.pack("<IB3xI28x", UPGRADE_MARKER, 0xDF, 0)
     for _ in range(3):
-        s.sendto(command, (args.to, COMMAND_PORT))
+        s.sendto(upgrade_command(), (args.to, COMMAND_PORT))
 
 
-def cmd_boot_reply(args):
-    """Answers boot requests like a minimal boot-address responder."""
+def boot_socket():
+    """The responder's side of the boot exchange: port 67, broadcast allowed."""
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.bind(("0.0.0.0", 67))
-    print(json.dumps({"event": "listening"}), flush=True)
-    answered = 0
-    deadline = time.monotonic() + args.wait
-    while answered < args.count and time.monotonic() < deadline:
-        ready, _, _ = select.select([s], [], [], max(0.0, deadline - time.monotonic()))
+    return s
+
+
+def answer_boot_request(s, file, server, yiaddr=None, wait=10.0):
+    """Waits for one 300-byte boot request and broadcasts the reply to port 68:
+    the request with op + 1, secs 1, yiaddr, siaddr and the file name. Returns
+    what the request carried, or None when none came in time."""
+    deadline = time.monotonic() + wait
+    while True:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            return None
+        ready, _, _ = select.select([s], [], [], left)
         if not ready:
-            break
+            return None
         data, peer = s.recvfrom(2048)
-        if len(data) != 300:
-            continue
-        reply = bytearray(data)
-        reply[0] = data[0] + 1
-        reply[8:10] = b"\x01\x00"
-        reply[16:20] = socket.inet_aton(args.yiaddr or peer[0])
-        reply[20:24] = socket.inet_aton(args.server)
-        name = args.file.encode()
-        reply[108:108 + len(name)] = name
-        s.sendto(bytes(reply), ("255.255.255.255", 68))
-        answered += 1
-        print(json.dumps({"event": "boot-request", "peer": "%s:%d" % peer, "op": data[0], "htype": data[1],
-                          "hlen": data[2], "xid": struct.unpack_from("!I", data, 4)[0],
-                          "chaddr": data[28:34].hex(":")}), flush=True)
+        if len(data) == 300:
+            break
+    reply = bytearray(data)
+    reply[0] = data[0] + 1
+    reply[8:10] = b"\x01\x00"
+    reply[16:20] = socket.inet_aton(yiaddr or peer[0])
+    reply[20:24] = socket.inet_aton(server)
+    name = file.encode()
+    reply[108:108 + len(name)] = name
+    s.sendto(bytes(reply), ("255.255.255.255", 68))
+    return {"event": "boot-request", "peer": "%s:%d" % peer, "op": data[0], "htype": data[1], "hlen": data[2],
+            "xid": struct.unpack_from("!I", data, 4)[0], "chaddr": data[28:34].hex(":"), "len": len(data)}
+
+
+def cmd_boot_reply(args):
+    s = boot_socket()
+    print(json.dumps({"event": "listening"}), flush=True)
+    for _ in range(args.count):
+        request = answer_boot_request(s, args.file, args.server, args.yiaddr, args.wait)
+        if request is None:
+            break
+        print(json.dumps(request), flush=True)
 
 
 def main():
