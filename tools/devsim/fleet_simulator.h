@@ -30,7 +30,7 @@ struct SimulatorOptions {
     bool unicastReplies = false;                     // answer the sender instead of 224.0.3.0
     std::optional<std::array<uint8_t, 4>> newVersion; // after an upgrade; default: version + 1
     uint64_t seed = 1;
-    uint32_t burstWindowMs = 3000;                   // copies of one upgrade command within this count once
+    uint32_t burstWindowMs = 1000;                   // copies of one upgrade command within this count once
 };
 
 class FleetSimulator {
