@@ -96,6 +96,8 @@ public:
         m_deadline = Clock::now() + std::chrono::seconds(m_timeoutSeconds);
         Loop();
         ::close(m_socket);
+        if (!m_outcome.ok)
+            m_outcome.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
         return m_outcome;
     }
 
@@ -288,13 +290,13 @@ private:
             Abort(4, "Block larger than negotiated", "data block of " + std::to_string(length) + " bytes");
             return;
         }
-        m_hash.Update(data, length);
-        m_outcome.bytes += length;
-        ++m_outcome.blocks;
-        if (m_s.stallAfterBlock >= 0 && m_outcome.blocks > static_cast<uint64_t>(m_s.stallAfterBlock)) {
+        if (m_s.stallAfterBlock >= 0 && m_outcome.blocks >= static_cast<uint64_t>(m_s.stallAfterBlock)) {
             Stall();
             return;
         }
+        m_hash.Update(data, length);
+        m_outcome.bytes += length;
+        ++m_outcome.blocks;
         Acknowledge(block);
         ++m_expected;
         if (length < m_outcome.blockSize) Complete();
