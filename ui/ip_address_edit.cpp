@@ -63,11 +63,19 @@ void IpAddressEdit::OnFieldEdited(int index) {
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        for (int i = 0; i < 3; ++i) {
-            if (watched == m_fields[static_cast<size_t>(i)] && key->text() == QStringLiteral(".") &&
-                !m_fields[static_cast<size_t>(i)]->text().isEmpty()) {
+        for (int i = 0; i < 4; ++i) {
+            QLineEdit* field = m_fields[static_cast<size_t>(i)];
+            if (watched != field) continue;
+            if (i < 3 && key->text() == QStringLiteral(".") && !field->text().isEmpty()) {
                 m_fields[static_cast<size_t>(i + 1)]->setFocus();
                 m_fields[static_cast<size_t>(i + 1)]->selectAll();
+                return true;
+            }
+            // Backspace at the start of a field goes on in the previous one.
+            if (i > 0 && key->key() == Qt::Key_Backspace && field->cursorPosition() == 0 && !field->hasSelectedText()) {
+                QLineEdit* previous = m_fields[static_cast<size_t>(i - 1)];
+                previous->setFocus();
+                previous->end(false);
                 return true;
             }
         }

@@ -111,6 +111,31 @@ private slots:
         QCOMPARE(f.station().m_bSearchRequest.load(), 1);
     }
 
+    void addressControlTakesDottedTyping() {
+        IpAddressEdit edit;
+        edit.resize(200, 24);
+        edit.show();
+        edit.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&edit));
+        edit.Field(0)->setFocus();
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClicks(QApplication::focusWidget(), "10");
+        QTest::keyClick(QApplication::focusWidget(), '.');
+        QTest::keyClicks(QApplication::focusWidget(), "200");  // a full field moves on by itself
+        QTest::keyClicks(QApplication::focusWidget(), "3");
+        QCOMPARE(edit.Address(), 0x0AC80300u);                  // the last field is blank: 0
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QCOMPARE(edit.Address(), 0x0AC80000u);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);  // back to the end of the second field
+        QCOMPARE(QApplication::focusWidget(), edit.Field(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QCOMPARE(edit.Address(), 0x0A140000u);
+        QSignalSpy changed(&edit, &IpAddressEdit::AddressChanged);
+        edit.SetAddress(0xC0A82801);
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(edit.Field(3)->text(), QStringLiteral("1"));
+    }
+
     void typeBoxClickChangesTheFilter() {
         WindowFixture f;
         QTest::mouseClick(f.Control(kIdAlarmDev), Qt::LeftButton);
