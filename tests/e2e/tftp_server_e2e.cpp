@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
     if (wholeStation) {
         HeadlessView view;
         Station station(view, appDir);
+        station.Initialise();  // reads the settings files, which may name another file
         station.SetUpdateFile(file);
-        station.Initialise();
         std::printf("ready station tftp %s\n", station.m_pTftpServer && station.m_pTftpServer->ListenPort() ? "up" : "down");
         std::fflush(stdout);
         WaitForStopSignal(signals);
