@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 #include "firmware/tftp_server.h"
 
@@ -240,8 +241,13 @@ bool Transfer::FillBuffer(std::vector<uint8_t>& buffer, size_t& length, uint16_t
 }
 
 bool Transfer::PrepareData() {
-    m_request.bufferA.assign(m_request.blockSize + 4u, 0);
-    m_request.bufferB.assign(m_request.blockSize + 4u, 0);
+    try {
+        m_request.bufferA.assign(m_request.blockSize + 4u, 0);
+        m_request.bufferB.assign(m_request.blockSize + 4u, 0);
+    } catch (const std::bad_alloc&) {
+        Note("Memory Error", 1);
+        return false;
+    }
     const long position = std::ftell(m_request.file);
     if (position < 0 || (position > 0 && std::fseek(m_request.file, 0, SEEK_SET) != 0)) {
         Refuse(2, "File Access Error", 1);
