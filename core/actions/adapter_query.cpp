@@ -5,7 +5,12 @@
 #include <fstream>
 #include <sstream>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <winsock2.h>
+#include <iphlpapi.h>
+#include <windows.h>
+#include <memory>
+#else
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if_arp.h>
@@ -164,7 +169,67 @@ void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, Addres
     freeifaddrs(list);
 }
 
-#elif !defined(_WIN32)
+#elif defined(_WIN32)
+
+namespace {
+
+// The adapter's TCP/IP interface value ("IPAddress" or "SubnetMask"), a
+// multi-string, split into its texts; empty when the key or value is missing.
+AddressList RegistryMultiString(const std::string& adapterName, const char* valueName) {
+    AddressList texts;
+    const std::string keyName = "SYSTEM\\CurrentControlSet\\services\\Tcpip\\Parameters\\Interfaces\\" + adapterName;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return texts;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+        std::string buffer(size + 2, '\0');  // room for the terminators a value may lack
+        if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
+            ERROR_SUCCESS) {
+            for (size_t at = 0; at < size && buffer[at] != '\0';) {
+                const size_t end = buffer.find('\0', at);
+                texts.push_back(buffer.substr(at, end - at));
+                at = end + 1;
+            }
+        }
+    }
+    RegCloseKey(key);
+    return texts;
+}
+
+}  // namespace
+
+AddressList InterfaceAddressValue(const std::string& adapterName) {
+    return RegistryMultiString(adapterName, "IPAddress");
+}
+AddressList InterfaceMaskValue(const std::string& adapterName) { return RegistryMultiString(adapterName, "SubnetMask"); }
+
+void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses, AddressList* masks,
+                                   AddressList* gateways) {
+    ULONG size = sizeof(IP_ADAPTER_INFO);
+    auto buffer = std::make_unique<unsigned char[]>(size);
+    DWORD result = GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()), &size);
+    if (result == ERROR_BUFFER_OVERFLOW) {
+        buffer = std::make_unique<unsigned char[]>(size);
+        result = GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()), &size);
+    }
+    if (result != NO_ERROR) return;
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()); adapter; adapter = adapter->Next) {
+        if (adapter->Type != MIB_IF_TYPE_ETHERNET) continue;
+        if (macs) {
+            uint8_t bytes[6] = {};
+            std::memcpy(bytes, adapter->Address, adapter->AddressLength < 6 ? adapter->AddressLength : 6);
+            macs->push_back(FormatHardwareAddress(bytes));
+        }
+        if (names) names->push_back(adapter->AdapterName);
+        for (auto* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
+            AppendIf(addresses, entry->IpAddress.String);
+            AppendIf(masks, entry->IpMask.String);
+        }
+        for (auto* entry = &adapter->GatewayList; entry; entry = entry->Next) AppendIf(gateways, entry->IpAddress.String);
+    }
+}
+
+#else
 
 // Other POSIX systems: no adapter listing yet, so no local address is known.
 AddressList InterfaceAddressValue(const std::string&) { return {}; }
