@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -28,7 +29,10 @@ public:
         messages_.emplace_back(text, caption);
     }
     int FindTypeSelection() const override { return findType; }
-    uint32_t RangeStart() const override { return rangeStart; }
+    uint32_t RangeStart() const override {
+        if (onRangeRead) onRangeRead();
+        return rangeStart;
+    }
     uint32_t RangeEnd() const override { return rangeEnd; }
 
     std::vector<std::pair<std::string, std::string>> Messages() const {
@@ -39,6 +43,7 @@ public:
     std::atomic<int> findType{0};
     std::atomic<uint32_t> rangeStart{0};
     std::atomic<uint32_t> rangeEnd{0};
+    std::function<void()> onRangeRead;  // runs as a search reads its range
 
 private:
     mutable std::mutex m_mutex;

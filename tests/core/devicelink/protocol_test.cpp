@@ -7,6 +7,7 @@
 #include "devicelink/device_commands.h"
 #include "devicelink/device_types.h"
 #include "core/devicelink/fake_view.h"
+#include "mainwindow/settings.h"
 #include "mainwindow/station.h"
 
 using namespace quillane;
@@ -195,6 +196,7 @@ TEST(DeviceTypeTable, ElevenCodesEachWithItsOwnFilter) {
     for (const DeviceTypeInfo& t : DeviceTypes()) {
         filters.insert(t.filterIndex);
         EXPECT_EQ(FindDeviceType(t.code)->filterIndex, t.filterIndex);
+        EXPECT_STREQ(t.filterKey, kFilterKeys[static_cast<size_t>(t.filterIndex)]) << t.code;
     }
     EXPECT_EQ(filters, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     for (int notAType : {0, 50, 52, 6400, 6402, 7117, -6401}) EXPECT_FALSE(FindDeviceType(notAType)) << notAType;
