@@ -3,7 +3,10 @@
 // reply reached the workstation's interface the last row came. Runs inside the
 // lab's workstation namespace (bench/find_bench.sh), never outside it.
 //
-//   find_bench DEVICES [SEARCHES = 3] [INTERFACE = lab-ws]
+//   find_bench DEVICES [SEARCHES = 3] [INTERFACE = lab-ws] [RCVBUF]
+//
+// RCVBUF, when given, sets the device endpoint's SO_RCVBUF after the start, to
+// see how a host with other socket-buffer limits fares.
 
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
@@ -141,12 +144,13 @@ std::map<std::string, uint64_t> UdpCounters() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: find_bench DEVICES [SEARCHES] [INTERFACE]\n");
+        std::fprintf(stderr, "usage: find_bench DEVICES [SEARCHES] [INTERFACE] [RCVBUF]\n");
         return 2;
     }
     const int devices = std::atoi(argv[1]);
     const int searches = argc > 2 ? std::atoi(argv[2]) : 3;
     const char* interfaceName = argc > 3 ? argv[3] : "lab-ws";
+    const int receiveBuffer = argc > 4 ? std::atoi(argv[4]) : 0;
 
     std::string pattern = (std::filesystem::temp_directory_path() / "find-bench-XXXXXX").string();
     const std::filesystem::path dir = mkdtemp(pattern.data());
@@ -157,6 +161,13 @@ int main(int argc, char** argv) {
     {
         Station station(view, dir.string() + "/");
         station.Initialise();
+        if (receiveBuffer > 0) {
+            SocketSetIntOption(station.m_DeviceEndpoint.socket, SOL_SOCKET, SO_RCVBUF, receiveBuffer);
+        }
+        int granted = 0;
+        socklen_t length = sizeof granted;
+        ::getsockopt(station.m_DeviceEndpoint.socket, SOL_SOCKET, SO_RCVBUF, &granted, &length);
+        std::printf("device endpoint receive buffer: %d bytes\n", granted);
         station.m_DeviceList.SetObserver(&clock);
         for (int search = 1; search <= searches; ++search) {
             const auto before = UdpCounters();
@@ -177,11 +188,11 @@ int main(int argc, char** argv) {
             const auto after = UdpCounters();
             const int rows = clock.rows;
             const double findToLastRowMs = (clock.lastRowNs - findNs) / 1e6;
-            const double lastReplyToLastRowMs = (clock.lastRowNs - sniffer.lastReplyNs) / 1e6;
+            const double findToLastReplyMs = (sniffer.lastReplyNs - findNs) / 1e6;
             std::printf(
-                "devices %d search %d: listed %d (%.1f%%), Find to last row %.1f ms, last reply on the wire to last "
-                "row %.1f ms; replies on the wire %d, UDP received %llu, receive-buffer drops %llu\n",
-                devices, search, rows, 100.0 * rows / devices, findToLastRowMs, lastReplyToLastRowMs,
+                "devices %d search %d: listed %d (%.1f%%), Find to last row %.1f ms, Find to last reply on the wire "
+                "%.1f ms; replies on the wire %d, UDP received %llu, receive-buffer drops %llu\n",
+                devices, search, rows, 100.0 * rows / devices, findToLastRowMs, findToLastReplyMs,
                 sniffer.replies - repliesBefore,
                 static_cast<unsigned long long>(after.at("InDatagrams") - before.at("InDatagrams")),
                 static_cast<unsigned long long>(after.at("RcvbufErrors") - before.at("RcvbufErrors")));

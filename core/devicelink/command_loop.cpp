@@ -76,6 +76,7 @@ void QueueDeviceDatagram(const sockaddr_in*, const uint8_t* data, int length, vo
     bool wasEmpty = false;
     try {
         AutoLock lock(&station->m_QueueLock);
+        if (station->m_CmdQueue.size() >= kMaxQueuedDatagrams) return;
         wasEmpty = station->m_CmdQueue.empty();
         station->m_CmdQueue.push_back(std::move(entry));
     } catch (const std::bad_alloc&) {

@@ -5,6 +5,7 @@
 // reply handler, runs searches, address-change batches and upgrade steps, and
 // marks devices that never answered an address change.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "support/udp_socket.h"
@@ -14,6 +15,9 @@ namespace quillane {
 class Station;
 
 inline constexpr int kMinQueuedDatagram = 16;     // shorter datagrams are dropped
+// Bound on waiting datagrams: room for every reply of a range walk over a
+// full /16 (two per device), so only a flood of foreign datagrams is cut.
+inline constexpr size_t kMaxQueuedDatagrams = 1 << 18;
 inline constexpr uint32_t kLoopIdleWaitMs = 1000;  // wait of a pass without work
 inline constexpr uint32_t kUpgradePollMs = 100;    // wait between two upgrade steps
 inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the last change result
@@ -24,7 +28,8 @@ struct CommandLoopState {
 };
 
 // UdpReceiveCallback of the device endpoint; `user` is the station. Copies the
-// datagram (plus a zero byte) and appends it under m_QueueLock.
+// datagram (plus a zero byte) and appends it under m_QueueLock; drops it when
+// kMaxQueuedDatagrams are already waiting.
 void QueueDeviceDatagram(const sockaddr_in* from, const uint8_t* data, int length, void* user);
 
 // Start routine of the loop thread; returns 1.

@@ -8,12 +8,31 @@
 namespace quillane {
 
 inline constexpr uint32_t kLoopStopWaitMs = 2000;
+// Room for the burst of a large fleet answering all three search probes at
+// once: each small datagram costs far more than its size in buffer space.
+inline constexpr int kDeviceReceiveBufferBytes = 8 << 20;
+
+namespace {
+
+// Beyond the size every endpoint asks for, and above net.core.rmem_max where
+// the process may (it needs the privilege for the boot and TFTP ports anyway);
+// otherwise as much as the system grants, never less than before.
+void EnlargeReceiveBuffer(SocketHandle socket) {
+#ifdef SO_RCVBUFFORCE
+    if (SocketSetIntOption(socket, SOL_SOCKET, SO_RCVBUFFORCE, kDeviceReceiveBufferBytes)) return;
+#endif
+    SocketSetIntOption(socket, SOL_SOCKET, SO_RCVBUF, kDeviceReceiveBufferBytes);
+}
+
+}  // namespace
 
 // Failures leave the endpoint without a working socket; like the window, the
 // station starts its thread all the same and reports nothing.
 void StartDeviceEndpoint(Station& station) {
     const StationNetwork& network = station.Network();
-    UdpEndpointOpen(station.m_DeviceEndpoint, network.devicePort, &QueueDeviceDatagram, &station);
+    if (UdpEndpointOpen(station.m_DeviceEndpoint, network.devicePort, &QueueDeviceDatagram, &station) == 1) {
+        EnlargeReceiveBuffer(station.m_DeviceEndpoint.socket);
+    }
     UdpEndpointJoinGroup(station.m_DeviceEndpoint, htonl(network.replyGroup), htonl(INADDR_ANY));
     UdpEndpointStart(station.m_DeviceEndpoint);
     station.m_DestAddr.SetPort(network.commandPort);

@@ -134,6 +134,15 @@ TEST_F(CommandLoopTest, QueueKeepsDatagramsOf16BytesAndMoreAsTerminatedCopies) {
     EXPECT_TRUE(station.m_hLoopEvent.Wait(0)) << "an idle loop is woken by the first queued reply";
 }
 
+TEST_F(CommandLoopTest, AFloodOfDatagramsIsCutAtTheQueueBound) {
+    const Datagram d(16, 0);
+    for (size_t i = 0; i < kMaxQueuedDatagrams + 10; ++i) Queue(d);
+    EXPECT_EQ(QueueSize(), kMaxQueuedDatagrams);
+    EXPECT_TRUE(Pass());
+    Queue(d);  // room again once the loop took one
+    EXPECT_EQ(QueueSize(), kMaxQueuedDatagrams);
+}
+
 TEST_F(CommandLoopTest, OnePassDoesOneKindOfWorkInItsOrder) {
     AddRow(99, "0");
     Queue(SearchReplyBytes({}));
