@@ -44,3 +44,48 @@ sanitize: deps
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+
+# Windows of the tool as PNG files in $(BUILD)/screenshots: the main window in
+# both languages, the IP settings dialog and the About box. No network service
+# is started (a separate program builds the windows without them).
+screenshot:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target quillane_screenshot
+	rm -rf $(BUILD)/screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD)/ui/quillane_screenshot $(BUILD)/screenshots
+
+# The tool in a lab: simulated devices in one network namespace, the tool in
+# the other, shown on $$DISPLAY (or on a private Xvfb when there is none).
+# Everything is removed when the window closes or on Ctrl+C. Needs root (sudo).
+DEMO_DEVICES ?= 40
+DEMO_LANGUAGE ?= 1
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo -E)
+demo: build
+	@if [ ! -x tools/lab/lab ] || [ ! -x $(BUILD)/tools/devsim/devsim ]; then \
+	  echo "make demo: the lab (tools/lab/lab) or the device simulator ($(BUILD)/tools/devsim/devsim) is missing in this tree"; \
+	  exit 1; fi
+	@set -e; name=qdemo$$$$; appdir=$$(mktemp -d); xvfb=; \
+	  cleanup() { [ -n "$$xvfb" ] && kill $$xvfb 2>/dev/null; $(SUDO) tools/lab/lab down $$name >/dev/null 2>&1; rm -rf "$$appdir"; }; \
+	  trap cleanup EXIT; trap 'exit 130' INT TERM; \
+	  $(SUDO) tools/lab/lab up $$name --devices $(DEMO_DEVICES) >/dev/null; \
+	  QUILLANE_BUILD_DIR=$(abspath $(BUILD)) $(SUDO) tools/lab/lab devsim $$name >/dev/null; \
+	  cp $(BUILD)/ui/quillane "$$appdir/"; \
+	  printf '[LANGUAGE]\r\nCurLanguage=$(DEMO_LANGUAGE)\r\n' > "$$appdir/Config.ini"; \
+	  display=$$DISPLAY; \
+	  if [ -z "$$display" ]; then \
+	    n=99; while [ -e /tmp/.X11-unix/X$$n ]; do n=$$((n+1)); done; display=:$$n; \
+	    Xvfb $$display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$$!; sleep 1; \
+	    echo "No DISPLAY: the tool runs on Xvfb $$display (xwd -root -display $$display takes a picture); Ctrl+C ends the demo."; \
+	  fi; \
+	  echo "Lab $$name: $(DEMO_DEVICES) simulated devices; the tool starts in the lab's workstation namespace."; \
+	  $(SUDO) tools/lab/lab exec $$name ws -- env DISPLAY=$$display XAUTHORITY=$${XAUTHORITY:-$$HOME/.Xauthority} "$$appdir/quillane"
+
+# The tool on this workstation's real network, for an operator with real
+# devices. It answers boot requests and serves TFTP on the LAN: never use it on
+# a machine whose network carries equipment that must not be disturbed.
+run: build
+	@if [ "$(CONFIRM)" != yes ]; then \
+	  read -r -p "Open Quillane on this workstation's real network? [yes/NO] " answer || exit 1; \
+	  [ "$$answer" = yes ] || exit 1; fi
+	@echo "The device ports 67 and 69 need root or CAP_NET_BIND_SERVICE; without them those services stay off."
+	$(BUILD)/ui/quillane

@@ -1,14 +1,32 @@
 #include "mainwindow/station.h"
 
 #include "firmware/tftp_server.h"
+#include "mainwindow/control_ids.h"
+#include "mainwindow/settings.h"
+#include "mainwindow/texts.h"
+#include "mainwindow/type_filter.h"
+#include "support/helper_program.h"
 
 namespace quillane {
 
+namespace {
+
+std::string WithTrailingSeparator(std::string dir) {
+    if (dir.empty() || dir.back() != kPathSeparator) dir += kPathSeparator;
+    return dir;
+}
+
+}  // namespace
+
 Station::Station(StationView& view, std::string appDir, StationNetwork network)
-    : m_strAppDir(std::move(appDir)),
+    : m_strAppDir(WithTrailingSeparator(std::move(appDir))),
       m_view(view),
       m_network(network),
-      m_localAddresses(std::make_shared<LocalAddressLists>()) {}
+      m_localAddresses(std::make_shared<LocalAddressLists>()) {
+    m_startHelperProgram = [this](const std::string& commandLine) {
+        StartHelperProgram(m_strAppDir, commandLine);
+    };
+}
 
 Station::~Station() {
     StopServices();
@@ -20,13 +38,54 @@ Station::~Station() {
     }
 }
 
+// The window's initialisation: settings and texts first, services last, so
+// no worker sees a half-built window.
 void Station::Initialise() {
     RefreshLocalAddresses();
+    m_nLanguage = ReadLanguage(m_strAppDir);
+
+    const MainSettings settings = LoadOrCreateMainSettings(m_strAppDir);
+    m_view.SetRange(settings.startIP, settings.endIP);
+    m_nFindType = (settings.findType == 1) ? 1 : 0;
+    SetUpdateFile(settings.updateFile);
+    for (size_t i = 0; i < kTypeFilterBoxes.size(); ++i) (this->*kTypeFilterBoxes[i].flag) = settings.filters[i];
+
+    m_view.SetCaption(kIdFilePath, UpdateFile());
+    m_view.EnableControl(kIdFilePath, false);
+    for (const TypeFilterBox& box : kTypeFilterBoxes) m_view.SetChecked(box.boxId, (this->*box.flag).load() != 0);
+
+    ApplyTexts();
+
+    m_view.EnableControl(kIdStartIP, m_nFindType == 1);
+    m_view.EnableControl(kIdEndIP, m_nFindType == 1);
+    m_view.SetProgressRange(0, 100);
     StartServices();
 }
 
+void Station::ApplyTexts() {
+    const TextTable& t = Texts(m_nLanguage);
+    m_view.SetTableColumns(t.columnHeaders, t.columnWidths);
+    m_view.SetFindTypeItems(t.findTypes, m_nFindType);
+    m_view.SetCaption(kIdNoteLine, t.noteLine);
+    m_view.SetCaption(kIdMainWindow, t.windowTitle);
+    m_view.SetCaption(kIdKeyboard, t.keyboard);
+    m_view.SetCaption(kIdFind, t.find);
+    m_view.SetCaption(kIdModifyIP, t.modifyIP);
+    m_view.SetCaption(kIdTypeLabel, t.typeLabel);
+    for (const TypeBoxCaption& box : t.typeBoxes) m_view.SetCaption(box.id, box.caption);
+    m_view.SetCaption(kIdFileLabel, t.fileLabel);
+    m_view.SetCaption(kIdOpen, t.open);
+    m_view.SetCaption(kIdUpgrade, t.upgrade);
+    m_view.SetCaption(kIdSelectAll, t.selectAll);
+    m_view.SetCaption(kIdCancel, t.cancel);
+}
+
 bool Station::Close() {
-    if (m_bUpgradeContinue.load() == 1 || m_bUpgrading.load() == 1) return false;
+    if (m_bUpgradeContinue.load() == 1 || m_bUpgrading.load() == 1) {
+        const TextTable& t = Texts(m_nLanguage);
+        m_view.ShowMessage(t.msgCloseDuringUpgrade, t.captionHint);
+        return false;
+    }
     StopServices();
     return true;
 }

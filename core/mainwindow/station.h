@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -74,9 +75,24 @@ public:
 
     // Window life cycle.
     void Initialise();
-    // The closing procedure: false when refused (an upgrade runs); true when the
-    // services are stopped and the window may end.
+    // The closing procedure: false when refused (an upgrade runs, the operator
+    // is told); true when the services are stopped and the window may end.
     bool Close();
+
+    // Handlers of the window's controls, on the GUI thread.
+    void OnFindTypeChange();
+    void OnFind();
+    void OnTypeFilterClick(int boxId);
+    void OnKeyboard();
+    void OnOpen();
+    void OnTableClick(int firstSelectedRow);  // -1 when no row is selected
+    void OnSelectAll();
+    void OnCancel();
+    void OnModifyIP();
+    void OnUpgrade();
+
+    // Starts a helper program by its command line; tests replace it.
+    std::function<void(const std::string& commandLine)> m_startHelperProgram;
 
     // Local addresses: replaced as a whole; readers on any thread get a snapshot.
     void RefreshLocalAddresses();
@@ -121,6 +137,7 @@ public:
     DeviceTable m_DeviceList;
 
 private:
+    void ApplyTexts();
     void StartServices();
     void StopServices();
 

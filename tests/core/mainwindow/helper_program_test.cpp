@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "fake_view.h"
+#include "support/helper_program.h"
+
+namespace quillane {
+namespace {
+
+using testing::TempAppDir;
+
+// A stand-in keyboard that writes its arguments, and whether it inherited the
+// descriptor named by its third argument, next to itself.
+void WriteRecorder(const std::string& path) {
+    std::ofstream(path) << "#!/bin/sh\n"
+                           "if [ -e /proc/$$/fd/$3 ]; then fd=inherited; else fd=closed; fi\n"
+                           "echo \"$1 $2 $fd\" > \"$0.out.tmp\" && mv \"$0.out.tmp\" \"$0.out\"\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+std::string WaitForFile(const std::string& path) {
+    for (int i = 0; i < 500 && !std::filesystem::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+TEST(HelperProgram, LooksInTheExecutableFolderThenOnThePath) {
+    TempAppDir app, onPath;
+    setenv("PATH", onPath.path().c_str(), 1);
+    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), "");
+    WriteRecorder(onPath.File("ScreenKeyBoard"));
+    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), onPath.path() + "/ScreenKeyBoard");
+    app.Write("ScreenKeyBoard", "not executable");
+    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), onPath.path() + "/ScreenKeyBoard");
+    WriteRecorder(app.File("ScreenKeyBoard"));
+    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), app.File("ScreenKeyBoard"));
+}
+
+TEST(HelperProgram, StartsDetachedWithItsArgumentsAndNoInheritedSockets) {
+    TempAppDir app;
+    setenv("PATH", "/usr/bin:/bin", 1);
+    WriteRecorder(app.File("ScreenKeyBoard"));
+    const int socketFd = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(socketFd, 3);
+    EXPECT_TRUE(StartHelperProgram(app.path(), KeyboardCommandLine(455, 360) + " " + std::to_string(socketFd)));
+    EXPECT_EQ(WaitForFile(app.File("ScreenKeyBoard.out")), "455 360 closed");
+    close(socketFd);
+}
+
+TEST(HelperProgram, MissingProgramDoesNothing) {
+    TempAppDir app;
+    setenv("PATH", app.path().c_str(), 1);
+    EXPECT_FALSE(StartHelperProgram(app.path(), "ScreenKeyBoard 1 2"));
+    EXPECT_FALSE(StartHelperProgram(app.path(), ""));
+}
+
+TEST(HelperProgram, KeyboardCommandLine) {
+    EXPECT_EQ(KeyboardCommandLine(455, 360), "ScreenKeyBoard 455 360");
+    EXPECT_EQ(SplitCommandLine(" a  b c "), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+}  // namespace
+}  // namespace quillane

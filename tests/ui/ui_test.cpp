@@ -1,0 +1,388 @@
+#include <thread>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "about_dlg.h"
+#include "costrel_app.h"
+#include "costrel_dlg.h"
+#include "device_table_model.h"
+#include "edit_ip_dlg.h"
+#include "ip_address_edit.h"
+#include "mainwindow/control_ids.h"
+#include "message_box.h"
+#include "single_instance.h"
+#include "sort_list_ctrl.h"
+
+using namespace quillane;
+
+namespace {
+
+struct Message {
+    QString text, caption;
+};
+
+// A fresh application folder with the given language, and a window in it that
+// starts no service.
+class WindowFixture {
+public:
+    explicit WindowFixture(int language = 1) {
+        QFile config(dir.filePath(QStringLiteral("Config.ini")));
+        config.open(QIODevice::WriteOnly);
+        config.write(QStringLiteral("[LANGUAGE]\r\nCurLanguage=%1\r\n").arg(language).toUtf8());
+        config.close();
+        SetMessageBoxHook([this](QWidget*, const QString& text, const QString& caption) {
+            messages.push_back({text, caption});
+        });
+        window = std::make_unique<COstrelDlg>(AppDir(), StationNetwork{.startServices = false});
+        window->show();
+    }
+    ~WindowFixture() {
+        window.reset();
+        SetMessageBoxHook(nullptr);
+    }
+    std::string AppDir() const { return dir.path().toStdString() + "/"; }
+    template <class T = QWidget>
+    T* Control(int id) const {
+        return qobject_cast<T*>(window->Control(id));
+    }
+    Station& station() { return window->GetStation(); }
+    void AddRow(const std::string& ip, const std::string& number) {
+        DeviceRow row;
+        row[kColIP] = ip;
+        row[kColDeviceNo] = number;
+        station().m_DeviceList.AppendRow(row);
+    }
+    QStringList Column(int column) const {
+        QStringList texts;
+        const auto* model = window->DeviceList()->model();
+        for (int r = 0; r < model->rowCount(); ++r) texts << model->index(r, column).data().toString();
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    std::vector<Message> messages;
+    std::unique_ptr<COstrelDlg> window;
+};
+
+void TypeAddress(IpAddressEdit* edit, const QStringList& octets) {
+    for (int i = 0; i < 4; ++i) {
+        edit->Field(i)->clear();
+        QTest::keyClicks(edit->Field(i), octets[i]);
+    }
+}
+
+}  // namespace
+
+class UiTest : public QObject {
+    Q_OBJECT
+private slots:
+    void findWithStartAboveEndShowsTheErrorAndRequestsNothing() {
+        WindowFixture f;
+        auto* findType = f.Control<QComboBox>(kIdFindType);
+        findType->setCurrentIndex(1);
+        emit findType->activated(1);
+        QVERIFY(f.Control(kIdStartIP)->isEnabled());
+        TypeAddress(f.Control<IpAddressEdit>(kIdStartIP), {"192", "168", "1", "200"});
+        TypeAddress(f.Control<IpAddressEdit>(kIdEndIP), {"192", "168", "1", "10"});
+        QTest::mouseClick(f.Control(kIdFind), Qt::LeftButton);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.messages[0].text, QStringLiteral("开始IP必需小于结束IP"));
+        QCOMPARE(f.messages[0].caption, QStringLiteral("错误"));
+        QCOMPARE(f.station().m_bSearchRequest.load(), 0);
+
+        // Blank fields read 0: start 1.0.0.0 is below the end.
+        f.Control<IpAddressEdit>(kIdStartIP)->Clear();
+        QTest::keyClicks(f.Control<IpAddressEdit>(kIdStartIP)->Field(0), "1");
+        QCOMPARE(f.window->RangeStart(), 0x01000000u);
+        QTest::mouseClick(f.Control(kIdFind), Qt::LeftButton);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.station().m_bSearchRequest.load(), 1);
+    }
+
+    void addressControlTakesDottedTyping() {
+        IpAddressEdit edit;
+        edit.resize(200, 24);
+        edit.show();
+        edit.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&edit));
+        edit.Field(0)->setFocus();
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClicks(QApplication::focusWidget(), "10");
+        QTest::keyClick(QApplication::focusWidget(), '.');
+        QTest::keyClicks(QApplication::focusWidget(), "200");  // a full field moves on by itself
+        QTest::keyClicks(QApplication::focusWidget(), "3");
+        QCOMPARE(edit.Address(), 0x0AC80300u);                  // the last field is blank: 0
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QCOMPARE(edit.Address(), 0x0AC80000u);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);  // back to the end of the second field
+        QCOMPARE(QApplication::focusWidget(), edit.Field(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QCOMPARE(edit.Address(), 0x0A140000u);
+        QSignalSpy changed(&edit, &IpAddressEdit::AddressChanged);
+        edit.SetAddress(0xC0A82801);
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(edit.Field(3)->text(), QStringLiteral("1"));
+    }
+
+    void typeBoxClickChangesTheFilter() {
+        WindowFixture f;
+        QTest::mouseClick(f.Control(kIdAlarmDev), Qt::LeftButton);
+        QVERIFY(!f.Control<QCheckBox>(kIdAlarmDev)->isChecked());
+        QCOMPARE(f.station().m_bAlarmDev.load(), 0);
+        QVERIFY(!f.Control(kIdSmallPoxSoundBoxDev)->isVisible());
+        QVERIFY(!f.Control(kIdFilePath)->isEnabled());
+    }
+
+    void rowClickTogglesTheMark() {
+        WindowFixture f;
+        f.AddRow("10.0.0.1", "1");
+        f.AddRow("10.0.0.2", "2");
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 2);
+        CSortListCtrl* list = f.window->DeviceList();
+        const QPoint cell = list->visualRect(list->model()->index(1, kColIP)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+        QCOMPARE(QString::fromStdString(f.station().m_DeviceList.Cell(1, kColChoice)), QString::fromUtf8(kCheckMark));
+        QTRY_COMPARE(f.Column(kColChoice), (QStringList{"", QString::fromUtf8(kCheckMark)}));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+        QTRY_COMPARE(f.Column(kColChoice), (QStringList{"", ""}));
+
+        f.station().m_bUpgrading = 1;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+        QTest::qWait(20);
+        QCOMPARE(f.Column(kColChoice), (QStringList{"", ""}));
+        f.station().m_bUpgrading = 0;
+
+        QTest::mouseClick(f.Control(kIdSelectAll), Qt::LeftButton);
+        QTRY_COMPARE(f.Column(kColChoice), QStringList(2, QString::fromUtf8(kCheckMark)));
+        QTest::mouseClick(f.Control(kIdCancel), Qt::LeftButton);
+        QTRY_COMPARE(f.Column(kColChoice), (QStringList{"", ""}));
+    }
+
+    void headerClicksSort() {
+        WindowFixture f;
+        f.AddRow("192.168.1.9", "9");
+        f.AddRow("192.168.1.10", "10");
+        f.AddRow("192.168.1.2", "2");
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 3);
+        QHeaderView* header = f.window->DeviceList()->horizontalHeader();
+        const QPoint ipHeader(header->sectionViewportPosition(kColIP) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, ipHeader);
+        QTRY_COMPARE(f.Column(kColIP), (QStringList{"192.168.1.10", "192.168.1.9", "192.168.1.2"}));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, ipHeader);
+        QTRY_COMPARE(f.Column(kColIP), (QStringList{"192.168.1.2", "192.168.1.9", "192.168.1.10"}));
+        QTest::mouseClick(header->viewport(), Qt::RightButton, {}, ipHeader);
+        QTest::qWait(20);
+        QCOMPARE(f.station().m_DeviceList.m_bSortAscending, 1);
+    }
+
+    void bothFacesShowTheirCaptions() {
+        {
+            WindowFixture f(2);
+            QCOMPARE(f.window->windowTitle(), QStringLiteral("Quillane"));
+            QCOMPARE(f.Control<QPushButton>(kIdFind)->text(), QStringLiteral("Find"));
+            QCOMPARE(f.Control<QPushButton>(kIdSelectAll)->text(), QStringLiteral("Select all"));
+            QCOMPARE(f.Control<QCheckBox>(kIdPlayDev)->text(), QStringLiteral("Play terminal"));
+            QCOMPARE(f.Control<QComboBox>(kIdFindType)->itemText(1), QStringLiteral("Specified IP"));
+            const auto* model = f.window->DeviceList()->model();
+            QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("No."));
+            QCOMPARE(f.window->DeviceList()->columnWidth(kColChoice), 45);
+            QVERIFY(f.window->DeviceList()->isColumnHidden(kColMarker));
+        }
+        {
+            WindowFixture f(1);
+            QCOMPARE(f.Control<QPushButton>(kIdFind)->text(), QStringLiteral("查找"));
+            QCOMPARE(f.Control<QCheckBox>(kIdPowerManageDev)->text(), QStringLiteral("电源管理控制卡"));
+            QCOMPARE(f.window->DeviceList()->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("IP地址"));
+        }
+    }
+
+    void controlsSitWhereTheTemplatePutsThem() {
+        WindowFixture f;
+        // Every control is found by its id, inside the window, and none overlaps the table.
+        const QRect table = f.Control(kIdDeviceList)->geometry();
+        for (int id : {kIdFindType, kIdStartIP, kIdEndIP, kIdKeyboard, kIdFind, kIdModifyIP, kIdTypeLabel, kIdPlayDev,
+                       kIdFileLabel, kIdFilePath, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdProgress, kIdNoteLine}) {
+            QWidget* w = f.Control(id);
+            QVERIFY2(w, qPrintable(QString::number(id)));
+            QCOMPARE(w->objectName(), QString::number(id));
+            QVERIFY(f.window->rect().contains(w->geometry()));
+            QVERIFY(!w->geometry().intersects(table));
+        }
+        // Same row of the template, same top.
+        QCOMPARE(f.Control(kIdOpen)->y(), f.Control(kIdCancel)->y());
+        QVERIFY(f.Control(kIdFind)->x() > f.Control(kIdKeyboard)->x() + f.Control(kIdKeyboard)->width());
+    }
+
+    void aboutBoxComesFromTheContextMenuInChinese() {
+        WindowFixture f(2);
+        QString entry;
+        QString aboutTitle;
+        // The menu and the box run their own loops: inspect and close them from timers.
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu || menu->actions().isEmpty()) return;
+            entry = menu->actions().first()->text();
+            QTimer::singleShot(50, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (auto* about = qobject_cast<CAboutDlg*>(w); about && about->isVisible()) {
+                        aboutTitle = about->windowTitle();
+                        about->accept();
+                    }
+                }
+            });
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QTimer::singleShot(3000, [] {
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), f.window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(f.window.get(), &event);
+        QCOMPARE(entry, QStringLiteral("关于 Ostrel(&A)..."));
+        QCOMPARE(aboutTitle, QStringLiteral("关于 Ostrel"));
+    }
+
+    void escapeRunsTheClosingProcedure() {
+        WindowFixture f;
+        f.station().m_bUpgrading = 1;
+        QTest::keyClick(f.window.get(), Qt::Key_Escape);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.messages[0].text, QStringLiteral("升级完成再关闭"));
+        QCOMPARE(f.messages[0].caption, QStringLiteral("提示"));
+        QVERIFY(f.window->isVisible());
+        f.window->close();
+        QVERIFY(f.window->isVisible());
+
+        f.station().m_bUpgrading = 0;
+        f.AddRow("10.0.0.1", "1");
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 1);
+        f.Control(kIdSelectAll)->setFocus();
+        QTest::keyClick(f.Control(kIdSelectAll), Qt::Key_Return);  // a focused button is pressed
+        QTRY_COMPARE(f.Column(kColChoice), QStringList{QString::fromUtf8(kCheckMark)});
+        QVERIFY(f.window->isVisible());
+        f.window->DeviceList()->setFocus();
+        QTest::keyClick(f.window->DeviceList(), Qt::Key_Return);
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.window->result(), int(QDialog::Rejected));
+    }
+
+    void workerCallsAreQueuedAndNeverWait() {
+        WindowFixture f;
+        std::thread worker([&] {
+            f.window->EnableControl(kIdFind, false);
+            f.window->SetCaption(kIdUpgrade, "停止");
+            f.window->SetProgress(45);
+            f.window->ShowMessage("late", "Hint");
+            QCOMPARE(f.window->FindTypeSelection(), 0);
+        });
+        worker.join();  // returns although the GUI thread has not run yet
+        QVERIFY(f.Control(kIdFind)->isEnabled());
+        QTRY_VERIFY(!f.Control(kIdFind)->isEnabled());
+        QCOMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("停止"));
+        QCOMPARE(f.messages.size(), size_t{1});
+    }
+
+    void modelFollowsAWorkerThroughTheQueue() {
+        DeviceTable table;
+        DeviceTableModel model(table);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::thread worker([&] {
+            for (int i = 0; i < 50; ++i) {
+                DeviceRow row;
+                row[kColIP] = "10.0.0." + std::to_string(i);
+                row[kColDeviceNo] = std::to_string(i);
+                table.AppendRow(row);
+                table.SetCell(i, kColState, "45%");
+            }
+            table.HeaderClick(kColDeviceNo);
+            table.SetCell(0, kColChoice, kCheckMark);
+        });
+        worker.join();
+        QTRY_COMPARE(model.rowCount(), 50);
+        QTRY_COMPARE(model.index(0, kColChoice).data().toString(), QString::fromUtf8(kCheckMark));
+        QCOMPARE(model.index(0, kColDeviceNo).data().toString(), QStringLiteral("49"));
+        QCOMPARE(model.index(49, kColState).data().toString(), QStringLiteral("45%"));
+        table.DeleteAllRows();
+        QTRY_COMPARE(model.rowCount(), 0);
+    }
+
+    void secondStartRaisesTheFirstAndEnds() {
+        const QString name = QStringLiteral("quillane-test-%1").arg(QCoreApplication::applicationPid());
+        SingleInstance first(name);
+        QVERIFY(first.Listen());
+        int raised = 0;
+        first.SetRaiseHandler([&] { ++raised; });
+        COstrelApp second(name);
+        int exitCode = -1;
+        std::thread starter([&] { exitCode = second.InitInstance(); });
+        // The second copy waits for the first to accept; let the first's loop run meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT(raised > 0, 5000);
+        starter.join();
+        QCOMPARE(exitCode, 0);
+        QCOMPARE(raised, 1);
+    }
+
+    void ipSettingsDialogChecksAndSaves() {
+        QTemporaryDir dir;
+        const std::string appDir = dir.path().toStdString() + "/";
+        std::vector<Message> messages;
+        SetMessageBoxHook([&](QWidget*, const QString& text, const QString& caption) { messages.push_back({text, caption}); });
+        QFile file(dir.filePath(QStringLiteral("Ostrel.ini")));
+        file.open(QIODevice::WriteOnly);
+        file.write("[Ostrel]\r\nEditType=7\r\nIP=-1062721535\r\n");
+        file.close();
+        {
+            CEditIP dialog(appDir, 2, IpDeviceValues{});
+            dialog.show();
+            QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(kIdEditType))->currentIndex(), 0);
+            QCOMPARE(qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditIP))->Address(), 0xC0A82801u);
+            auto* ip = qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditIP));
+            ip->Clear();
+            QTest::mouseClick(dialog.Control(kIdOk), Qt::LeftButton);
+            QCOMPARE(messages.size(), size_t{1});
+            QCOMPARE(messages[0].text, QStringLiteral("A first bit IP address is between 1~223"));
+            QCOMPARE(messages[0].caption, QStringLiteral("Error"));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(ReadIpSettings(appDir).ip, 0xC0A82801u);  // nothing written
+            qobject_cast<QCheckBox*>(dialog.Control(kIdCheckIP))->setChecked(false);
+            QTest::mouseClick(dialog.Control(kIdOk), Qt::LeftButton);  // the gateway (0.0.0.0) is next
+            QCOMPARE(messages.size(), size_t{2});
+            QVERIFY(messages[1].text != messages[0].text);
+            for (int id : {kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer})
+                qobject_cast<QCheckBox*>(dialog.Control(id))->setChecked(false);
+            QTest::mouseClick(dialog.Control(kIdOk), Qt::LeftButton);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(messages.size(), size_t{2});
+            QCOMPARE(dialog.Result().ip, 0u);
+            QCOMPARE(dialog.Result().ipCheck, 0);
+        }
+        {
+            CEditIP dialog(appDir, 1, IpDeviceValues{0, 0, 0xC0A82801, 0, 0});
+            QCOMPARE(qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditGateway))->Address(), 0xC0A82801u);
+            QCOMPARE(qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditIP))->Address(), 0u);
+            QCOMPARE(qobject_cast<QCheckBox*>(dialog.Control(kIdCheckIP))->text(), QStringLiteral("是否修改"));
+        }
+        SetMessageBoxHook(nullptr);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    UiTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ui_test.moc"

@@ -1,0 +1,68 @@
+# Shared by the lab tests (tests/e2e/devsim_*.sh): source it, then call
+# lab_test_begin NAME [lab up options]. It skips (exit 77) without root or
+# network namespaces, builds a lab unique to this run and tears it down on
+# every way out, including failures and signals.
+
+LAB_TEST_SOURCE=${QUILLANE_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+LAB_TEST_BUILD=${QUILLANE_BUILD_DIR:-$LAB_TEST_SOURCE/build}
+LAB=$LAB_TEST_SOURCE/tools/lab/lab
+DEVICE_CLIENT=$LAB_TEST_SOURCE/tools/lab/device_client.py
+export DEVSIM=${DEVSIM:-$LAB_TEST_BUILD/tools/devsim/devsim}
+LAB_TEST_NAME=
+LAB_TEST_TMP=
+
+lab_test_skip_unless_possible() {
+    if [[ $(id -u) -ne 0 ]]; then echo "SKIP: needs root for network namespaces"; exit 77; fi
+    local probe="qlprobe-$$"
+    if ! ip netns add "$probe" 2>/dev/null; then echo "SKIP: network namespaces unavailable"; exit 77; fi
+    ip netns del "$probe"
+    command -v python3 >/dev/null || { echo "SKIP: python3 missing"; exit 77; }
+    [[ -x "$DEVSIM" ]] || { echo "FAIL: devsim not built at $DEVSIM"; exit 1; }
+}
+
+lab_test_end() {
+    local status=$?
+    trap - EXIT INT TERM
+    if [[ -n "$LAB_TEST_NAME" ]]; then
+        if ((status != 0)) && [[ -f /run/quillane-lab/$LAB_TEST_NAME.devsim.log ]]; then
+            echo "--- last lines of the devsim log ---"
+            tail -n 30 "/run/quillane-lab/$LAB_TEST_NAME.devsim.log"
+        fi
+        "$LAB" down "$LAB_TEST_NAME" >/dev/null 2>&1 || true
+        rm -f /run/quillane-lab/"$LAB_TEST_NAME".devsim.*
+    fi
+    [[ -n "$LAB_TEST_TMP" ]] && rm -rf "$LAB_TEST_TMP"
+    exit "$status"
+}
+
+# lab_test_begin NAME [lab up options]: sets WS_NS, DEV_NS, WS_IP, ... and LAB_TEST_TMP.
+lab_test_begin() {
+    lab_test_skip_unless_possible
+    LAB_TEST_NAME="$1-$$"
+    shift
+    trap lab_test_end EXIT
+    trap 'exit 130' INT TERM
+    LAB_TEST_TMP=$(mktemp -d)
+    chmod 755 "$LAB_TEST_TMP"
+    eval "$("$LAB" up "$LAB_TEST_NAME" "$@")"
+}
+
+# lab_test_devsim [devsim args]: starts devsim in the devices namespace; sets DEVSIM_PID, DEVSIM_LOG.
+lab_test_devsim() {
+    eval "$("$LAB" devsim "$LAB_TEST_NAME" "$@")"
+}
+
+# Stops devsim (SIGTERM) and checks that it ends on its own, promptly.
+lab_test_stop_devsim() {
+    kill -TERM "$DEVSIM_PID"
+    local i
+    for i in $(seq 50); do
+        kill -0 "$DEVSIM_PID" 2>/dev/null || { wait "$DEVSIM_PID" 2>/dev/null || true; return 0; }
+        sleep 0.1
+    done
+    echo "FAIL: devsim did not stop within 5 s of SIGTERM"
+    return 1
+}
+
+ws() { "$LAB" exec "$LAB_TEST_NAME" ws -- "$@"; }
+dev() { "$LAB" exec "$LAB_TEST_NAME" dev -- "$@"; }

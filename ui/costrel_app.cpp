@@ -1,0 +1,37 @@
+#include "costrel_app.h"
+
+#include <QApplication>
+#include <QFile>
+
+#include "costrel_dlg.h"
+#include "single_instance.h"
+#include "support/exe_dir.h"
+
+COstrelApp::COstrelApp(QString instanceName) : m_instanceName(std::move(instanceName)) {}
+
+QString LoadSkin(const QString& appDir) {
+    QFile skin(appDir + QStringLiteral("xp_corona.ssk"));
+    if (!skin.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(skin.readAll());
+}
+
+int COstrelApp::InitInstance() {
+    SingleInstance instance(m_instanceName);
+    if (instance.AskRunningInstanceToRaise()) return 0;
+    instance.Listen();  // without it the tool still runs, as a copy nobody can find
+
+    const std::string appDir = quillane::ExecutableDirectory();
+    const QString previousStyle = qApp->styleSheet();
+    if (const QString skin = LoadSkin(QString::fromStdString(appDir)); !skin.isEmpty()) qApp->setStyleSheet(skin);
+    {
+        COstrelDlg window(appDir, quillane::StationNetwork{});
+        instance.SetRaiseHandler([&window] {
+            window.raise();
+            window.activateWindow();
+        });
+        window.exec();
+        instance.SetRaiseHandler(nullptr);
+    }
+    qApp->setStyleSheet(previousStyle);
+    return 0;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// The application: one running copy, the optional skin, and the main window
+// run modally. The process ends when the window has closed.
+class COstrelApp {
+public:
+    explicit COstrelApp(QString instanceName = QStringLiteral("Quillane"));
+    // Returns the process's exit code; a second copy returns at once.
+    int InitInstance();
+
+private:
+    QString m_instanceName;
+};
+
+// "xp_corona.ssk" beside the executable, read as a style sheet; empty when absent.
+QString LoadSkin(const QString& appDir);

@@ -1,0 +1,317 @@
+#include "costrel_dlg.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+
+#include "about_dlg.h"
+#include "caption_fit.h"
+#include "dialog_units.h"
+#include "edit_ip_dlg.h"
+#include "ip_address_edit.h"
+#include "mainwindow/control_ids.h"
+#include "mainwindow/texts.h"
+#include "mainwindow/type_filter.h"
+#include "message_box.h"
+#include "sort_list_ctrl.h"
+
+using namespace quillane;
+
+namespace {
+
+enum class Kind { Combo, IpAddress, Label, RightLabel, Button, Check, Edit, List, Progress };
+
+struct ControlTemplate {
+    int id;  // 0: a static without id
+    Kind kind;
+    const char* caption;
+    int x, y, width, height;  // dialog units
+};
+
+// Template 102. The captions are replaced per language at initialisation.
+const ControlTemplate kMainTemplate[] = {
+    {kIdFindType, Kind::Combo, "", 4, 8, 58, 45},
+    {kIdStartIP, Kind::IpAddress, "", 65, 6, 92, 15},
+    {0, Kind::Label, "~", 159, 10, 8, 8},
+    {kIdEndIP, Kind::IpAddress, "", 167, 6, 92, 15},
+    {kIdKeyboard, Kind::Button, "键盘", 263, 7, 42, 14},
+    {kIdFind, Kind::Button, "查找", 310, 7, 42, 14},
+    {kIdModifyIP, Kind::Button, "修改IP", 357, 7, 42, 14},
+    {kIdTypeLabel, Kind::RightLabel, "设备类型:", 0, 28, 37, 8},
+    {kIdPlayDev, Kind::Check, "播放终端", 39, 28, 54, 10},
+    {kIdMorePlayDev, Kind::Check, "机架式终端", 95, 28, 59, 10},
+    {kIdPowerDev, Kind::Check, "网络化功放", 157, 28, 62, 10},
+    {kIdSoundBoxDev, Kind::Check, "网络化音箱", 223, 28, 48, 10},
+    {kIdAlarmDev, Kind::Check, "消防联动", 273, 28, 50, 10},
+    {kIdTelCallDev, Kind::Check, "电话寻呼卡", 324, 28, 50, 10},
+    {kIdSoundCollectionDev, Kind::Check, "音频采集卡", 376, 28, 62, 10},
+    {kIdAmpMonitorDev, Kind::Check, "功放监听卡", 38, 42, 115, 10},
+    {kIdPowerManageDev, Kind::Check, "电源管理控制卡", 157, 43, 112, 10},
+    {kIdSenseInterfaceDev, Kind::Check, "噪感接口模块", 273, 44, 103, 10},
+    {kIdSmallPoxSoundBoxDev, Kind::Check, "天花音箱", 381, 45, 43, 10},
+    {kIdFileLabel, Kind::RightLabel, "文件路径:", 2, 58, 35, 8},
+    {kIdFilePath, Kind::Edit, "", 38, 56, 214, 14},
+    {kIdOpen, Kind::Button, "打开", 253, 56, 42, 14},
+    {kIdUpgrade, Kind::Button, "升级", 300, 56, 42, 14},
+    {kIdSelectAll, Kind::Button, "全选", 347, 56, 42, 14},
+    {kIdCancel, Kind::Button, "取消", 394, 56, 42, 14},
+    {kIdDeviceList, Kind::List, "", 4, 78, 434, 190},
+    {kIdProgress, Kind::Progress, "", 3, 270, 433, 14},
+    {kIdNoteLine, Kind::Label, "播放终端:", 4, 286, 430, 8},
+};
+
+constexpr int kMainWidth = 439, kMainHeight = 297, kMainPointSize = 9;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+COstrelDlg::COstrelDlg(std::string appDir, StationNetwork network, QWidget* parent) : QDialog(parent) {
+    setObjectName(QString::number(kIdMainWindow));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    setFont(DialogFont(kMainPointSize));
+    m_station = std::make_unique<quillane::Station>(*this, std::move(appDir), network);
+    BuildControls();
+    ConnectControls();
+    m_station->Initialise();
+    m_cmbFindType->setFocus();
+}
+
+COstrelDlg::~COstrelDlg() {
+    // The table view watches the station's table: it goes first, then the
+    // station stops its workers while this window can still take their calls.
+    delete m_DeviceList;
+    m_DeviceList = nullptr;
+    m_controls.erase(kIdDeviceList);
+    m_station.reset();
+}
+
+void COstrelDlg::BuildControls() {
+    const DialogUnits units(font());
+    setFixedSize(units.X(kMainWidth), units.Y(kMainHeight));
+    for (const ControlTemplate& t : kMainTemplate) {
+        QWidget* widget = nullptr;
+        const QString caption = QString::fromUtf8(t.caption);
+        switch (t.kind) {
+            case Kind::Combo: {
+                m_cmbFindType = new QComboBox(this);
+                widget = m_cmbFindType;
+                break;
+            }
+            case Kind::IpAddress: {
+                auto* edit = new IpAddressEdit(this);
+                (t.id == kIdStartIP ? m_StartIP : m_EndIP) = edit;
+                widget = edit;
+                break;
+            }
+            case Kind::Label:
+            case Kind::RightLabel: {
+                auto* label = new QLabel(caption, this);
+                label->setAlignment((t.kind == Kind::RightLabel ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+                widget = label;
+                break;
+            }
+            case Kind::Button: {
+                // No default button: Enter on a focused button presses it, elsewhere it closes.
+                auto* button = new QPushButton(caption, this);
+                button->setAutoDefault(false);
+                widget = button;
+                break;
+            }
+            case Kind::Check:
+                widget = new QCheckBox(caption, this);
+                break;
+            case Kind::Edit:
+                m_edtFilePath = new QLineEdit(this);
+                widget = m_edtFilePath;
+                break;
+            case Kind::List:
+                m_DeviceList = new CSortListCtrl(m_station->m_DeviceList, this);
+                widget = m_DeviceList;
+                break;
+            case Kind::Progress:
+                m_Progress = new QProgressBar(this);
+                m_Progress->setTextVisible(false);
+                widget = m_Progress;
+                break;
+        }
+        // A drop-down list's template height includes its list; the closed box is one line.
+        QRect rect = units.Rect(t.x, t.y, t.width, t.height);
+        if (t.kind == Kind::Combo) rect.setHeight(units.Y(14));
+        widget->setGeometry(rect);
+        if (t.id != 0) {
+            widget->setObjectName(QString::number(t.id));
+            m_controls[t.id] = widget;
+        }
+    }
+    m_controls.at(kIdSmallPoxSoundBoxDev)->hide();
+}
+
+void COstrelDlg::ConnectControls() {
+    Station& s = *m_station;
+    auto onClick = [this](int id, auto handler) {
+        connect(static_cast<QAbstractButton*>(m_controls.at(id)), &QAbstractButton::clicked, this, handler);
+    };
+    onClick(kIdFind, [&s] { s.OnFind(); });
+    onClick(kIdKeyboard, [&s] { s.OnKeyboard(); });
+    onClick(kIdOpen, [&s] { s.OnOpen(); });
+    onClick(kIdModifyIP, [&s] { s.OnModifyIP(); });
+    onClick(kIdUpgrade, [&s] { s.OnUpgrade(); });
+    onClick(kIdSelectAll, [&s] { s.OnSelectAll(); });
+    onClick(kIdCancel, [&s] { s.OnCancel(); });
+    for (const TypeFilterBox& box : kTypeFilterBoxes) {
+        const int id = box.boxId;
+        onClick(id, [&s, id] { s.OnTypeFilterClick(id); });
+    }
+    connect(m_cmbFindType, &QComboBox::currentIndexChanged, this, [this](int index) { m_findTypeMirror = index; });
+    connect(m_cmbFindType, &QComboBox::activated, this, [this, &s](int index) {
+        m_findTypeMirror = index;
+        s.OnFindTypeChange();
+    });
+    connect(m_StartIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
+    connect(m_EndIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
+    connect(m_DeviceList, &CSortListCtrl::RowClicked, this, [&s](int row) { s.OnTableClick(row); });
+}
+
+void COstrelDlg::MirrorRange() {
+    m_rangeStartMirror = m_StartIP->Address();
+    m_rangeEndMirror = m_EndIP->Address();
+}
+
+QWidget* COstrelDlg::Control(int id) const {
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+template <class Change>
+void COstrelDlg::OnGuiThread(Change change) {
+    if (QThread::currentThread() == thread()) {
+        change();
+    } else {
+        QMetaObject::invokeMethod(this, std::move(change), Qt::QueuedConnection);
+    }
+}
+
+void COstrelDlg::EnableControl(int id, bool enabled) {
+    OnGuiThread([this, id, enabled] {
+        if (QWidget* w = Control(id)) w->setEnabled(enabled);
+    });
+}
+
+void COstrelDlg::SetCaption(int id, const std::string& text) {
+    OnGuiThread([this, id, text = Q(text)] {
+        if (id == kIdMainWindow) {
+            setWindowTitle(text);
+        } else if (qobject_cast<QAbstractButton*>(Control(id)) || qobject_cast<QLabel*>(Control(id))) {
+            FitCaption(Control(id), text);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) {
+            edit->setText(text);
+            edit->setCursorPosition(0);
+        }
+    });
+}
+
+void COstrelDlg::SetProgress(int percent) {
+    OnGuiThread([this, percent] { m_Progress->setValue(percent); });
+}
+
+void COstrelDlg::ShowMessage(const std::string& text, const std::string& caption) {
+    OnGuiThread([this, text = Q(text), caption = Q(caption)] { ShowMessageBox(this, text, caption); });
+}
+
+void COstrelDlg::SetRange(uint32_t start, uint32_t end) {
+    m_StartIP->SetAddress(start);
+    m_EndIP->SetAddress(end);
+    MirrorRange();
+}
+
+void COstrelDlg::SetChecked(int id, bool checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(Control(id))) box->setChecked(checked);
+}
+
+void COstrelDlg::SetFindTypeItems(const std::array<std::string, 2>& items, int selection) {
+    m_cmbFindType->clear();
+    for (const std::string& item : items) m_cmbFindType->addItem(Q(item));
+    m_cmbFindType->setCurrentIndex(selection);
+    m_findTypeMirror = m_cmbFindType->currentIndex();
+}
+
+void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers, const std::array<int, 12>& widths) {
+    m_DeviceList->SetColumns(headers, widths);
+}
+
+void COstrelDlg::SetProgressRange(int low, int high) { m_Progress->setRange(low, high); }
+
+std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel, const std::string& pattern,
+                                                  const std::string& defaultExtension) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(Q(filterLabel) + QStringLiteral(" (") + Q(pattern) + QStringLiteral(")"));
+    dialog.setDefaultSuffix(Q(defaultExtension).remove(0, defaultExtension.starts_with('.') ? 1 : 0));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, int language,
+                                                          const IpDeviceValues& device) {
+    CEditIP dialog(appDir, language, device, this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Result();
+}
+
+ScreenRect COstrelDlg::ControlScreenRect(int id) const {
+    const QWidget* w = Control(id);
+    if (!w) return {};
+    const QPoint topLeft = w->mapToGlobal(QPoint(0, 0));
+    return ScreenRect{topLeft.x(), topLeft.y(), topLeft.x() + w->width(), topLeft.y() + w->height()};
+}
+
+void COstrelDlg::CloseProcedure() {
+    if (m_station->Close()) QDialog::done(QDialog::Rejected);
+}
+
+void COstrelDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    CloseProcedure();
+}
+
+// Escape, and Enter outside a focused push button, run the closing procedure:
+// the dialog never ends behind the workers' backs.
+void COstrelDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled()) {
+            button->click();
+        } else {
+            CloseProcedure();
+        }
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        CloseProcedure();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void COstrelDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(Q(About().menuEntry), this, [this] {
+        CAboutDlg about(this);
+        about.exec();
+    });
+    menu.exec(event->globalPos());
+}

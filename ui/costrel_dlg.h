@@ -1,0 +1,83 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+
+#include <QDialog>
+
+#include "mainwindow/station.h"
+#include "mainwindow/station_view.h"
+
+class QComboBox;
+class QLineEdit;
+class QProgressBar;
+class CSortListCtrl;
+class IpAddressEdit;
+
+// The main window. It shows the station's state and forwards the operator's
+// input; the station decides. Worker-side view calls are queued to the GUI
+// thread and never wait; the values workers read are mirrored in atomics.
+class COstrelDlg : public QDialog, public quillane::StationView {
+    Q_OBJECT
+public:
+    COstrelDlg(std::string appDir, quillane::StationNetwork network, QWidget* parent = nullptr);
+    ~COstrelDlg() override;
+
+    quillane::Station& GetStation() { return *m_station; }
+    CSortListCtrl* DeviceList() const { return m_DeviceList; }
+    QWidget* Control(int id) const;
+
+    // The window's closing procedure; the dialog ends only when the station agrees.
+    void CloseProcedure();
+
+    // StationView, any thread.
+    void EnableControl(int id, bool enabled) override;
+    void SetCaption(int id, const std::string& text) override;
+    void SetProgress(int percent) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    int FindTypeSelection() const override { return m_findTypeMirror.load(); }
+    uint32_t RangeStart() const override { return m_rangeStartMirror.load(); }
+    uint32_t RangeEnd() const override { return m_rangeEndMirror.load(); }
+
+    // StationView, GUI thread.
+    void SetRange(uint32_t start, uint32_t end) override;
+    void SetChecked(int id, bool checked) override;
+    void SetFindTypeItems(const std::array<std::string, 2>& items, int selection) override;
+    void SetTableColumns(const std::array<std::string, 12>& headers, const std::array<int, 12>& widths) override;
+    void SetProgressRange(int low, int high) override;
+    std::optional<std::string> AskForFile(const std::string& filterLabel, const std::string& pattern,
+                                          const std::string& defaultExtension) override;
+    std::optional<quillane::IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
+                                                            const quillane::IpDeviceValues& device) override;
+    quillane::ScreenRect ControlScreenRect(int id) const override;
+
+public slots:
+    void accept() override { CloseProcedure(); }
+    void reject() override { CloseProcedure(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectControls();
+    void MirrorRange();
+    template <class Change>
+    void OnGuiThread(Change change);
+
+    std::map<int, QWidget*> m_controls;
+    CSortListCtrl* m_DeviceList = nullptr;
+    IpAddressEdit* m_StartIP = nullptr;
+    IpAddressEdit* m_EndIP = nullptr;
+    QComboBox* m_cmbFindType = nullptr;
+    QLineEdit* m_edtFilePath = nullptr;
+    QProgressBar* m_Progress = nullptr;
+
+    std::atomic<int> m_findTypeMirror{-1};
+    std::atomic<uint32_t> m_rangeStartMirror{0};
+    std::atomic<uint32_t> m_rangeEndMirror{0};
+    std::unique_ptr<quillane::Station> m_station;
+};

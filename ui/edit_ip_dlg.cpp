@@ -1,0 +1,162 @@
+#include "edit_ip_dlg.h"
+
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "caption_fit.h"
+#include "dialog_units.h"
+#include "ip_address_edit.h"
+#include "mainwindow/control_ids.h"
+#include "mainwindow/texts.h"
+#include "message_box.h"
+#include "support/helper_program.h"
+
+using namespace quillane;
+
+namespace {
+
+constexpr int kWidth = 315, kHeight = 180, kPointSize = 8;
+constexpr int kAddressIds[5] = {kIdEditIP, kIdEditMask, kIdEditGateway, kIdEditServer, kIdEditBackupServer};
+constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer};
+constexpr int kAddressY[5] = {26, 52, 79, 106, 133};
+constexpr int kCheckY[5] = {27, 54, 82, 108, 136};
+struct LabelTemplate {
+    int id;
+    const char* caption;
+    int x, y, width, height;
+};
+// Template 129's labels; the captions are replaced per language.
+constexpr LabelTemplate kFieldLabels[5] = {{1041, "IP地址:", 50, 27, 26, 8},
+                                           {1042, "子网掩码:", 40, 54, 36, 8},
+                                           {1043, "默认网关:", 40, 81, 36, 8},
+                                           {1044, "服务器IP地址:", 26, 108, 50, 8},
+                                           {1045, "备用服务器IP地址:", 10, 135, 66, 8}};
+constexpr LabelTemplate kOctetLabels[4] = {{1037, "第1位", 81, 11, 21, 8},
+                                           {1038, "第2位", 108, 11, 21, 8},
+                                           {1039, "第3位", 135, 11, 21, 8},
+                                           {1040, "第4位( 范围(1~249) )", 162, 11, 122, 8}};
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, QWidget* parent)
+    : QDialog(parent), m_strDir(std::move(dir)), m_nLanguage(language), m_device(device) {
+    setObjectName(QString::number(kIdIpSettingsDialog));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(DialogFont(kPointSize));
+    BuildControls();
+    m_values = InitialIpSettings(ReadIpSettings(m_strDir), m_device);
+    ApplyTexts();
+    ShowValues();
+}
+
+void CEditIP::BuildControls() {
+    const DialogUnits units(font());
+    setFixedSize(units.X(kWidth), units.Y(kHeight));
+    setWindowTitle(QStringLiteral("修改IP"));
+    auto place = [&](QWidget* w, int id, int x, int y, int width, int height) {
+        w->setGeometry(units.Rect(x, y, width, height));
+        w->setObjectName(QString::number(id));
+    };
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setDefault(true);
+    place(ok, kIdOk, 75, 163, 50, 14);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    cancel->setAutoDefault(false);
+    place(cancel, kIdDialogCancel, 190, 163, 50, 14);
+    for (const LabelTemplate& t : kFieldLabels) {
+        auto* label = new QLabel(QString::fromUtf8(t.caption), this);
+        place(label, t.id, t.x, t.y, t.width, t.height);
+    }
+    for (int i = 0; i < 5; ++i) {
+        m_addresses[static_cast<size_t>(i)] = new IpAddressEdit(this);
+        place(m_addresses[static_cast<size_t>(i)], kAddressIds[i], 79, kAddressY[i], 100, 15);
+        m_checks[static_cast<size_t>(i)] = new QCheckBox(QStringLiteral("是否修改"), this);
+        place(m_checks[static_cast<size_t>(i)], kCheckIds[i], 189, kCheckY[i], 48, 10);
+    }
+    for (const LabelTemplate& t : kOctetLabels) {
+        auto* label = new QLabel(QString::fromUtf8(t.caption), this);
+        place(label, t.id, t.x, t.y, t.width, t.height);
+    }
+    m_cmbEditType = new QComboBox(this);
+    place(m_cmbEditType, kIdEditType, 239, 24, 74, 14);  // the closed box; its list opens below
+    m_btnKeyboard = new QPushButton(QStringLiteral("键盘"), this);
+    m_btnKeyboard->setAutoDefault(false);
+    place(m_btnKeyboard, kIdEditKeyboard, 238, 51, 50, 14);
+
+    connect(ok, &QPushButton::clicked, this, &CEditIP::accept);
+    connect(cancel, &QPushButton::clicked, this, &CEditIP::reject);
+    connect(m_btnKeyboard, &QPushButton::clicked, this, &CEditIP::OnKeyboard);
+}
+
+QWidget* CEditIP::Control(int id) const { return findChild<QWidget*>(QString::number(id)); }
+
+void CEditIP::ApplyTexts() {
+    const TextTable& t = Texts(m_nLanguage);
+    for (const std::string& item : t.editTypes) m_cmbEditType->addItem(Q(item));
+    FitItems(m_cmbEditType);
+    for (int i = 0; i < 4; ++i) FitCaption(Control(kOctetLabels[i].id), Q(t.octetLabels[static_cast<size_t>(i)]));
+    for (int i = 0; i < 5; ++i) {
+        // The labels stand against their fields with free room on their left.
+        auto* label = static_cast<QLabel*>(Control(kFieldLabels[i].id));
+        const QString text = Q(t.fieldLabels[static_cast<size_t>(i)]);
+        const int needed = label->fontMetrics().horizontalAdvance(text) + 1;
+        if (needed > label->width()) {
+            QRect box = label->geometry();
+            box.setLeft(std::max(2, box.right() + 1 - needed));
+            label->setGeometry(box);
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        }
+        FitCaption(label, text);
+        FitCaption(m_checks[static_cast<size_t>(i)], Q(t.modifyBox));
+    }
+    FitCaption(m_btnKeyboard, Q(t.ipDialogKeyboard));
+    FitCaption(Control(kIdOk), Q(t.ok));
+    FitCaption(Control(kIdDialogCancel), Q(t.dialogCancel));
+    setWindowTitle(Q(t.ipDialogTitle));
+}
+
+void CEditIP::ShowValues() {
+    m_cmbEditType->setCurrentIndex(m_values.editType);
+    const uint32_t addresses[5] = {m_values.ip, m_values.mask, m_values.gateway, m_values.server, m_values.backupServer};
+    const int checks[5] = {m_values.ipCheck, m_values.maskCheck, m_values.gatewayCheck, m_values.serverCheck,
+                           m_values.backupServerCheck};
+    for (int i = 0; i < 5; ++i) {
+        m_addresses[static_cast<size_t>(i)]->SetAddress(addresses[i]);
+        m_checks[static_cast<size_t>(i)]->setChecked(checks[i] != 0);
+    }
+}
+
+IpSettingsValues CEditIP::EnteredValues() const {
+    IpSettingsValues v;
+    int* checks[5] = {&v.ipCheck, &v.maskCheck, &v.gatewayCheck, &v.serverCheck, &v.backupServerCheck};
+    uint32_t* addresses[5] = {&v.ip, &v.mask, &v.gateway, &v.server, &v.backupServer};
+    for (int i = 0; i < 5; ++i) {
+        *checks[i] = m_checks[static_cast<size_t>(i)]->isChecked() ? 1 : 0;
+        *addresses[i] = m_addresses[static_cast<size_t>(i)]->Address();
+    }
+    v.editType = m_cmbEditType->currentIndex();
+    return v;
+}
+
+void CEditIP::accept() {
+    const IpSettingsValues entered = EnteredValues();
+    const int rejected = ConfirmIpSettings(m_strDir, entered);
+    if (rejected >= 0) {
+        const TextTable& t = Texts(m_nLanguage);
+        ShowMessageBox(this, Q(t.msgFirstOctet[static_cast<size_t>(rejected)]), Q(t.captionError));
+        return;
+    }
+    m_values = entered;
+    QDialog::accept();
+}
+
+void CEditIP::OnKeyboard() {
+    const QPoint topLeft = m_btnKeyboard->mapToGlobal(QPoint(0, 0));
+    StartHelperProgram(m_strDir, IpDialogKeyboardCommand(topLeft.x(), topLeft.y()));
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include <QDialog>
+
+#include "actions/ip_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class IpAddressEdit;
+
+// The IP settings dialog: the new address settings of an address-change run,
+// remembered in "Ostrel.ini". The rules live in the core (actions/ip_settings).
+class CEditIP : public QDialog {
+    Q_OBJECT
+public:
+    CEditIP(std::string dir, int language, const quillane::IpDeviceValues& device, QWidget* parent = nullptr);
+
+    // Valid after exec() returned Accepted.
+    const quillane::IpSettingsValues& Result() const { return m_values; }
+    QWidget* Control(int id) const;
+
+public slots:
+    void accept() override;  // OK: checks, saves, closes
+
+private:
+    void BuildControls();
+    void ApplyTexts();
+    void ShowValues();
+    quillane::IpSettingsValues EnteredValues() const;
+    void OnKeyboard();
+
+    std::string m_strDir;
+    int m_nLanguage;
+    quillane::IpDeviceValues m_device;
+    quillane::IpSettingsValues m_values;
+    std::array<IpAddressEdit*, 5> m_addresses{};
+    std::array<QCheckBox*, 5> m_checks{};
+    QComboBox* m_cmbEditType = nullptr;
+    QPushButton* m_btnKeyboard = nullptr;
+};
