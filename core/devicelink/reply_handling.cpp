@@ -42,17 +42,20 @@ void ListDevice(Station& station, const SearchReply& reply) {
     DeviceTable& table = station.m_DeviceList;
     // An existing row is never updated by a search reply: every probe copy is answered.
     if (table.FindRowByDeviceNumber(reply.deviceNumber) >= 0) return;
-    DeviceRow cells;
-    cells[kColNo] = std::to_string(table.RowCount() + 1);
-    cells[kColVersion] = FormatVersion(reply.version);
-    cells[kColIP] = FormatAddress(reply.ip);
-    cells[kColMask] = FormatAddress(reply.mask);
-    cells[kColGateway] = FormatAddress(reply.gateway);
-    cells[kColServer] = FormatAddress(reply.server);
-    cells[kColStandbyServer] = FormatAddress(reply.standbyServer);
-    cells[kColType] = TypeText(reply, station.m_nLanguage.load());
-    cells[kColDeviceNo] = std::to_string(reply.deviceNumber);
-    cells[kColMarker] = "0";
+    const DeviceRow cells{
+        std::to_string(table.RowCount() + 1),  // row number, never renumbered
+        "",                                     // not chosen
+        FormatVersion(reply.version),
+        "",                                     // no state yet
+        FormatAddress(reply.ip),
+        FormatAddress(reply.mask),
+        FormatAddress(reply.gateway),
+        FormatAddress(reply.server),
+        FormatAddress(reply.standbyServer),
+        TypeText(reply, station.m_nLanguage.load()),
+        std::to_string(reply.deviceNumber),
+        "0",                                    // no address change awaits an answer
+    };
     const int row = table.AppendRow(cells);
     table.SetItemData(row, row);
 }

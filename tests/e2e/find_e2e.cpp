@@ -98,10 +98,9 @@ protected:
         std::filesystem::remove_all(dir);
     }
 
-    // What the window's Find does once its checks passed.
     void Find() {
-        station->m_bSearchRequest = 1;
-        station->m_hLoopEvent.Set();
+        station->OnFind();
+        ASSERT_TRUE(view.Messages().empty()) << view.Messages().front().first;
     }
 
     // Waits until `count` rows are listed, then a while longer for extras.
