@@ -13,6 +13,8 @@ lab_test_devsim --count 50 --seed 11
 ws python3 "$DEVICE_CLIENT" search --wait 2 --expect 150 >"$LAB_TEST_TMP/group.jsonl"
 # Range probes (0xF1 then 0xF6) to three addresses; nothing owns the last one.
 ws python3 "$DEVICE_CLIENT" search --range 10.77.1.49 10.77.1.51 --wait 1 >"$LAB_TEST_TMP/range.jsonl"
+# Devices hear a probe to their subnet's broadcast address too.
+ws python3 "$DEVICE_CLIENT" search --to 10.77.255.255 --copies 1 --wait 2 --expect 50 >"$LAB_TEST_TMP/bcast.jsonl"
 lab_test_stop_devsim
 cp "$DEVSIM_LOG" "$LAB_TEST_TMP/generated.log"
 
@@ -48,6 +50,9 @@ rng = [json.loads(l) for l in open(f"{tmp}/range.jsonl")]
 assert sorted(r["ip"] for r in rng) == ["10.77.1.49", "10.77.1.49", "10.77.1.50", "10.77.1.50"], rng
 for r in rng:
     check(r, fleet[by_ip[r["ip"]]])
+
+bcast = [json.loads(l) for l in open(f"{tmp}/bcast.jsonl")]
+assert sorted(r["number"] for r in bcast) == sorted(fleet), len(bcast)
 
 log = [json.loads(l) for l in open(f"{tmp}/generated.log")]
 received = [e for e in log if e.get("dir") == "in" and e.get("kind") == "range-probe"]

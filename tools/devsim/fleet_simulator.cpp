@@ -51,6 +51,7 @@ FleetSimulator::FleetSimulator(const std::vector<DeviceConfig>& fleet, const Sim
         device->sourceIp = config.ip;
         device->dice = DropDice(options.seed, static_cast<uint32_t>(config.number));
         m_byAddress[config.ip] = m_devices.size();
+        m_broadcasts.insert(config.ip | ~config.mask);
         m_devices.push_back(std::move(device));
     }
 }
@@ -127,7 +128,9 @@ void FleetSimulator::DrainSocket() {
 
 void FleetSimulator::Dispatch(const Incoming& in) {
     const Command command = ParseCommand(in.data, in.length);
-    const bool toAll = in.destination == kCommandGroup || in.destination == 0xFFFFFFFFu;
+    // The group, and broadcasts, which real devices hear as well.
+    const bool toAll = in.destination == kCommandGroup || in.destination == 0xFFFFFFFFu ||
+                       (m_broadcasts.count(in.destination) && !m_byAddress.count(in.destination));
     if (!toAll && in.destination >= 0xE0000000u) return;  // another group: not for devices
 
     if (!toAll) {
@@ -246,6 +249,7 @@ void FleetSimulator::HandleChange(size_t index, const Command& command, const In
                             .Add("ip", FormatAddress(command.newIp))
                             .Add("other", m_devices[other->second]->config.number));
         m_byAddress[command.newIp] = index;
+        m_broadcasts.insert(command.newIp | ~command.mask);
         if (IsLocal(command.newIp)) {
             if (oldIp != command.newIp) {
                 const auto old = m_byAddress.find(oldIp);

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "device_config.h"
@@ -98,6 +99,7 @@ private:
 
     std::vector<std::unique_ptr<Device>> m_devices;
     std::unordered_map<uint32_t, size_t> m_byAddress;
+    std::unordered_set<uint32_t> m_broadcasts;  // directed broadcast addresses of the devices' subnets
     SimulatorOptions m_options;
     EventLog& m_log;
     int m_socket = -1;
