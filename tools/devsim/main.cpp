@@ -81,7 +81,9 @@ Event log lines: {"t":ms,"dev":number,"dir":"in"|"out","kind":...,"code":...,
 {"dev":...,"event":...} for what devices do (upgrade-start, upgrade-done with
 bytes, blocks, sha256 and ms, upgrade-failed, version-changed,
 address-not-local, tftp-stalled...). Dropped datagrams carry "dropped":true,
-unanswered ones "ignored":"why".
+unanswered ones "ignored":"why". A group-form address change is logged by the
+devices whose number it matches (one line without "dev" when none does); a
+datagram for everyone that no device understands is logged once.
 )";
 
 struct FaultTarget {
