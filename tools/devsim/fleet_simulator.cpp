@@ -185,14 +185,11 @@ void FleetSimulator::HandleForDevice(size_t index, const Command& command, const
     case CommandKind::RangeProbe: {
         m_log.Write(received);
         std::vector<uint8_t> reply;
-        {
-            std::lock_guard<std::mutex> lock(m_stateMutex);
-            reply = BuildSearchReply(device.state);
-        }
         LogLine fields;
         {
             std::lock_guard<std::mutex> lock(m_stateMutex);
             const DeviceState& s = device.state;
+            reply = BuildSearchReply(s);
             fields.Add("kind", "search-reply").Add("code", 0xF1u).Add("ip", FormatAddress(s.ip))
                 .Add("mask", FormatAddress(s.mask)).Add("gateway", FormatAddress(s.gateway))
                 .Add("server", FormatAddress(s.server)).Add("standby", FormatAddress(s.standby))
