@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "support/exe_dir.h"
+
 namespace quillane {
+
+// A settings file in the folder `appDir` (with or without a final separator).
+std::string SettingsFilePath(const std::string& appDir, const std::string& fileName);
 
 // The eleven device-type filter keys, in the window's flag order:
 // PlayDev, MorePlayDev, PowerDev, SoundBoxDev, AlarmDev, TelCallDev,
@@ -20,22 +25,27 @@ extern const std::array<const char*, kFilterCount> kFilterKeys;
 int ReadLanguage(const std::string& appDir);
 
 struct MainSettings {
-    bool created = false;           // the file did not exist and was written with defaults
-    uint32_t startIP = 0;           // number form (first octet most significant)
+    bool created = false;  // the file did not exist and was written with defaults
+    uint32_t startIP = 0;  // number form (first octet most significant)
     uint32_t endIP = 0;
-    int findType = 0;               // 0 auto search, 1 specified IP
+    int findType = 0;  // 0 auto search, 1 specified IP
     std::string updateFile;
-    std::array<int, kFilterCount> filters{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    std::array<int, kFilterCount> filters{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};  // non-zero: type listed
 };
 
 // Creates "Quillane.ini" with its defaults when it does not exist (then the
 // result carries the first-start values: range 192.168.44.1-192.168.44.250,
-// find type 0, all filters 1, no file); otherwise reads it.
+// find type 0, all filters 1, no file); otherwise reads it. A damaged file
+// gives the defaults of each key (addresses 0, find type 0, filters 1; a
+// filter holding text reads 0) and is left as it is.
 MainSettings LoadOrCreateMainSettings(const std::string& appDir);
 
-void WriteFindType(const std::string& appDir, int findType);
-void WriteRange(const std::string& appDir, uint32_t startIP, uint32_t endIP);  // "%d" of each
-void WriteFilter(const std::string& appDir, int filterIndex, int value);
-void WriteUpdateFile(const std::string& appDir, const std::string& path);
+// Later changes, each written at once. The result says whether the file was
+// written; callers may ignore it (the value then holds for this run only).
+bool WriteFindType(const std::string& appDir, int findType);                   // "%d"
+bool WriteRange(const std::string& appDir, uint32_t startIP, uint32_t endIP);  // "%d" of each, signed
+bool WriteFilter(const std::string& appDir, int filterIndex, int value);       // index into kFilterKeys
+// The path as chosen; a path with a line break cannot be stored and is refused.
+bool WriteUpdateFile(const std::string& appDir, const std::string& path);
 
 }  // namespace quillane
