@@ -330,6 +330,9 @@ void FleetSimulator::HandleUpgrade(size_t index, LogLine& received) {
 void FleetSimulator::Reply(size_t index, std::vector<uint8_t> bytes, const Incoming& in, uint32_t delayMs,
                            LogLine fields) {
     const uint32_t destination = m_options.unicastReplies ? in.peerIp : kReplyGroup;
+    // Real units answer a group search over some milliseconds, not all at once.
+    if (m_options.replyJitterMs > 0)
+        delayMs += static_cast<uint32_t>(m_devices[index]->dice.Next() % (m_options.replyJitterMs + 1));
     if (delayMs == 0) {
         SendNow(index, destination, bytes, std::move(fields));
         return;

@@ -32,6 +32,7 @@ struct SimulatorOptions {
     std::optional<std::array<uint8_t, 4>> newVersion; // after an upgrade; default: version + 1
     uint64_t seed = 1;
     uint32_t burstWindowMs = 1000;                   // copies of one upgrade command within this count once
+    uint32_t replyJitterMs = 0;                      // each reply leaves up to this much later (seeded)
 };
 
 class FleetSimulator {

@@ -50,6 +50,9 @@ Behaviour (all devices; fleet-file keys override per device):
                           (Y.M.D.N, default: the old version plus one)
   --unicast-replies       answer to the sender's address, port 25005, instead
                           of the group 224.0.3.0
+  --reply-jitter MS       every reply leaves 0..MS milliseconds late, drawn per
+                          device from the seed, as real units spread their
+                          answers to a group search (default 0)
   --faults LIST           faults of every device, comma separated:
       silent              never answers anything
       search-delay=MS     search replies leave MS milliseconds late
@@ -227,6 +230,13 @@ int main(int argc, char** argv) {
             ok = value(text) && (ParseVersion(text, version) || Fail("bad --new-version " + text));
             options.newVersion = version;
         } else if (arg == "--unicast-replies") options.unicastReplies = true;
+        else if (arg == "--reply-jitter") {
+            ok = value(text);
+            char* end = nullptr;
+            const unsigned long jitter = ok ? std::strtoul(text.c_str(), &end, 10) : 0;
+            ok = ok && ((!text.empty() && *end == '\0' && jitter <= 60000) || Fail("--reply-jitter wants 0..60000 ms"));
+            options.replyJitterMs = static_cast<uint32_t>(jitter);
+        }
         else if (arg == "--faults") {
             std::string error;
             ok = value(faults) && (ApplyFaults(faults, defaults.faults, error) || Fail(error));
