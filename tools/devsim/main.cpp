@@ -76,6 +76,7 @@ Fleet file: one device per line, '#' starts a comment, words key=value:
   number=N (required, signed 32-bit, unique)  ip=A.B.C.D (required)
   type=CODE|none  version=Y.M.D.N  mask=M  gateway=G  server=S  standby=S
   mac=02:51:0a:4d:01:01  result=short|full  tftp=OPTIONS  faults=LIST
+Any type code is accepted, also ones the tool does not know.
 Keys not given take the command-line values above (version 2015.6.12.5,
 mask 255.255.0.0, gateway/server 0.0.0.0 unless given, mac from the address).
 
