@@ -25,10 +25,10 @@ chmod -R a+rX "$srv"
 ws in.tftpd --listen --secure --user root --address "$WS_IP:69" "$srv" &
 
 cat >"$LAB_TEST_TMP/drive.py" <<'PY'
-import importlib.util, json, sys, time
-spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
-dc = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(dc)
+import os, json, sys, time
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(sys.argv[1]))
+import device_client as dc
 phase = sys.argv[2]
 s = dc.device_socket()
 

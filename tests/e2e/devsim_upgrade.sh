@@ -38,10 +38,10 @@ ws in.tftpd --listen --secure --user root --address "$WS_IP:69" "$srv" &
 lab_test_devsim --fleet "$LAB_TEST_TMP/fleet.txt" --new-version 2020.2.2.2
 
 ws python3 - "$DEVICE_CLIENT" "$DEVSIM_LOG" "$LAB_TEST_TMP/plan.txt" "$srv" "$WS_IP" <<'PY'
-import hashlib, importlib.util, json, os, sys, time
-spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
-dc = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(dc)
+import hashlib, json, os, sys, time
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(sys.argv[1]))
+import device_client as dc
 log_path, plan_path, srv, ws_ip = sys.argv[2:6]
 
 class LogFollower:

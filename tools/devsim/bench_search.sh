@@ -12,10 +12,10 @@ lab_test_begin dbench --devices "$devices"
 
 lab_test_devsim --count "$devices" --seed 1
 ws python3 - "$DEVICE_CLIENT" "$devices" "$rounds" <<'PY'
-import importlib.util, statistics, sys, time, select
-spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
-dc = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(dc)
+import os, statistics, sys, time, select
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(sys.argv[1]))
+import device_client as dc
 devices, rounds = int(sys.argv[2]), int(sys.argv[3])
 s = dc.device_socket()
 firsts, alls, lasts = [], [], []
