@@ -9,7 +9,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools libgl-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	iproute2 procps psmisc tftpd-hpa tftp-hpa atftp curl \
+	iproute2 procps psmisc tftpd-hpa tftp-hpa atftp curl python3 \
 	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev
 
 .PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean

@@ -1,12 +1,77 @@
 #include "devicelink/device_services.h"
 
+#include <system_error>
+
+#include "devicelink/command_loop.h"
 #include "mainwindow/station.h"
 
 namespace quillane {
 
-// Placeholders until the command loop lands.
-void StartDeviceEndpoint(Station&) {}
-void StartCommandLoop(Station&) {}
-void StopCommandLoop(Station&) {}
+inline constexpr uint32_t kLoopStopWaitMs = 2000;
+// Room for the burst of a large fleet answering all three search probes at
+// once: each small datagram costs far more than its size in buffer space.
+inline constexpr int kDeviceReceiveBufferBytes = 8 << 20;
+
+namespace {
+
+// Beyond the size every endpoint asks for, and above net.core.rmem_max where
+// the process may (it needs the privilege for the boot and TFTP ports anyway);
+// otherwise as much as the system grants, never less than before.
+void EnlargeReceiveBuffer(SocketHandle socket) {
+#ifdef SO_RCVBUFFORCE
+    if (SocketSetIntOption(socket, SOL_SOCKET, SO_RCVBUFFORCE, kDeviceReceiveBufferBytes)) return;
+#endif
+    SocketSetIntOption(socket, SOL_SOCKET, SO_RCVBUF, kDeviceReceiveBufferBytes);
+}
+
+}  // namespace
+
+// Failures leave the endpoint without a working socket; like the window, the
+// station starts its thread all the same and reports nothing.
+void StartDeviceEndpoint(Station& station) {
+    const StationNetwork& network = station.Network();
+    if (UdpEndpointOpen(station.m_DeviceEndpoint, network.devicePort, &QueueDeviceDatagram, &station) == 1) {
+        EnlargeReceiveBuffer(station.m_DeviceEndpoint.socket);
+    }
+    UdpEndpointJoinGroup(station.m_DeviceEndpoint, htonl(network.replyGroup), htonl(INADDR_ANY));
+    UdpEndpointStart(station.m_DeviceEndpoint);
+    station.m_DestAddr.SetPort(network.commandPort);
+}
+
+void StartCommandLoop(Station& station) {
+    station.m_bLoopRun = 1;
+    station.m_bSearchRequest = 0;
+    station.m_bUpgrading = 0;
+    station.m_bUpgradeContinue = 0;
+    station.m_bModifyRequest = 0;
+    station.m_bModifyContinue = 0;
+    station.m_hLoopEvent.Reset();
+    auto done = std::make_shared<Event>();
+    try {
+        station.m_hLoopThread = std::thread([&station, done] {
+            CommandLoopThread(&station);
+            done->Set();
+        });
+    } catch (const std::system_error&) {
+        return;  // no command loop: requests are accepted but never carried out
+    }
+    station.m_loopDone = std::move(done);
+}
+
+void StopCommandLoop(Station& station) {
+    station.m_bLoopRun = 0;
+    station.m_hLoopEvent.Set();
+    std::thread& loop = station.m_hLoopThread;
+    if (loop.joinable()) {
+        if (loop.get_id() == std::this_thread::get_id()) {
+            loop.detach();
+        } else if (station.m_loopDone && station.m_loopDone->Wait(kLoopStopWaitMs)) {
+            loop.join();
+        } else {
+            loop.detach();  // not ended within the bound: left to notice the run flag
+        }
+    }
+    station.m_loopDone.reset();
+}
 
 }  // namespace quillane

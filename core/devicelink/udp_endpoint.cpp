@@ -70,11 +70,16 @@ void UdpEndpointReceiveLoop(ST_UDP_ENDPOINT_tag& endpoint) {
             continue;
         }
         if (ready == 0) continue;
-        sockaddr_in from{};
-        const int n = SocketReceiveFrom(endpoint.socket, buffer.data(), buffer.size(), &from);
-        if (n <= 0) continue;  // errors, empty and oversized datagrams
-        if (endpoint.runFlag.load() != 1) break;
-        if (endpoint.callback) endpoint.callback(&from, buffer.data(), n, endpoint.user);
+        // Take everything already waiting before polling again: a burst of
+        // replies costs one receive call per datagram, not two system calls.
+        while (endpoint.runFlag.load() == 1) {
+            sockaddr_in from{};
+            const int n = SocketReceiveFrom(endpoint.socket, buffer.data(), buffer.size(), &from);
+            if (n == -1) break;   // nothing more waiting (the socket is non-blocking), or an error
+            if (n <= 0) continue;  // empty and oversized datagrams are skipped
+            if (endpoint.runFlag.load() != 1) return;  // read after the close request: not delivered
+            if (endpoint.callback) endpoint.callback(&from, buffer.data(), n, endpoint.user);
+        }
     }
 }
 

@@ -29,7 +29,14 @@ void SocketCleanup() {
 #endif
 }
 
-SocketHandle UdpSocketCreate() { return ::socket(AF_INET, SOCK_DGRAM, 0); }
+SocketHandle UdpSocketCreate() {
+#ifdef SOCK_CLOEXEC
+    // Helper programs the tool starts must not inherit its ports.
+    return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+#else
+    return ::socket(AF_INET, SOCK_DGRAM, 0);
+#endif
+}
 
 int SocketClose(SocketHandle socket) {
 #ifdef _WIN32

@@ -20,10 +20,10 @@ dev ip addr add 10.77.2.3/16 dev lab-dev
 lab_test_devsim --fleet "$LAB_TEST_TMP/fleet.txt"
 
 ws python3 - "$DEVICE_CLIENT" <<'PY'
-import importlib.util, sys
-spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
-dc = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(dc)
+import os, sys
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.dirname(sys.argv[1]))
+import device_client as dc
 
 s = dc.device_socket()
 GROUP = (dc.COMMAND_GROUP, dc.COMMAND_PORT)

@@ -13,6 +13,8 @@ lab_test_devsim --count 50 --seed 11
 ws python3 "$DEVICE_CLIENT" search --wait 2 --expect 150 >"$LAB_TEST_TMP/group.jsonl"
 # Range probes (0xF1 then 0xF6) to three addresses; nothing owns the last one.
 ws python3 "$DEVICE_CLIENT" search --range 10.77.1.49 10.77.1.51 --wait 1 >"$LAB_TEST_TMP/range.jsonl"
+# Devices hear a probe to their subnet's broadcast address too.
+ws python3 "$DEVICE_CLIENT" search --to 10.77.255.255 --copies 1 --wait 2 --expect 50 >"$LAB_TEST_TMP/bcast.jsonl"
 lab_test_stop_devsim
 cp "$DEVSIM_LOG" "$LAB_TEST_TMP/generated.log"
 
@@ -49,6 +51,9 @@ assert sorted(r["ip"] for r in rng) == ["10.77.1.49", "10.77.1.49", "10.77.1.50"
 for r in rng:
     check(r, fleet[by_ip[r["ip"]]])
 
+bcast = [json.loads(l) for l in open(f"{tmp}/bcast.jsonl")]
+assert sorted(r["number"] for r in bcast) == sorted(fleet), len(bcast)
+
 log = [json.loads(l) for l in open(f"{tmp}/generated.log")]
 received = [e for e in log if e.get("dir") == "in" and e.get("kind") == "range-probe"]
 assert sorted(e["code"] for e in received) == [0xF1, 0xF1, 0xF6, 0xF6], received
@@ -56,7 +61,8 @@ assert log[-1]["event"] == "stopped", log[-1]
 print("generated fleet: ok")
 PY
 
-# 2. A fleet file with edge values, answering the sender by unicast: numbers
+# 2. A fleet file with edge values, answering the sender by unicast (spread
+#    over 300 ms, as real units do): numbers
 #    at the ends of the signed range, a version of all-zero bytes, server
 #    addresses whose octets tell the byte orders apart.
 cat >"$LAB_TEST_TMP/edge.fleet" <<'TXT'
@@ -65,12 +71,15 @@ number=-7          ip=10.77.1.1 type=none version=2000.0.0.0 server=10.77.0.200 
 number=2147483647  ip=10.77.1.2 type=7118 version=2255.255.255.255 gateway=10.77.255.254 mask=255.255.240.0
 number=65536       ip=10.77.1.3 type=51 result=short
 TXT
-lab_test_devsim --fleet "$LAB_TEST_TMP/edge.fleet" --unicast-replies
+lab_test_devsim --fleet "$LAB_TEST_TMP/edge.fleet" --unicast-replies --reply-jitter 300
 ws python3 "$DEVICE_CLIENT" search --copies 1 --wait 1 --expect 3 >"$LAB_TEST_TMP/edge.jsonl"
 lab_test_stop_devsim
-python3 - "$LAB_TEST_TMP" <<'PY'
+python3 - "$LAB_TEST_TMP" "$DEVSIM_LOG" <<'PY'
 import json, sys
+sent = [e for e in map(json.loads, open(sys.argv[2])) if e.get("dir") == "out"]
+assert len(sent) == 3 and all(0 <= e.get("delayed_ms", 0) <= 300 for e in sent), sent
 replies = {r["number"]: r for r in map(json.loads, open(f"{sys.argv[1]}/edge.jsonl"))}
+assert all(r["peer"] == r["ip"] + ":25000" for r in replies.values()), replies
 assert set(replies) == {-7, 2147483647, 65536}, replies
 a, b, c = replies[-7], replies[2147483647], replies[65536]
 assert (a["len"], a["type"], a["version"], a["server"], a["standby"]) == (52, None, "2000.0.0.0", "10.77.0.200", "192.168.3.4"), a

@@ -6,8 +6,10 @@
 // stored little-endian) except the two server addresses of replies, which go in
 // "octet form" (dotted order, first octet first).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "device_config.h"

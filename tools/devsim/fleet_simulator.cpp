@@ -51,6 +51,7 @@ FleetSimulator::FleetSimulator(const std::vector<DeviceConfig>& fleet, const Sim
         device->sourceIp = config.ip;
         device->dice = DropDice(options.seed, static_cast<uint32_t>(config.number));
         m_byAddress[config.ip] = m_devices.size();
+        m_broadcasts.insert(config.ip | ~config.mask);
         m_devices.push_back(std::move(device));
     }
 }
@@ -127,7 +128,9 @@ void FleetSimulator::DrainSocket() {
 
 void FleetSimulator::Dispatch(const Incoming& in) {
     const Command command = ParseCommand(in.data, in.length);
-    const bool toAll = in.destination == kCommandGroup || in.destination == 0xFFFFFFFFu;
+    // The group, and broadcasts, which real devices hear as well.
+    const bool toAll = in.destination == kCommandGroup || in.destination == 0xFFFFFFFFu ||
+                       (m_broadcasts.count(in.destination) && !m_byAddress.count(in.destination));
     if (!toAll && in.destination >= 0xE0000000u) return;  // another group: not for devices
 
     if (!toAll) {
@@ -182,14 +185,11 @@ void FleetSimulator::HandleForDevice(size_t index, const Command& command, const
     case CommandKind::RangeProbe: {
         m_log.Write(received);
         std::vector<uint8_t> reply;
-        {
-            std::lock_guard<std::mutex> lock(m_stateMutex);
-            reply = BuildSearchReply(device.state);
-        }
         LogLine fields;
         {
             std::lock_guard<std::mutex> lock(m_stateMutex);
             const DeviceState& s = device.state;
+            reply = BuildSearchReply(s);
             fields.Add("kind", "search-reply").Add("code", 0xF1u).Add("ip", FormatAddress(s.ip))
                 .Add("mask", FormatAddress(s.mask)).Add("gateway", FormatAddress(s.gateway))
                 .Add("server", FormatAddress(s.server)).Add("standby", FormatAddress(s.standby))
@@ -246,6 +246,7 @@ void FleetSimulator::HandleChange(size_t index, const Command& command, const In
                             .Add("ip", FormatAddress(command.newIp))
                             .Add("other", m_devices[other->second]->config.number));
         m_byAddress[command.newIp] = index;
+        m_broadcasts.insert(command.newIp | ~command.mask);
         if (IsLocal(command.newIp)) {
             if (oldIp != command.newIp) {
                 const auto old = m_byAddress.find(oldIp);
@@ -329,6 +330,9 @@ void FleetSimulator::HandleUpgrade(size_t index, LogLine& received) {
 void FleetSimulator::Reply(size_t index, std::vector<uint8_t> bytes, const Incoming& in, uint32_t delayMs,
                            LogLine fields) {
     const uint32_t destination = m_options.unicastReplies ? in.peerIp : kReplyGroup;
+    // Real units answer a group search over some milliseconds, not all at once.
+    if (m_options.replyJitterMs > 0)
+        delayMs += static_cast<uint32_t>(m_devices[index]->dice.Next() % (m_options.replyJitterMs + 1));
     if (delayMs == 0) {
         SendNow(index, destination, bytes, std::move(fields));
         return;

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "device_config.h"
@@ -31,6 +32,7 @@ struct SimulatorOptions {
     std::optional<std::array<uint8_t, 4>> newVersion; // after an upgrade; default: version + 1
     uint64_t seed = 1;
     uint32_t burstWindowMs = 1000;                   // copies of one upgrade command within this count once
+    uint32_t replyJitterMs = 0;                      // each reply leaves up to this much later (seeded)
 };
 
 class FleetSimulator {
@@ -98,6 +100,7 @@ private:
 
     std::vector<std::unique_ptr<Device>> m_devices;
     std::unordered_map<uint32_t, size_t> m_byAddress;
+    std::unordered_set<uint32_t> m_broadcasts;  // directed broadcast addresses of the devices' subnets
     SimulatorOptions m_options;
     EventLog& m_log;
     int m_socket = -1;

@@ -50,6 +50,9 @@ Behaviour (all devices; fleet-file keys override per device):
                           (Y.M.D.N, default: the old version plus one)
   --unicast-replies       answer to the sender's address, port 25005, instead
                           of the group 224.0.3.0
+  --reply-jitter MS       every reply leaves 0..MS milliseconds late, drawn per
+                          device from the seed, as real units spread their
+                          answers to a group search (default 0)
   --faults LIST           faults of every device, comma separated:
       silent              never answers anything
       search-delay=MS     search replies leave MS milliseconds late
@@ -73,6 +76,7 @@ Fleet file: one device per line, '#' starts a comment, words key=value:
   number=N (required, signed 32-bit, unique)  ip=A.B.C.D (required)
   type=CODE|none  version=Y.M.D.N  mask=M  gateway=G  server=S  standby=S
   mac=02:51:0a:4d:01:01  result=short|full  tftp=OPTIONS  faults=LIST
+Any type code is accepted, also ones the tool does not know.
 Keys not given take the command-line values above (version 2015.6.12.5,
 mask 255.255.0.0, gateway/server 0.0.0.0 unless given, mac from the address).
 
@@ -81,7 +85,9 @@ Event log lines: {"t":ms,"dev":number,"dir":"in"|"out","kind":...,"code":...,
 {"dev":...,"event":...} for what devices do (upgrade-start, upgrade-done with
 bytes, blocks, sha256 and ms, upgrade-failed, version-changed,
 address-not-local, tftp-stalled...). Dropped datagrams carry "dropped":true,
-unanswered ones "ignored":"why".
+unanswered ones "ignored":"why". A group-form address change is logged by the
+devices whose number it matches (one line without "dev" when none does); a
+datagram for everyone that no device understands is logged once.
 )";
 
 struct FaultTarget {
@@ -225,6 +231,13 @@ int main(int argc, char** argv) {
             ok = value(text) && (ParseVersion(text, version) || Fail("bad --new-version " + text));
             options.newVersion = version;
         } else if (arg == "--unicast-replies") options.unicastReplies = true;
+        else if (arg == "--reply-jitter") {
+            ok = value(text);
+            char* end = nullptr;
+            const unsigned long jitter = ok ? std::strtoul(text.c_str(), &end, 10) : 0;
+            ok = ok && ((!text.empty() && *end == '\0' && jitter <= 60000) || Fail("--reply-jitter wants 0..60000 ms"));
+            options.replyJitterMs = static_cast<uint32_t>(jitter);
+        }
         else if (arg == "--faults") {
             std::string error;
             ok = value(faults) && (ApplyFaults(faults, defaults.faults, error) || Fail(error));

@@ -81,6 +81,7 @@ def device_socket():
     """The workstation's device endpoint: port 25005, member of 224.0.3.0."""
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
     try:
         s.setsockopt(socket.SOL_SOCKET, 33, 16 << 20)  # SO_RCVBUFFORCE: a fleet answers at once
     except OSError:
@@ -157,7 +158,7 @@ def cmd_search(args):
                 s.sendto(range_probe(code), (from_number_form(address), COMMAND_PORT))
     else:
         for _ in range(args.copies):
-            s.sendto(search_probe(), (COMMAND_GROUP, COMMAND_PORT))
+            s.sendto(search_probe(), (args.to, COMMAND_PORT))
     collect(s, args.wait, args.expect)
 
 
@@ -227,6 +228,7 @@ def main():
     p = sub.add_parser("search")
     p.add_argument("--range", nargs=2, metavar=("FIRST", "LAST"))
     p.add_argument("--copies", type=int, default=3)
+    p.add_argument("--to", default=COMMAND_GROUP, help="where the search probe goes (default the group)")
     p.add_argument("--wait", type=float, default=2.0)
     p.add_argument("--expect", type=int)
     p.set_defaults(run=cmd_search)

@@ -1,4 +1,4 @@
-#include "../../../tools/devsim/sha256.h"
+#include "sha256.h"
 
 #include <gtest/gtest.h>
 

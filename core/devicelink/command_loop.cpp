@@ -1,0 +1,128 @@
+#include "devicelink/command_loop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "devicelink/address_change_sender.h"
+#include "devicelink/device_search.h"
+#include "devicelink/reply_handling.h"
+#include "devicelink/upgrade_step.h"
+#include "mainwindow/station.h"
+#include "mainwindow/texts.h"
+#include "support/tick_clock.h"
+
+namespace quillane {
+namespace {
+
+std::optional<ST_CMD_RUN_tag> TakeQueuedDatagram(Station& station) {
+    AutoLock lock(&station.m_QueueLock);
+    if (station.m_CmdQueue.empty()) return std::nullopt;
+    ST_CMD_RUN_tag entry = std::move(station.m_CmdQueue.front());
+    station.m_CmdQueue.pop_front();
+    return entry;
+}
+
+void FinishAddressChangeBatch(Station& station, CommandLoopState& state) {
+    station.m_bModifyRequest = 0;
+    station.m_bModifyContinue = 0;
+    station.m_DeviceList.m_bSortEnabled = 1;
+    state.answerCheckArmed = true;
+    station.m_dwModifyTick = GetTickCount();
+}
+
+// Devices still marked as awaiting an address-change answer are shown failed.
+void MarkUnansweredDevices(Station& station) {
+    const int language = station.m_nLanguage.load();
+    const bool hasText = language == 1 || language == 2;
+    const std::string failure = hasText ? Texts(language).stateFailure : std::string();
+    DeviceTable& table = station.m_DeviceList;
+    for (int row = 0; row < table.RowCount(); ++row) {
+        const std::string marker = table.Cell(row, kColMarker);
+        if (marker == "1" && hasText) table.SetCell(row, kColState, failure);
+        if (marker != "0") table.SetCell(row, kColMarker, "0");
+    }
+}
+
+// Runs once 4000 ms have passed since the batch or since the last change
+// result; a stamp ahead of the clock (the counter wrapped) restarts the count.
+void RunAnswerCheck(Station& station, CommandLoopState& state) {
+    if (!state.answerCheckArmed) return;
+    const uint32_t now = GetTickCount();
+    const uint32_t since = station.m_dwModifyTick.load();
+    if (now < since) {
+        station.m_dwModifyTick = now;
+        return;
+    }
+    if (now - since <= kAnswerTimeoutMs) return;
+    MarkUnansweredDevices(station);
+    state.answerCheckArmed = false;
+}
+
+}  // namespace
+
+void QueueDeviceDatagram(const sockaddr_in*, const uint8_t* data, int length, void* user) {
+    auto* station = static_cast<Station*>(user);
+    if (!station || !data || length < kMinQueuedDatagram) return;
+    ST_CMD_RUN_tag entry;
+    entry.command = data[4];
+    entry.length = length;
+    // The extra zero byte lets readers treat the copy as a terminated text.
+    entry.data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(length) + 1]);
+    if (!entry.data) return;
+    std::memcpy(entry.data.get(), data, static_cast<size_t>(length));
+    entry.data[static_cast<size_t>(length)] = 0;
+    bool wasEmpty = false;
+    try {
+        AutoLock lock(&station->m_QueueLock);
+        if (station->m_CmdQueue.size() >= kMaxQueuedDatagrams) return;
+        wasEmpty = station->m_CmdQueue.empty();
+        station->m_CmdQueue.push_back(std::move(entry));
+    } catch (const std::bad_alloc&) {
+        return;  // dropped like a failed copy
+    }
+    // Wake an idle loop so a reply is listed at once rather than after its idle wait.
+    if (wasEmpty) station->m_hLoopEvent.Set();
+}
+
+bool RunCommandLoopPass(Station& station, CommandLoopState& state) {
+    bool goOn = true;
+    if (std::optional<ST_CMD_RUN_tag> entry = TakeQueuedDatagram(station)) {
+        HandleDeviceReply(station, *entry);
+    } else if (station.m_bSearchRequest.load() == 1) {
+        RunSearch(station);
+        station.m_bSearchRequest = 0;
+    } else if (station.m_bUpgrading.load() == 1) {
+        UpgradeStep(station);
+        goOn = false;  // the step only acts on a time-out: wait a little instead of spinning
+    } else if (station.m_bModifyRequest.load() == 1) {
+        SendAddressChanges(station);
+        FinishAddressChangeBatch(station, state);
+    } else {
+        goOn = false;
+    }
+    RunAnswerCheck(station, state);
+    return goOn;
+}
+
+uint32_t CommandLoopWaitMs(const Station& station) {
+    return station.m_bUpgrading.load() == 1 ? kUpgradePollMs : kLoopIdleWaitMs;
+}
+
+void RunCommandLoop(Station& station) {
+    const uint32_t start = GetTickCount();
+    station.m_dwUpgradeTick = start;
+    station.m_dwModifyTick = start;
+    CommandLoopState state;
+    while (station.m_bLoopRun.load() == 1) {
+        if (!RunCommandLoopPass(station, state)) station.m_hLoopEvent.Wait(CommandLoopWaitMs(station));
+    }
+}
+
+int CommandLoopThread(Station* station) {
+    if (station) RunCommandLoop(*station);
+    return 1;
+}
+
+}  // namespace quillane
