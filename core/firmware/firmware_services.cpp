@@ -49,13 +49,10 @@ void StartBootEndpoint(Station& station) {
 void StopTftpServer(Station& station) {
     if (!station.m_pTftpServer) return;
     station.m_pTftpServer->Stop();
-    // The boot responder reads the server's current row under the list lock;
-    // the pointer is taken away under it too, so it never sees a dying server.
-    std::unique_ptr<TftpServer> server;
-    {
-        AutoLock lock(&station.m_ListLock);
-        server = std::move(station.m_pTftpServer);
-    }
+    // No lock here: the command loop may hold the list lock for a whole range
+    // walk, and closing must not wait for it. The boot responder reads the
+    // server only while an upgrade runs, and closing is refused then.
+    station.m_pTftpServer.reset();
 }
 
 }  // namespace quillane
