@@ -61,7 +61,7 @@ clean:
 # Windows of the tool as PNG files in $(BUILD)/screenshots: the main window in
 # both languages, the IP settings dialog and the About box. No network service
 # is started (a separate program builds the windows without them).
-screenshot:
+screenshot: deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target quillane_screenshot
 	rm -rf $(BUILD)/screenshots
@@ -73,7 +73,7 @@ screenshot:
 DEMO_DEVICES ?= 40
 DEMO_LANGUAGE ?= 1
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo -E)
-demo: build
+demo: deps build
 	@if [ ! -x tools/lab/lab ] || [ ! -x $(BUILD)/tools/devsim/devsim ]; then \
 	  echo "make demo: the lab (tools/lab/lab) or the device simulator ($(BUILD)/tools/devsim/devsim) is missing in this tree"; \
 	  exit 1; fi
@@ -96,7 +96,7 @@ demo: build
 # The tool on this workstation's real network, for an operator with real
 # devices. It answers boot requests and serves TFTP on the LAN: never use it on
 # a machine whose network carries equipment that must not be disturbed.
-run: build
+run: deps build
 	@if [ "$(CONFIRM)" != yes ]; then \
 	  read -r -p "Open Quillane on this workstation's real network? [yes/NO] " answer || exit 1; \
 	  [ "$$answer" = yes ] || exit 1; fi
