@@ -55,6 +55,15 @@ fuzz:
 	  build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus || exit 1; \
 	done
 
+# Benchmarks: the programs in bench/, then (as root) the lab measurements.
+# Figures go to the terminal; nothing here is a pass/fail test.
+bench: build
+	$(BUILD)/bench/udp_endpoint_bench
+	$(BUILD)/bench/bench_profile
+	bash bench/find_bench.sh
+	bash tools/devsim/bench_search.sh 5000 3
+	bash bench/tftp_compare.sh
+
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz
 
