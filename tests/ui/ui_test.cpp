@@ -376,6 +376,39 @@ private slots:
         }
         SetMessageBoxHook(nullptr);
     }
+
+    // Enter presses the focused push button, as in any dialog; only elsewhere
+    // does it mean OK. Enter on a focused Cancel must never save the entries.
+    void ipSettingsEnterPressesTheFocusedButton() {
+        QTemporaryDir dir;
+        const std::string appDir = dir.path().toStdString() + "/";
+        const IpDeviceValues device{0xC0A82814, 0xFFFFFF00, 0xC0A82801, 0xC0A828FA, 0xC0A828FB};
+        struct Case {
+            int focused;
+            int result;
+            bool saved;
+        };
+        for (const Case& c : {Case{kIdDialogCancel, QDialog::Rejected, false}, Case{kIdOk, QDialog::Accepted, true},
+                              Case{kIdEditIP, QDialog::Accepted, true}}) {
+            QFile::remove(dir.filePath(QStringLiteral("Ostrel.ini")));
+            CEditIP dialog(appDir, 1, device);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QWidget* target = dialog.Control(c.focused);
+            target->setFocus();
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target, Qt::Key_Return);
+            QVERIFY2(!dialog.isVisible(), qPrintable(QString::number(c.focused)));
+            QCOMPARE(dialog.result(), c.result);
+            QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("Ostrel.ini"))), c.saved);
+        }
+        // Enter on the focused Keyboard button opens the keyboard, not OK.
+        CEditIP dialog(appDir, 1, device);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.Control(kIdEditKeyboard)->setFocus();
+        QTest::keyClick(dialog.Control(kIdEditKeyboard), Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+    }
 };
 
 int main(int argc, char** argv) {
