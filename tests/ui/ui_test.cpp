@@ -1,10 +1,15 @@
 #include <thread>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -333,6 +338,38 @@ private slots:
         QCOMPARE(exitCode, 0);
         QCOMPARE(raised, 1);
     }
+
+    // Two copies started at the same moment both miss each other's socket;
+    // the later one must not take the name away from the copy that listens.
+    void listenNeverTakesTheNameFromALiveCopy() {
+        const QString name = QStringLiteral("quillane-race-%1").arg(QCoreApplication::applicationPid());
+        SingleInstance first(name);
+        QVERIFY(first.Listen());
+        int raised = 0;
+        first.SetRaiseHandler([&] { ++raised; });
+        SingleInstance second(name);
+        QVERIFY(!second.Listen());
+        SingleInstance third(name);
+        std::thread asker([&] { QVERIFY(third.AskRunningInstanceToRaise()); });
+        QTRY_VERIFY_WITH_TIMEOUT(raised > 0, 5000);
+        asker.join();
+    }
+
+#ifndef Q_OS_WIN
+    // One copy per user: the socket lives in a folder that only this user can
+    // enter, so no other account can take the name or answer in its place.
+    void instanceSocketIsPrivateToTheUser() {
+        SingleInstance instance(QStringLiteral("quillane-private-%1").arg(QCoreApplication::applicationPid()));
+        QVERIFY(instance.Listen());
+        const QFileInfo socket(instance.SocketPath());
+        QVERIFY(socket.exists());
+        const QFileInfo folder(socket.absolutePath());
+        QCOMPARE(folder.ownerId(), uint(getuid()));
+        QCOMPARE(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
+                 QFileDevice::Permissions{});
+    }
+#endif
 
     void ipSettingsDialogChecksAndSaves() {
         QTemporaryDir dir;
