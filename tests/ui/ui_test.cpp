@@ -1,7 +1,11 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
 #endif
 
 #include <QAbstractItemModelTester>
@@ -359,15 +363,35 @@ private slots:
     // One copy per user: the socket lives in a folder that only this user can
     // enter, so no other account can take the name or answer in its place.
     void instanceSocketIsPrivateToTheUser() {
-        SingleInstance instance(QStringLiteral("quillane-private-%1").arg(QCoreApplication::applicationPid()));
-        QVERIFY(instance.Listen());
-        const QFileInfo socket(instance.SocketPath());
-        QVERIFY(socket.exists());
-        const QFileInfo folder(socket.absolutePath());
-        QCOMPARE(folder.ownerId(), uint(getuid()));
-        QCOMPARE(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                                         QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
-                 QFileDevice::Permissions{});
+        const QString name = QStringLiteral("quillane-private-%1").arg(QCoreApplication::applicationPid());
+        QByteArray path;
+        {
+            SingleInstance instance(name);
+            QVERIFY(instance.Listen());
+            const QFileInfo socket(instance.SocketPath());
+            QVERIFY(socket.exists());
+            const QFileInfo folder(socket.absolutePath());
+            QCOMPARE(folder.ownerId(), uint(getuid()));
+            QCOMPARE(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
+                     QFileDevice::Permissions{});
+            path = QFile::encodeName(instance.SocketPath());
+        }
+
+        // A crashed copy leaves its socket file behind; nobody answers on it,
+        // so the next start takes the name over.
+        const int leftover = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), std::min<size_t>(path.size(), sizeof address.sun_path - 1));
+        QCOMPARE(::bind(leftover, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(leftover);  // the file stays, with nobody listening
+        QVERIFY(QFileInfo::exists(QFile::decodeName(path)));
+        SingleInstance next(name);
+        QVERIFY(!next.AskRunningInstanceToRaise());
+        QVERIFY(next.Listen());
+        SingleInstance later(name);
+        QVERIFY(!later.Listen());
     }
 #endif
 
