@@ -1,3 +1,4 @@
+#include <atomic>
 #include <thread>
 
 #ifndef _WIN32
@@ -325,6 +326,40 @@ private slots:
         QCOMPARE(model.index(49, kColState).data().toString(), QStringLiteral("45%"));
         table.DeleteAllRows();
         QTRY_COMPARE(model.rowCount(), 0);
+    }
+
+    // The GUI sorts and clicks while a worker clears, appends and writes
+    // cells: once the queue is drained the copy equals the table.
+    void modelEqualsTheTableAfterConcurrentChanges() {
+        DeviceTable table;
+        DeviceTableModel model(table);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            for (int round = 0; round < 20; ++round) {
+                table.DeleteAllRows();
+                for (int i = 0; i < 30; ++i) {
+                    DeviceRow row;
+                    row[kColIP] = "10.0." + std::to_string(round) + "." + std::to_string(i);
+                    row[kColDeviceNo] = std::to_string((i * 7) % 30);
+                    const int index = table.AppendRow(row);
+                    table.SetCell(index / 2, kColState, std::to_string(round * 100 + i) + "%");
+                }
+            }
+            done = true;
+        });
+        int column = kColNo;
+        while (!done) {
+            table.HeaderClick(column);
+            column = column == kColDeviceNo ? kColNo : column + 1;
+            QCoreApplication::processEvents();
+        }
+        worker.join();
+        QCoreApplication::processEvents();
+        QCOMPARE(model.rowCount(), table.RowCount());
+        for (int r = 0; r < table.RowCount(); ++r)
+            for (int c = 0; c < kColumnCount; ++c)
+                QCOMPARE(model.index(r, c).data().toString(), QString::fromStdString(table.Cell(r, c)));
     }
 
     void secondStartRaisesTheFirstAndEnds() {
