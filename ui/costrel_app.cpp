@@ -18,7 +18,9 @@ QString LoadSkin(const QString& appDir) {
 int COstrelApp::InitInstance() {
     SingleInstance instance(m_instanceName);
     if (instance.AskRunningInstanceToRaise()) return 0;
-    instance.Listen();  // without it the tool still runs, as a copy nobody can find
+    // Started at the same moment as another copy, which listens first: that one runs.
+    // Without a socket at all the tool still runs, as a copy nobody can find.
+    if (!instance.Listen() && instance.AskRunningInstanceToRaise()) return 0;
 
     const std::string appDir = quillane::ExecutableDirectory();
     const QString previousStyle = qApp->styleSheet();

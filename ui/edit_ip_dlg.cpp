@@ -66,8 +66,9 @@ void CEditIP::BuildControls() {
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setDefault(true);
     place(ok, kIdOk, 75, 163, 50, 14);
+    // Enter presses a focused push button (each one is an auto-default
+    // button); elsewhere in the dialog it presses OK.
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setAutoDefault(false);
     place(cancel, kIdDialogCancel, 190, 163, 50, 14);
     for (const LabelTemplate& t : kFieldLabels) {
         auto* label = new QLabel(QString::fromUtf8(t.caption), this);
@@ -86,7 +87,6 @@ void CEditIP::BuildControls() {
     m_cmbEditType = new QComboBox(this);
     place(m_cmbEditType, kIdEditType, 239, 24, 74, 14);  // the closed box; its list opens below
     m_btnKeyboard = new QPushButton(QStringLiteral("键盘"), this);
-    m_btnKeyboard->setAutoDefault(false);
     place(m_btnKeyboard, kIdEditKeyboard, 238, 51, 50, 14);
 
     connect(ok, &QPushButton::clicked, this, &CEditIP::accept);

@@ -2,13 +2,35 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace {
 constexpr int kConnectTimeoutMs = 1000;
 const QByteArray kRaiseRequest = QByteArrayLiteral("raise\n");
+
+// On Windows the name is a pipe name of the user's session. Elsewhere a bare
+// name would be a socket file in the shared temporary folder, where another
+// account could hold it (and this user's copy would then never start, or never
+// find its twin): the socket goes to the user's private runtime folder instead.
+QString SocketName(const QString& name) {
+#ifdef Q_OS_WIN
+    return name;
+#else
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? name : runtime + QLatin1Char('/') + name;
+#endif
+}
+
+bool SomeoneAnswers(const QString& socketName) {
+    QLocalSocket socket;
+    socket.connectToServer(socketName);
+    const bool answered = socket.waitForConnected(kConnectTimeoutMs);
+    socket.abort();
+    return answered;
+}
 }  // namespace
 
-SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent), m_name(std::move(name)) {}
+SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent), m_name(SocketName(name)) {}
 
 SingleInstance::~SingleInstance() {
     if (m_server) m_server->close();
@@ -25,6 +47,10 @@ bool SingleInstance::AskRunningInstanceToRaise() {
 }
 
 bool SingleInstance::Listen() {
+    // A copy started at the same moment may have taken the name since we
+    // asked: it stays the running copy. (With access options Qt's listen
+    // renames its socket over an existing one, so it would not refuse.)
+    if (SomeoneAnswers(m_name)) return false;
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
@@ -42,3 +68,5 @@ bool SingleInstance::Listen() {
     });
     return true;
 }
+
+QString SingleInstance::SocketPath() const { return m_server ? m_server->fullServerName() : QString(); }

@@ -254,6 +254,49 @@ std::string TemporaryName(const std::string& target) {
     return target + ".tmp" + std::to_string(pid) + "-" + std::to_string(counter.fetch_add(1));
 }
 
+#ifndef _WIN32
+bool WriteAll(int fd, const std::string& bytes) {
+    for (size_t written = 0; written < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return false;
+        }
+    }
+    return true;
+}
+#endif
+
+// The folder may refuse new files (an installation folder whose settings files
+// were made writable for operators): then the existing file is rewritten in
+// place, as the platform's profile calls do. The new bytes go over the old
+// ones before the file is cut to their length, so a failure never leaves it empty.
+bool WriteInPlace(const std::string& target, const std::string& bytes) {
+#ifdef _WIN32
+    FILE* out = std::fopen(target.c_str(), "r+b");
+    if (out == nullptr) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    ok = std::fflush(out) == 0 && ok;
+    ok = ok && _chsize_s(_fileno(out), static_cast<__int64>(bytes.size())) == 0;
+    ok = _commit(_fileno(out)) == 0 && ok;
+    ok = std::fclose(out) == 0 && ok;
+    return ok;
+#else
+    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    ok = ok && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    ok = ok && fsync(fd) == 0;
+    if (close(fd) != 0) ok = false;
+    return ok;
+#endif
+}
+
+bool FolderRefusesNewFiles(int error) {
+    return error == EACCES || error == EPERM;
+}
+
 // Writes `bytes` to a temporary file beside `target`, flushes it to disk and
 // renames it over the target.
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
@@ -267,7 +310,10 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
     const std::string temporary = TemporaryName(target);
 #ifdef _WIN32
     FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) return false;
+    if (out == nullptr) {
+        const int error = errno;
+        return FolderRefusesNewFiles(error) && fs::is_regular_file(target, ec) && WriteInPlace(target, bytes);
+    }
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     ok = std::fflush(out) == 0 && ok;
     ok = _commit(_fileno(out)) == 0 && ok;  // to disk before the rename
@@ -279,18 +325,15 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
 #else
     mode_t mode = 0666;
     struct stat existing {};
-    if (stat(target.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+    const bool targetExists = stat(target.c_str(), &existing) == 0;
+    if (targetExists) mode = existing.st_mode & 07777;
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    bool ok = true;
-    for (size_t written = 0; ok && written < bytes.size();) {
-        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-        if (n > 0) {
-            written += static_cast<size_t>(n);
-        } else if (!(n < 0 && errno == EINTR)) {
-            ok = false;
-        }
+    if (fd < 0) {
+        const int error = errno;
+        return FolderRefusesNewFiles(error) && targetExists && S_ISREG(existing.st_mode) &&
+               WriteInPlace(target, bytes);
     }
+    bool ok = WriteAll(fd, bytes);
     if (ok && fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;
     if (!ok) {

@@ -9,7 +9,9 @@
 // Every write edits only the lines it concerns; every other byte of the file
 // (comments, unknown keys, other sections, blank lines, line ends) stays as it
 // was. The new content goes to a temporary file beside the target, which then
-// replaces it by rename, so a crash mid-write never loses the file.
+// replaces it by rename, so a crash mid-write never loses the file. A folder
+// that refuses new files (settings files made writable in a locked folder) gets
+// its existing file rewritten in place instead.
 //
 // Line ends: an existing file keeps the style of its first line end; lines
 // added to a new file or to one without any line end end in "\r\n" on Windows

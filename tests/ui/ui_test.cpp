@@ -1,10 +1,20 @@
+#include <atomic>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#endif
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -318,6 +328,40 @@ private slots:
         QTRY_COMPARE(model.rowCount(), 0);
     }
 
+    // The GUI sorts and clicks while a worker clears, appends and writes
+    // cells: once the queue is drained the copy equals the table.
+    void modelEqualsTheTableAfterConcurrentChanges() {
+        DeviceTable table;
+        DeviceTableModel model(table);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            for (int round = 0; round < 20; ++round) {
+                table.DeleteAllRows();
+                for (int i = 0; i < 30; ++i) {
+                    DeviceRow row;
+                    row[kColIP] = "10.0." + std::to_string(round) + "." + std::to_string(i);
+                    row[kColDeviceNo] = std::to_string((i * 7) % 30);
+                    const int index = table.AppendRow(row);
+                    table.SetCell(index / 2, kColState, std::to_string(round * 100 + i) + "%");
+                }
+            }
+            done = true;
+        });
+        int column = kColNo;
+        while (!done) {
+            table.HeaderClick(column);
+            column = column == kColDeviceNo ? kColNo : column + 1;
+            QCoreApplication::processEvents();
+        }
+        worker.join();
+        QCoreApplication::processEvents();
+        QCOMPARE(model.rowCount(), table.RowCount());
+        for (int r = 0; r < table.RowCount(); ++r)
+            for (int c = 0; c < kColumnCount; ++c)
+                QCOMPARE(model.index(r, c).data().toString(), QString::fromStdString(table.Cell(r, c)));
+    }
+
     void secondStartRaisesTheFirstAndEnds() {
         const QString name = QStringLiteral("quillane-test-%1").arg(QCoreApplication::applicationPid());
         SingleInstance first(name);
@@ -333,6 +377,58 @@ private slots:
         QCOMPARE(exitCode, 0);
         QCOMPARE(raised, 1);
     }
+
+    // Two copies started at the same moment both miss each other's socket;
+    // the later one must not take the name away from the copy that listens.
+    void listenNeverTakesTheNameFromALiveCopy() {
+        const QString name = QStringLiteral("quillane-race-%1").arg(QCoreApplication::applicationPid());
+        SingleInstance first(name);
+        QVERIFY(first.Listen());
+        int raised = 0;
+        first.SetRaiseHandler([&] { ++raised; });
+        SingleInstance second(name);
+        QVERIFY(!second.Listen());
+        SingleInstance third(name);
+        std::thread asker([&] { QVERIFY(third.AskRunningInstanceToRaise()); });
+        QTRY_VERIFY_WITH_TIMEOUT(raised > 0, 5000);
+        asker.join();
+    }
+
+#ifndef Q_OS_WIN
+    // One copy per user: the socket lives in a folder that only this user can
+    // enter, so no other account can take the name or answer in its place.
+    void instanceSocketIsPrivateToTheUser() {
+        const QString name = QStringLiteral("quillane-private-%1").arg(QCoreApplication::applicationPid());
+        QByteArray path;
+        {
+            SingleInstance instance(name);
+            QVERIFY(instance.Listen());
+            const QFileInfo socket(instance.SocketPath());
+            QVERIFY(socket.exists());
+            const QFileInfo folder(socket.absolutePath());
+            QCOMPARE(folder.ownerId(), uint(getuid()));
+            QCOMPARE(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
+                     QFileDevice::Permissions{});
+            path = QFile::encodeName(instance.SocketPath());
+        }
+
+        // A crashed copy leaves its socket file behind; nobody answers on it,
+        // so the next start takes the name over.
+        const int leftover = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), std::min<size_t>(path.size(), sizeof address.sun_path - 1));
+        QCOMPARE(::bind(leftover, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(leftover);  // the file stays, with nobody listening
+        QVERIFY(QFileInfo::exists(QFile::decodeName(path)));
+        SingleInstance next(name);
+        QVERIFY(!next.AskRunningInstanceToRaise());
+        QVERIFY(next.Listen());
+        SingleInstance later(name);
+        QVERIFY(!later.Listen());
+    }
+#endif
 
     void ipSettingsDialogChecksAndSaves() {
         QTemporaryDir dir;
@@ -375,6 +471,39 @@ private slots:
             QCOMPARE(qobject_cast<QCheckBox*>(dialog.Control(kIdCheckIP))->text(), QStringLiteral("是否修改"));
         }
         SetMessageBoxHook(nullptr);
+    }
+
+    // Enter presses the focused push button, as in any dialog; only elsewhere
+    // does it mean OK. Enter on a focused Cancel must never save the entries.
+    void ipSettingsEnterPressesTheFocusedButton() {
+        QTemporaryDir dir;
+        const std::string appDir = dir.path().toStdString() + "/";
+        const IpDeviceValues device{0xC0A82814, 0xFFFFFF00, 0xC0A82801, 0xC0A828FA, 0xC0A828FB};
+        struct Case {
+            int focused;
+            int result;
+            bool saved;
+        };
+        for (const Case& c : {Case{kIdDialogCancel, QDialog::Rejected, false}, Case{kIdOk, QDialog::Accepted, true},
+                              Case{kIdEditIP, QDialog::Accepted, true}}) {
+            QFile::remove(dir.filePath(QStringLiteral("Ostrel.ini")));
+            CEditIP dialog(appDir, 1, device);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QWidget* target = dialog.Control(c.focused);
+            target->setFocus();
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target, Qt::Key_Return);
+            QVERIFY2(!dialog.isVisible(), qPrintable(QString::number(c.focused)));
+            QCOMPARE(dialog.result(), c.result);
+            QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("Ostrel.ini"))), c.saved);
+        }
+        // Enter on the focused Keyboard button opens the keyboard, not OK.
+        CEditIP dialog(appDir, 1, device);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.Control(kIdEditKeyboard)->setFocus();
+        QTest::keyClick(dialog.Control(kIdEditKeyboard), Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
     }
 };
 

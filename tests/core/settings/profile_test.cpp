@@ -5,6 +5,14 @@
 #include <filesystem>
 #include <thread>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "temp_dir.h"
 
 namespace quillane {
@@ -179,6 +187,58 @@ TEST_F(ProfileTest, DoubledSeparatorAndNoLeftoverTemporaryFiles) {
     }
     EXPECT_EQ(files, 1);
 }
+
+#ifdef __linux__
+// A folder the operator cannot write to (a root-owned installation folder)
+// whose settings files were made writable for operators. Root ignores
+// permissions, so for root the folder is made immutable instead.
+class LockedFolder {
+public:
+    explicit LockedFolder(const std::string& dir) : m_dir(dir) {
+        if (geteuid() != 0) {
+            m_locked = chmod(dir.c_str(), 0555) == 0;
+            return;
+        }
+        m_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        if (m_fd >= 0 && ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            m_locked = ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+    }
+    ~LockedFolder() {
+        if (m_fd >= 0) {
+            int flags = 0;
+            if (ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ioctl(m_fd, FS_IOC_SETFLAGS, &flags);
+            }
+            close(m_fd);
+        } else {
+            chmod(m_dir.c_str(), 0700);
+        }
+    }
+    bool Locked() const { return m_locked; }
+
+private:
+    std::string m_dir;
+    int m_fd = -1;
+    bool m_locked = false;
+};
+
+TEST_F(ProfileTest, AWritableFileInAFolderWithoutWriteAccessIsWrittenInPlace) {
+    WriteBytes(ini, "[S]\nk=1\n");
+    {
+        LockedFolder folder(dir.Dir());
+        if (!folder.Locked()) GTEST_SKIP() << "cannot take write access to the folder away";
+        EXPECT_TRUE(WriteProfileString(ini, "S", "k", "2"));
+        EXPECT_TRUE(WriteProfileString(ini, "S", "new", "3"));
+        EXPECT_FALSE(WriteProfileString(dir.File("missing.ini"), "S", "k", "1"));  // cannot be created there
+    }
+    EXPECT_EQ(ReadBytes(ini), "[S]\nk=2\nnew=3\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing.ini")));
+}
+#endif
 
 TEST_F(ProfileTest, WritesFromTwoThreadsLoseNothing) {
     auto writer = [this](const std::string& prefix) {
