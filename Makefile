@@ -40,7 +40,7 @@ sanitize: deps
 	cd build-asan && ctest --output-on-failure -j $(JOBS) -LE e2e
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLANE_SANITIZE=thread
 	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -LE e2e
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -j $(JOBS) -LE e2e
 
 # libFuzzer targets in fuzz/ (clang, AddressSanitizer), each run FUZZ_SECONDS
 # on its own corpus in build-fuzz/. Not part of `make test`.
