@@ -7,6 +7,7 @@
 
 #include "devicelink/address_change_sender.h"
 #include "devicelink/device_search.h"
+#include "devicelink/protocol.h"
 #include "devicelink/reply_handling.h"
 #include "devicelink/upgrade_step.h"
 #include "mainwindow/station.h"
@@ -14,6 +15,8 @@
 #include "support/tick_clock.h"
 
 namespace quillane {
+static_assert(kLongestReplyLength == kTypedSearchReplyLength);
+
 namespace {
 
 std::optional<ST_CMD_RUN_tag> TakeQueuedDatagram(Station& station) {
@@ -76,8 +79,10 @@ void QueueDeviceDatagram(const sockaddr_in*, const uint8_t* data, int length, vo
     bool wasEmpty = false;
     try {
         AutoLock lock(&station->m_QueueLock);
-        if (station->m_CmdQueue.size() >= kMaxQueuedDatagrams) return;
-        wasEmpty = station->m_CmdQueue.empty();
+        const size_t waiting = station->m_CmdQueue.size();
+        if (waiting >= kMaxQueuedDatagrams) return;
+        if (static_cast<size_t>(length) > kLongestReplyLength && waiting >= kMaxQueuedLongDatagrams) return;
+        wasEmpty = waiting == 0;
         station->m_CmdQueue.push_back(std::move(entry));
     } catch (const std::bad_alloc&) {
         return;  // dropped like a failed copy

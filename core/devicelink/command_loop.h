@@ -18,6 +18,11 @@ inline constexpr int kMinQueuedDatagram = 16;     // shorter datagrams are dropp
 // Bound on waiting datagrams: room for every reply of a range walk over a
 // full /16 (two per device), so only a flood of foreign datagrams is cut.
 inline constexpr size_t kMaxQueuedDatagrams = 1 << 18;
+// Datagrams longer than any reply (up to 5000 bytes each) are only ever
+// consumed without effect; they get in only while the queue is short, so a
+// flood of them while the loop is busy stays within about 40 MB.
+inline constexpr size_t kLongestReplyLength = 56;
+inline constexpr size_t kMaxQueuedLongDatagrams = 1 << 13;
 inline constexpr uint32_t kLoopIdleWaitMs = 1000;  // wait of a pass without work
 inline constexpr uint32_t kUpgradePollMs = 100;    // wait between two upgrade steps
 inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the last change result
@@ -29,7 +34,8 @@ struct CommandLoopState {
 
 // UdpReceiveCallback of the device endpoint; `user` is the station. Copies the
 // datagram (plus a zero byte) and appends it under m_QueueLock; drops it when
-// kMaxQueuedDatagrams are already waiting.
+// kMaxQueuedDatagrams are already waiting, or, when it is longer than any
+// reply, kMaxQueuedLongDatagrams.
 void QueueDeviceDatagram(const sockaddr_in* from, const uint8_t* data, int length, void* user);
 
 // Start routine of the loop thread; returns 1.

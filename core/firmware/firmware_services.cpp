@@ -49,10 +49,12 @@ void StartBootEndpoint(Station& station) {
 void StopTftpServer(Station& station) {
     if (!station.m_pTftpServer) return;
     station.m_pTftpServer->Stop();
-    // No lock here: the command loop may hold the list lock for a whole range
-    // walk, and closing must not wait for it. The boot responder reads the
-    // server only while an upgrade runs, and closing is refused then.
-    station.m_pTftpServer.reset();
+    // The stopped server is not deleted here: the boot endpoint closes last and
+    // its responder reads the server's current row during an upgrade run, which
+    // is still possible when the station goes without the closing procedure
+    // (the application quits). It goes with the station, after the endpoints.
+    // No lock either: the command loop may hold the list lock for a whole range
+    // walk, and closing must not wait for it.
 }
 
 }  // namespace quillane

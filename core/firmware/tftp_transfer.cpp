@@ -26,11 +26,13 @@ int64_t NowMs() {
 // A port-unreachable report from the client's host (ICMP) arrives as an error
 // on the connected socket. It is treated as silence: a stray report must not
 // end a transfer, and a client that is really gone ends it by time-out.
+// A receive cut short by a signal (never restarted on a socket with a receive
+// time-out) is a shortened wait as well.
 bool ReceiveTimedOut() {
 #ifdef _WIN32
     return WSAGetLastError() == WSAETIMEDOUT;
 #else
-    return errno == EAGAIN || errno == EWOULDBLOCK;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
 #endif
 }
 

@@ -143,6 +143,41 @@ TEST_F(CommandLoopTest, AFloodOfDatagramsIsCutAtTheQueueBound) {
     EXPECT_EQ(QueueSize(), kMaxQueuedDatagrams);
 }
 
+// While the loop is busy (a range walk holds it for half a minute) nothing is
+// taken out: a flood of long foreign datagrams must not pile up without bound,
+// and replies must still find room afterwards.
+TEST_F(CommandLoopTest, LongDatagramsCannotFillMemoryWhileTheLoopIsBusy) {
+    struct Case {
+        size_t length;
+        size_t floodCount;
+        size_t expectedQueued;
+    };
+    const Case cases[] = {
+        {kFullChangeResultLength, 1000, 1000},                                   // replies: only the count bound
+        {kTypedSearchReplyLength, 1000, 1000},
+        {kTypedSearchReplyLength + 1, kMaxQueuedLongDatagrams + 50, kMaxQueuedLongDatagrams},
+        {kEndpointMaxDatagram, kMaxQueuedLongDatagrams + 50, kMaxQueuedLongDatagrams},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        {
+            AutoLock lock(&station.m_QueueLock);
+            station.m_CmdQueue.clear();
+        }
+        const Datagram d(c.length, 0);
+        for (size_t i = 0; i < c.floodCount; ++i) Queue(d);
+        EXPECT_EQ(QueueSize(), c.expectedQueued);
+        size_t bytes = 0;
+        {
+            AutoLock lock(&station.m_QueueLock);
+            for (const ST_CMD_RUN_tag& entry : station.m_CmdQueue) bytes += static_cast<size_t>(entry.length) + 1;
+        }
+        EXPECT_LE(bytes, size_t{64} << 20);
+        Queue(Datagram(kSearchReplyLength, 0));  // a reply still gets in
+        EXPECT_EQ(QueueSize(), c.expectedQueued + 1);
+    }
+}
+
 TEST_F(CommandLoopTest, OnePassDoesOneKindOfWorkInItsOrder) {
     AddRow(99, "0");
     Queue(SearchReplyBytes({}));

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "firmware/boot_responder.h"
 #include "firmware/firmware_services.h"
@@ -62,7 +65,8 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&reply->bytes[kBootFileOffset])), firmware);
 
     StopTftpServer(station);
-    EXPECT_FALSE(station.m_pTftpServer);
+    ASSERT_TRUE(station.m_pTftpServer) << "kept until the boot endpoint is closed";
+    EXPECT_EQ(station.m_pTftpServer->ThreadCount(), 0u);
     // The transfer was logged in the station's folder, under the executable's name.
     bool logged = false;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
@@ -70,6 +74,53 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
                             folder.ReadAll("log/" + entry.path().filename().string()).find("Blocks Served") !=
                                 std::string::npos);
     EXPECT_TRUE(logged);
+}
+
+// The window may go while an upgrade runs (the application is told to quit).
+// The boot endpoint is closed last and keeps answering until then, reading the
+// server's current row: the server must outlive it. (A fault here shows as a
+// race or a use after free under the sanitizers.)
+TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGoes) {
+    ScratchFolder folder;
+    LoopbackClient bootReceiver(0);
+    StationNetwork network;
+    network.startServices = false;
+    network.tftpPort = 0;
+    network.tftpMinPort = 0;
+    network.tftpMaxPort = 1;
+    network.bootServerPort = 0;
+    network.bootReplyAddress = INADDR_LOOPBACK;
+    network.bootClientPort = bootReceiver.Port();
+    QuietView view;
+    for (int round = 0; round < 5; ++round) {
+        auto station = std::make_unique<Station>(view, folder.Path() + "/", network);
+        station->SetUpdateFile(folder.File("unit.bin"));
+        station->SetLocalAddresses({{"127.0.0.1"}, {"255.0.0.0"}});
+        DeviceRow row;
+        row[kColChoice] = kCheckMark;
+        row[kColIP] = "127.0.0.9";
+        row[kColMask] = "255.0.0.0";
+        station->m_DeviceList.AppendRow(row);
+        StartTftpServer(*station);
+        StartBootEndpoint(*station);
+        station->m_bUpgrading = 1;
+
+        LoopbackClient device(SocketLocalPort(station->m_BootEndpoint.socket));
+        Bytes request(kBootPacketSize, 0);
+        request[0] = 1;
+        device.SendToServer(request);
+        ASSERT_TRUE(bootReceiver.Receive()) << "answered during the run";
+        std::atomic<bool> sending{true};
+        std::thread loader([&] {
+            while (sending.load()) device.SendToServer(request);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        station.reset();
+        sending.store(false);
+        loader.join();
+        while (bootReceiver.Receive(0)) {
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
+
 #include "tftp_test_support.h"
 
 using namespace quillane;
@@ -397,6 +402,59 @@ TEST_F(TftpServerTest, StopEndsARunningTransferAsFinished) {
     EXPECT_EQ(recorder.abandoned, 0);
     EXPECT_EQ(server.ThreadCount(), 0u);
 }
+
+#ifndef _WIN32
+// A signal handled anywhere in the process interrupts a receive that has a
+// time-out (such receives are never restarted). The transfer must take that
+// as a moment of silence, not as a broken connection that ends it as finished.
+std::atomic<pthread_t> g_transferThread{};
+std::atomic<bool> g_transferThreadKnown{false};
+
+void NoteTransferThread(uint16_t next, uint16_t size, uint32_t fileSize, int32_t row, const sockaddr_in* client,
+                        void* window) {
+    g_transferThread.store(pthread_self());
+    g_transferThreadKnown.store(true);
+    CallbackRecorder::OnProgress(next, size, fileSize, row, client, window);
+}
+
+TEST_F(TftpServerTest, ASignalDuringTheWaitForAnAcknowledgementIsSilence) {
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+
+    StartServer(1000, 1000);
+    server.onProgress = NoteTransferThread;
+    LoopbackClient client(server.ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, served));
+    ASSERT_EQ(client.Receive()->Word2(), 1);
+    client.SendToTransfer(Ack(1));
+    const auto second = client.Receive();
+    ASSERT_TRUE(second && second->Word2() == 2);
+    ASSERT_TRUE(g_transferThreadKnown.load());
+    // The thread now waits for the acknowledgement of block 2.
+    for (int i = 0; i < 5; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        {
+            std::lock_guard lock(recorder.mutex);
+            if (recorder.finished + recorder.abandoned != 0) break;  // the thread has left
+        }
+        pthread_kill(g_transferThread.load(), SIGUSR1);
+    }
+    client.SendToTransfer(Ack(2));
+    const auto third = client.Receive();
+    sigaction(SIGUSR1, &previous, nullptr);
+    ASSERT_TRUE(third);
+    EXPECT_EQ(third->Opcode(), kTftpData);
+    EXPECT_EQ(third->Word2(), 3);
+    client.SendToTransfer(Ack(3));
+    ASSERT_TRUE(recorder.WaitForEnds(1));
+    EXPECT_EQ(Log().find("Communication Error"), std::string::npos);
+    EXPECT_NE(Log().find("3 Blocks Served"), std::string::npos);
+}
+#endif
 
 // Blocks after 65535 are numbered 0, 1, ...; a client that does not take
 // block 0 is told so when the transfer gives up.
