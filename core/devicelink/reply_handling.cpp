@@ -2,6 +2,8 @@
 
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "devicelink/command_queue.h"
 #include "devicelink/device_types.h"
@@ -16,12 +18,13 @@ namespace {
 // Only languages 1 and 2 have texts; with any other value nothing is written.
 bool HasTexts(int language) { return language == 1 || language == 2; }
 
-void WriteOutcome(Station& station, int row, bool succeeded) {
-    const int language = station.m_nLanguage.load();
-    if (HasTexts(language)) {
-        const TextTable& texts = Texts(language);
-        station.m_DeviceList.SetCell(row, kColState, succeeded ? texts.stateSuccess : texts.stateFailure);
-    }
+using CellWrites = std::vector<std::pair<int, std::string>>;
+
+// The State text of a change result; only languages 1 and 2 write one.
+void AddOutcome(CellWrites& writes, int language, bool succeeded) {
+    if (!HasTexts(language)) return;
+    const TextTable& texts = Texts(language);
+    writes.emplace_back(kColState, succeeded ? texts.stateSuccess : texts.stateFailure);
 }
 
 // False for an unknown type code or a type filtered out.
@@ -60,29 +63,30 @@ void ListDevice(Station& station, const SearchReply& reply) {
     table.SetItemData(row, row);
 }
 
+// Each result is written into its row in one step of the table, so a header
+// click between finding the row and writing it cannot redirect the result.
 void RecordShortResult(Station& station, const ShortChangeResult& result) {
     station.m_dwModifyTick = GetTickCount();  // restarts the answer time-out, matched or not
-    const int row = station.m_DeviceList.FindRowByDeviceNumber(result.deviceNumber);
-    if (row < 0) return;
-    WriteOutcome(station, row, result.Succeeded());
-    station.m_DeviceList.SetCell(row, kColMarker, "0");
+    CellWrites writes;
+    AddOutcome(writes, station.m_nLanguage.load(), result.Succeeded());
+    writes.emplace_back(kColMarker, "0");
+    station.m_DeviceList.SetCellsOfDevice(result.deviceNumber, writes);
 }
 
 void RecordFullResult(Station& station, const FullChangeResult& result) {
     station.m_dwModifyTick = GetTickCount();
-    DeviceTable& table = station.m_DeviceList;
-    const int row = table.FindRowByDeviceNumber(result.deviceNumber);
-    if (row < 0) return;
-    WriteOutcome(station, row, result.Succeeded());
+    CellWrites writes;
+    AddOutcome(writes, station.m_nLanguage.load(), result.Succeeded());
     if (result.Succeeded()) {
-        table.SetCell(row, kColIP, FormatAddress(result.ip));
-        table.SetCell(row, kColMask, FormatAddress(result.mask));
-        table.SetCell(row, kColGateway, FormatAddress(result.gateway));
-        table.SetCell(row, kColServer, FormatAddress(result.server));
-        table.SetCell(row, kColStandbyServer, FormatAddress(result.standbyServer));
-        table.SetCell(row, kColDeviceNo, std::to_string(result.newDeviceNumber));
+        writes.emplace_back(kColIP, FormatAddress(result.ip));
+        writes.emplace_back(kColMask, FormatAddress(result.mask));
+        writes.emplace_back(kColGateway, FormatAddress(result.gateway));
+        writes.emplace_back(kColServer, FormatAddress(result.server));
+        writes.emplace_back(kColStandbyServer, FormatAddress(result.standbyServer));
+        writes.emplace_back(kColDeviceNo, std::to_string(result.newDeviceNumber));
     }
-    table.SetCell(row, kColMarker, "0");
+    writes.emplace_back(kColMarker, "0");
+    station.m_DeviceList.SetCellsOfDevice(result.deviceNumber, writes);
 }
 
 }  // namespace

@@ -59,12 +59,25 @@ std::string DeviceTable::Cell(int row, int column) const {
 
 bool DeviceTable::SetCell(int row, int column, const std::string& text) {
     std::lock_guard lock(m_mutex);
+    return SetCellLocked(row, column, text);
+}
+
+bool DeviceTable::SetCellLocked(int row, int column, const std::string& text) {
     if (row < 0 || row >= static_cast<int>(m_rows.size()) || column < 0 || column >= kColumnCount) return false;
     if (column == kColDeviceNo) UnindexRow(row);
     m_rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)] = text;
     if (column == kColDeviceNo) IndexRow(row);
     if (m_observer) m_observer->CellChanged(row, column, text);
     return true;
+}
+
+int DeviceTable::SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_byNumber.find(number);
+    if (it == m_byNumber.end() || it->second.empty()) return -1;
+    const int row = it->second.front();
+    for (const auto& [column, text] : cells) SetCellLocked(row, column, text);
+    return row;
 }
 
 DeviceRow DeviceTable::Row(int row) const {

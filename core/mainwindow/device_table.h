@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillane {
@@ -74,6 +75,10 @@ public:
     // First row, in table order, whose non-empty device-number cell reads
     // (as atoi does) as `number`; -1 when none.
     int FindRowByDeviceNumber(int32_t number) const;
+    // Finds the device's row as above and writes the cells, in order, in one
+    // step, so a sort in between cannot move another device into the row.
+    // Returns the row, or -1 (nothing written) when none matches.
+    int SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells);
 
     // Header click: does nothing unless left button and sorting enabled; else
     // updates the direction and column and sorts (first click descending).
@@ -92,6 +97,7 @@ private:
         DeviceRow cells;
         intptr_t itemData = 0;
     };
+    bool SetCellLocked(int row, int column, const std::string& text);
     void IndexRow(int row);
     void UnindexRow(int row);
     void RebuildIndex();

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "mainwindow/device_table.h"
 
 namespace quillane {
@@ -133,6 +136,36 @@ TEST_F(DeviceTableTest, DuplicateNumbersFindTheFirstRowInTableOrder) {
     EXPECT_EQ(table.FindRowByDeviceNumber(9), 1);
     table.SetCell(1, kColDeviceNo, "");
     EXPECT_EQ(table.FindRowByDeviceNumber(9), 3);
+}
+
+TEST_F(DeviceTableTest, CellsOfADeviceAreWrittenIntoItsRowInOneStep) {
+    EXPECT_EQ(table.SetCellsOfDevice(10, {{kColState, "ok"}, {kColDeviceNo, "77"}, {kColMarker, "0"}}), 1);
+    EXPECT_EQ(Column(kColState), (Texts{"", "ok", ""}));
+    EXPECT_EQ(table.FindRowByDeviceNumber(77), 1) << "a new number is found at once";
+    EXPECT_EQ(table.FindRowByDeviceNumber(10), -1);
+    EXPECT_EQ(table.SetCellsOfDevice(10, {{kColState, "lost"}}), -1);
+    EXPECT_EQ(Column(kColState), (Texts{"", "ok", ""})) << "no row, nothing written";
+}
+
+// A worker writes results by device number while the GUI thread sorts: every
+// result must end up in the row of its own device.
+TEST_F(DeviceTableTest, ResultsFollowTheirDeviceWhileTheTableIsSorted) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 3000; ++i) {
+            const int number = (i % 3 == 0) ? 9 : (i % 3 == 1 ? 10 : 2);
+            table.SetCellsOfDevice(number, {{kColState, "n" + std::to_string(number)},
+                                            {kColGateway, "n" + std::to_string(number)}});
+        }
+        done = true;
+    });
+    for (int column = 0; !done; column = (column + 1) % kColumnCount) table.HeaderClick(column);
+    worker.join();
+    for (int row = 0; row < table.RowCount(); ++row) {
+        const std::string own = "n" + table.Cell(row, kColDeviceNo);
+        EXPECT_EQ(table.Cell(row, kColState), own);
+        EXPECT_EQ(table.Cell(row, kColGateway), own);
+    }
 }
 
 TEST_F(DeviceTableTest, ObserverSeesEveryChangeInOrder) {
