@@ -27,6 +27,7 @@
 #include <sstream>
 #include <thread>
 
+#include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
 
 using namespace quillane;
@@ -39,16 +40,7 @@ int64_t NowNs() {
         .count();
 }
 
-class BenchView : public StationView {
-public:
-    void EnableControl(int, bool) override {}
-    void SetCaption(int, const std::string&) override {}
-    void SetProgress(int) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
-    int FindTypeSelection() const override { return 0; }
-    uint32_t RangeStart() const override { return 0; }
-    uint32_t RangeEnd() const override { return 0; }
-};
+using BenchView = NullStationView;
 
 // Time of each appended row.
 class RowClock : public DeviceTableObserver {

@@ -10,22 +10,14 @@
 
 #include "firmware/boot_responder.h"
 #include "firmware/tftp_server.h"
+#include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
 
 using namespace quillane;
 
 namespace {
 
-class NoView : public StationView {
-public:
-    void EnableControl(int, bool) override {}
-    void SetCaption(int, const std::string&) override {}
-    void SetProgress(int) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
-    int FindTypeSelection() const override { return 0; }
-    uint32_t RangeStart() const override { return 0; }
-    uint32_t RangeEnd() const override { return 0; }
-};
+using NoView = NullStationView;
 
 // Splits the input into texts at '\n', the last piece being the datagram.
 struct Reader {

@@ -32,9 +32,9 @@ lab_test_devsim --fleet "$LAB_TEST_TMP/fleet.txt" --new-version 2020.2.2.2
 
 ws python3 - "$DEVICE_CLIENT" "$DEVSIM_LOG" "$LAB_TEST_TMP/plan.txt" "$FW" "$WS_IP" <<'PY'
 import hashlib, importlib.util, json, socket, sys, time
-spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
-dc = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(dc)
+client_spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
+dc = importlib.util.module_from_spec(client_spec)
+client_spec.loader.exec_module(dc)
 log_path, plan_path, firmware, ws_ip = sys.argv[2:6]
 want = hashlib.sha256(open(firmware, "rb").read()).hexdigest()
 size = len(open(firmware, "rb").read())

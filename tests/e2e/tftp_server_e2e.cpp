@@ -13,6 +13,7 @@
 #include <string>
 
 #include "firmware/tftp_server.h"
+#include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
 #include "support/exe_dir.h"
 
@@ -20,15 +21,9 @@ using namespace quillane;
 
 namespace {
 
-class HeadlessView : public StationView {
+class HeadlessView : public NullStationView {
 public:
-    void EnableControl(int, bool) override {}
-    void SetCaption(int, const std::string&) override {}
-    void SetProgress(int) override {}
     void ShowMessage(const std::string& text, const std::string&) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-    int FindTypeSelection() const override { return 0; }
-    uint32_t RangeStart() const override { return 0; }
-    uint32_t RangeEnd() const override { return 0; }
 };
 
 void ReportProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in* client, void*) {

@@ -4,6 +4,7 @@
 
 #include "firmware/boot_responder.h"
 #include "firmware/tftp_server.h"
+#include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
 #include "tftp_test_support.h"
 
@@ -12,16 +13,7 @@ using namespace quillane::test;
 
 namespace {
 
-class SilentView : public StationView {
-public:
-    void EnableControl(int, bool) override {}
-    void SetCaption(int, const std::string&) override {}
-    void SetProgress(int) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
-    int FindTypeSelection() const override { return 0; }
-    uint32_t RangeStart() const override { return 0; }
-    uint32_t RangeEnd() const override { return 0; }
-};
+using SilentView = NullStationView;
 
 // A boot request as a device loader sends it, with recognisable bytes in
 // every field the reply must keep.

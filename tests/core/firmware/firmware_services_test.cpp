@@ -8,6 +8,7 @@
 #include "firmware/boot_responder.h"
 #include "firmware/firmware_services.h"
 #include "firmware/tftp_server.h"
+#include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
 #include "tftp_test_support.h"
 
@@ -16,16 +17,7 @@ using namespace quillane::test;
 
 namespace {
 
-class QuietView : public StationView {
-public:
-    void EnableControl(int, bool) override {}
-    void SetCaption(int, const std::string&) override {}
-    void SetProgress(int) override {}
-    void ShowMessage(const std::string&, const std::string&) override {}
-    int FindTypeSelection() const override { return 0; }
-    uint32_t RangeStart() const override { return 0; }
-    uint32_t RangeEnd() const override { return 0; }
-};
+using QuietView = NullStationView;
 
 // The station's firmware services on ports of the test's own: the server
 // serves the station's chosen file and logs beside the station; the boot
