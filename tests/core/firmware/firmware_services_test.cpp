@@ -19,13 +19,9 @@ namespace {
 
 using QuietView = NullStationView;
 
-// The station's firmware services on ports of the test's own: the server
-// serves the station's chosen file and logs beside the station; the boot
-// endpoint answers from the station's state.
-TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
-    ScratchFolder folder;
-    std::filesystem::create_directories(folder.File("log"));
-    LoopbackClient bootReceiver(0);
+// Every service on a free loopback port; boot replies go to `bootReplyPort`.
+// The test starts the services itself, one by one.
+StationNetwork LoopbackNetwork(uint16_t bootReplyPort) {
     StationNetwork network;
     network.startServices = false;
     network.tftpPort = 0;
@@ -33,7 +29,18 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     network.tftpMaxPort = 1;
     network.bootServerPort = 0;
     network.bootReplyAddress = INADDR_LOOPBACK;
-    network.bootClientPort = bootReceiver.Port();
+    network.bootClientPort = bootReplyPort;
+    return network;
+}
+
+// The station's firmware services on ports of the test's own: the server
+// serves the station's chosen file and logs beside the station; the boot
+// endpoint answers from the station's state.
+TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
+    ScratchFolder folder;
+    std::filesystem::create_directories(folder.File("log"));
+    LoopbackClient bootReceiver(0);
+    const StationNetwork network = LoopbackNetwork(bootReceiver.Port());
     QuietView view;
     Station station(view, folder.Path() + "/", network);
     const std::string firmware = folder.Write("unit.bin", Pattern(3000));
@@ -75,14 +82,7 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
 TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGoes) {
     ScratchFolder folder;
     LoopbackClient bootReceiver(0);
-    StationNetwork network;
-    network.startServices = false;
-    network.tftpPort = 0;
-    network.tftpMinPort = 0;
-    network.tftpMaxPort = 1;
-    network.bootServerPort = 0;
-    network.bootReplyAddress = INADDR_LOOPBACK;
-    network.bootClientPort = bootReceiver.Port();
+    const StationNetwork network = LoopbackNetwork(bootReceiver.Port());
     QuietView view;
     for (int round = 0; round < 5; ++round) {
         auto station = std::make_unique<Station>(view, folder.Path() + "/", network);
