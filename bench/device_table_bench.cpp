@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
 
     std::printf("replies fed               %d (fresh device numbers), %.2f us each\n", replies,
                 1e6 * seconds / replies);
-    std::printf("rows listed               %d\n", rows);
+    std::printf("rows listed               %d (at most %d), replies dropped and counted %llu\n", rows, kMaxDeviceRows,
+                static_cast<unsigned long long>(table.RefusedRows()));
     if (fedAtFirstRefusal)
         std::printf("first reply not listed    #%d (heap then %.1f MiB)\n", fedAtFirstRefusal,
                     MiBAbove(heapAtFirstRefusal, heapBefore));

@@ -1,8 +1,10 @@
 #include "devicelink/device_search.h"
 
 #include "devicelink/protocol.h"
+#include "mainwindow/control_ids.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
+#include "mainwindow/texts.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -33,8 +35,10 @@ uint64_t WalkRange(uint32_t start, uint32_t end, const std::function<bool()>& ke
 
 void RunSearch(Station& station) {
     AutoLock lock(&station.m_ListLock);
-    station.m_DeviceList.DeleteAllRows();
     StationView& view = station.View();
+    const bool saidTableFull = station.m_DeviceList.RefusedRows() > 0;
+    station.m_DeviceList.DeleteAllRows();
+    if (saidTableFull) view.SetCaption(kIdNoteLine, Texts(station.m_nLanguage.load()).noteLine);
     if (view.FindTypeSelection() == 0) {
         SendSearchProbes(station);
     } else {  // item 1, or no selection at all

@@ -35,6 +35,14 @@ public:
     }
     uint32_t RangeEnd() const override { return rangeEnd; }
 
+    // The texts given to one control, in order.
+    std::vector<std::string> CaptionsOf(int id) const {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> texts;
+        for (const auto& [control, text] : captions_)
+            if (control == id) texts.push_back(text);
+        return texts;
+    }
     std::vector<std::pair<std::string, std::string>> Messages() const {
         std::lock_guard lock(m_mutex);
         return messages_;
