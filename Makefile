@@ -43,7 +43,8 @@ sanitize: deps
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -j $(JOBS) -LE e2e
 
 # libFuzzer targets in fuzz/ (clang, AddressSanitizer), each run FUZZ_SECONDS
-# on its own corpus in build-fuzz/. Not part of `make test`.
+# on its own corpus in build-fuzz/, started from the seeds in fuzz/corpus/<target>
+# when the repository has some. Not part of `make test`.
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
 fuzz:
@@ -52,7 +53,7 @@ fuzz:
 	  clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Icore fuzz/$$t.cpp \
 	    $$(find core -name '*.cpp' | sort) -lpthread -o build-fuzz/$$t || exit 1; \
 	  mkdir -p build-fuzz/$$t-corpus; \
-	  build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus || exit 1; \
+	  build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus $$(ls -d fuzz/corpus/$$t 2>/dev/null) || exit 1; \
 	done
 
 # Benchmarks: the programs in bench/, then (as root) the lab measurements.

@@ -30,6 +30,9 @@ public:
 
     // The window's closing procedure; the dialog ends only when the station agrees.
     void CloseProcedure();
+    // The system's close (a stop signal): the station stops its services
+    // without asking, and every event loop ends, those of dialogs still open too.
+    void CloseForSystem();
 
     // StationView, any thread.
     void EnableControl(int id, bool enabled) override;

@@ -90,6 +90,11 @@ bool Station::Close() {
     return true;
 }
 
+void Station::CloseForSystem() {
+    StopServices();
+    if (m_pTftpServer) m_pTftpServer->LogServerMessage("stopped");
+}
+
 std::shared_ptr<const LocalAddressLists> Station::LocalAddresses() const {
     std::lock_guard lock(m_sharedTextMutex);
     return m_localAddresses;

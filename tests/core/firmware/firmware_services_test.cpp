@@ -5,6 +5,7 @@
 #include <memory>
 #include <thread>
 
+#include "devicelink/device_services.h"
 #include "firmware/boot_responder.h"
 #include "firmware/firmware_services.h"
 #include "firmware/tftp_server.h"
@@ -113,6 +114,39 @@ TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGo
         while (bootReceiver.Receive(0)) {
         }
     }
+}
+
+// The system asks the tool to end (a stop signal) while a device fetches its
+// firmware during an upgrade run: nothing is refused, every service stops, the
+// transfer in flight ends, and the log's last word is "stopped".
+TEST(FirmwareServicesTest, TheSystemsCloseStopsEveryServiceEvenDuringAnUpgradeAndLogsIt) {
+    ScratchFolder folder;
+    std::filesystem::create_directories(folder.File("log"));
+    LoopbackClient bootReceiver(0);
+    QuietView view;
+    Station station(view, folder.Path() + "/", LoopbackNetwork(bootReceiver.Port()));
+    const std::string firmware = folder.Write("unit.bin", Pattern(200000));
+    station.SetUpdateFile(firmware);
+    StartTftpServer(station);
+    StartBootEndpoint(station);
+    StartCommandLoop(station);
+    station.m_bUpgrading = 1;
+    station.m_bUpgradeContinue = 1;
+
+    LoopbackClient device(station.m_pTftpServer->ListenPort());
+    device.SendToServer(Request(kTftpReadRequest, firmware));
+    const auto first = device.Receive();
+    ASSERT_TRUE(first && first->Opcode() == kTftpData) << "the transfer runs";
+    station.CloseForSystem();
+
+    EXPECT_EQ(station.m_pTftpServer->ThreadCount(), 0u);
+    EXPECT_EQ(station.m_BootEndpoint.socket, kInvalidSocket);
+    EXPECT_FALSE(station.m_hLoopThread.joinable());
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
+        log += folder.ReadAll("log/" + entry.path().filename().string());
+    ASSERT_GE(log.size(), 9u);
+    EXPECT_EQ(log.substr(log.size() - 9), "] stopped\n") << log;
 }
 
 }  // namespace

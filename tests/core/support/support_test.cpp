@@ -4,9 +4,16 @@
 #include <chrono>
 #include <thread>
 
+#ifndef _WIN32
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+#endif
+
 #include "support/event.h"
 #include "support/locks.h"
 #include "support/narrow_text.h"
+#include "support/stop_signals.h"
 #include "support/tick_clock.h"
 
 using namespace quillane;
@@ -92,3 +99,37 @@ TEST(TickClock, ManualClockWrapsAndCountsSleeps) {
     std::this_thread::sleep_for(std::chrono::milliseconds(15));
     EXPECT_GE(static_cast<uint32_t>(GetTickCount() - a), 10u);
 }
+
+#ifndef _WIN32
+// Each case runs in a child process of its own: the handlers are process-wide.
+TEST(StopSignalsDeathTest, TheFirstSignalWakesTheDescriptorASecondEndsTheProcessAtOnce) {
+    EXPECT_EXIT(
+        {
+            const int descriptor = InstallStopSignals();
+            if (descriptor < 0 || InstallStopSignals() != descriptor) _exit(2);
+            raise(SIGTERM);
+            pollfd wake{descriptor, POLLIN, 0};
+            if (poll(&wake, 1, 2000) != 1) _exit(3);
+            if (TakeStopSignal() != SIGTERM || poll(&wake, 1, 0) != 0) _exit(4);
+            raise(SIGINT);  // while the orderly stop would run
+            _exit(5);
+        },
+        ::testing::KilledBySignal(SIGINT), "");
+}
+
+TEST(StopSignalsDeathTest, ASignalIgnoredAtStartStaysIgnored) {
+    EXPECT_EXIT(
+        {
+            signal(SIGHUP, SIG_IGN);  // as nohup starts a program
+            const int descriptor = InstallStopSignals();
+            raise(SIGHUP);
+            pollfd wake{descriptor, POLLIN, 0};
+            if (poll(&wake, 1, 200) != 0 || TakeStopSignal() != 0) _exit(3);
+            raise(SIGHUP);
+            raise(SIGTERM);
+            if (poll(&wake, 1, 2000) != 1 || TakeStopSignal() != SIGTERM) _exit(4);
+            _exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+#endif
