@@ -101,35 +101,46 @@ TEST(TickClock, ManualClockWrapsAndCountsSleeps) {
 }
 
 #ifndef _WIN32
+namespace {
+
+bool WokenWithin(int descriptor, int timeoutMs) {
+    pollfd wake{};
+    wake.fd = descriptor;
+    wake.events = POLLIN;
+    return poll(&wake, 1, timeoutMs) == 1;
+}
+
+// Runs in a death test's child: ends by SIGINT, the second signal.
+void FirstSignalWakesSecondEnds() {
+    const int descriptor = InstallStopSignals();
+    if (descriptor < 0 || InstallStopSignals() != descriptor) _exit(2);
+    raise(SIGTERM);
+    if (!WokenWithin(descriptor, 2000)) _exit(3);
+    if (TakeStopSignal() != SIGTERM || WokenWithin(descriptor, 0)) _exit(4);
+    raise(SIGINT);  // while the orderly stop would run
+    _exit(5);
+}
+
+// Runs in a death test's child: exits 0 when an ignored SIGHUP stayed ignored.
+void IgnoredSignalStaysIgnored() {
+    signal(SIGHUP, SIG_IGN);  // as nohup starts a program
+    const int descriptor = InstallStopSignals();
+    raise(SIGHUP);
+    if (WokenWithin(descriptor, 200) || TakeStopSignal() != 0) _exit(3);
+    raise(SIGHUP);
+    raise(SIGTERM);
+    if (!WokenWithin(descriptor, 2000) || TakeStopSignal() != SIGTERM) _exit(4);
+    _exit(0);
+}
+
+}  // namespace
+
 // Each case runs in a child process of its own: the handlers are process-wide.
 TEST(StopSignalsDeathTest, TheFirstSignalWakesTheDescriptorASecondEndsTheProcessAtOnce) {
-    EXPECT_EXIT(
-        {
-            const int descriptor = InstallStopSignals();
-            if (descriptor < 0 || InstallStopSignals() != descriptor) _exit(2);
-            raise(SIGTERM);
-            pollfd wake{descriptor, POLLIN, 0};
-            if (poll(&wake, 1, 2000) != 1) _exit(3);
-            if (TakeStopSignal() != SIGTERM || poll(&wake, 1, 0) != 0) _exit(4);
-            raise(SIGINT);  // while the orderly stop would run
-            _exit(5);
-        },
-        ::testing::KilledBySignal(SIGINT), "");
+    EXPECT_EXIT(FirstSignalWakesSecondEnds(), ::testing::KilledBySignal(SIGINT), "");
 }
 
 TEST(StopSignalsDeathTest, ASignalIgnoredAtStartStaysIgnored) {
-    EXPECT_EXIT(
-        {
-            signal(SIGHUP, SIG_IGN);  // as nohup starts a program
-            const int descriptor = InstallStopSignals();
-            raise(SIGHUP);
-            pollfd wake{descriptor, POLLIN, 0};
-            if (poll(&wake, 1, 200) != 0 || TakeStopSignal() != 0) _exit(3);
-            raise(SIGHUP);
-            raise(SIGTERM);
-            if (poll(&wake, 1, 2000) != 1 || TakeStopSignal() != SIGTERM) _exit(4);
-            _exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(IgnoredSignalStaysIgnored(), ::testing::ExitedWithCode(0), "");
 }
 #endif
