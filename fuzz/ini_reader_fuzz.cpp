@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -18,12 +19,19 @@ using namespace quillane;
 
 namespace {
 
-std::string ScratchFile() {
-    char pattern[] = "/tmp/quillane-ini-fuzz-XXXXXX";
-    const char* folder = mkdtemp(pattern);
-    if (!folder) std::abort();
-    return std::string(folder) + "/Quillane.ini";
-}
+// A folder of this process's own, removed when the fuzzer exits.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
+        char pattern[] = "/tmp/quillane-ini-fuzz-XXXXXX";
+        if (!mkdtemp(pattern)) std::abort();
+        path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -39,7 +47,8 @@ constexpr size_t kWhole = 1u << 20;  // no cut: reads give back whole values
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = ScratchFile();
+    static const ScratchFolder folder;
+    static const std::string path = folder.path + "/Quillane.ini";
     FuzzedDataProvider input(data, size);
     const std::string section = input.ConsumeRandomLengthString(24);
     const std::string key = input.ConsumeRandomLengthString(24);

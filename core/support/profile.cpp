@@ -116,7 +116,10 @@ struct KeyLocation {
     long lastKey = -1;  // last key line of that section (new keys go after it)
 };
 
+// Names are matched as the lines hold them: without blanks at either end.
 KeyLocation Locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    section = Trim(section);
+    key = Trim(key);
     KeyLocation where;
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
@@ -203,8 +206,9 @@ bool HasLineBreakOrNul(std::string_view text) {
 bool ValidNames(std::string_view section, std::string_view key) {
     if (Trim(section).empty() || HasLineBreakOrNul(section) || section.find(']') != std::string_view::npos)
         return false;
-    if (Trim(key).empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos) return false;
-    return key.front() != '[' && key.front() != ';';
+    const std::string_view name = Trim(key);
+    if (name.empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos) return false;
+    return name.front() != '[' && name.front() != ';';  // would read as a section or a comment
 }
 
 // Applies one entry to the file's bytes; only the lines of that key change.
@@ -227,7 +231,7 @@ void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry
         bytes.replace(line.begin, line.end - line.begin - keepCr, replacement);
         return;
     }
-    const std::string keyLine = entry.key + "=" + QuoteIfNeeded(*entry.value);
+    const std::string keyLine = std::string(Trim(entry.key)) + "=" + QuoteIfNeeded(*entry.value);
     if (where.section >= 0) {
         const long after = where.lastKey >= 0 ? where.lastKey : where.section;
         const Line& line = lines[static_cast<size_t>(after)];
@@ -239,7 +243,7 @@ void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry
         return;
     }
     if (!bytes.empty() && bytes.back() != '\n') bytes += lineEnd;
-    bytes += "[" + std::string(section) + "]" + std::string(lineEnd) + keyLine + std::string(lineEnd);
+    bytes += "[" + std::string(Trim(section)) + "]" + std::string(lineEnd) + keyLine + std::string(lineEnd);
 }
 
 // A name for the temporary file beside the target, unique in this process and

@@ -173,7 +173,19 @@ TEST_F(ProfileTest, RefusesTextThatWouldBreakTheFileApart) {
     EXPECT_FALSE(WriteProfileString(ini, "S", "k=x", "1"));
     EXPECT_FALSE(WriteProfileString(ini, "", "k", "1"));
     EXPECT_FALSE(WriteProfileString(ini, "S", " ", "1"));
+    EXPECT_FALSE(WriteProfileString(ini, "S", " [T]", "1"));  // would read as a section
+    EXPECT_FALSE(WriteProfileString(ini, "S", " ;k", "1"));   // would read as a comment
     EXPECT_EQ(ReadBytes(ini), "[S]\nk=1\n");
+}
+
+// The lines hold names without blanks at either end; the calls match them so.
+TEST_F(ProfileTest, NamesWithEdgeBlanksMatchTheirTrimmedSpelling) {
+    ASSERT_TRUE(WriteProfileString(ini, " S ", " path ", "a"));
+    EXPECT_EQ(ReadProfileString(ini, "s", "PATH", "", 259), "a");
+    ASSERT_TRUE(WriteProfileString(ini, "S", "path", "b"));
+    EXPECT_EQ(ReadProfileString(ini, " S", "path ", "", 259), "b");
+    ASSERT_TRUE(WriteProfileString(ini, "S ", " path", std::nullopt));
+    EXPECT_EQ(ReadBytes(ini), "[S]\n");
 }
 
 TEST_F(ProfileTest, DoubledSeparatorAndNoLeftoverTemporaryFiles) {
