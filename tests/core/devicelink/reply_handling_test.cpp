@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 
-#include "core/devicelink/fake_view.h"
 #include "core/devicelink/reply_bytes.h"
 #include "devicelink/command_queue.h"
 #include "devicelink/device_search.h"
@@ -13,6 +12,7 @@
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
 #include "support/tick_clock.h"
+#include "testing/recording_view.h"
 
 using namespace quillane;
 
@@ -52,7 +52,7 @@ protected:
         return rows;
     }
 
-    FakeView view;
+    test::RecordingView view;
     Station station;
 };
 
@@ -114,7 +114,7 @@ TEST_F(ReplyTest, SearchRepliesByTypeFilterAndDeviceNumber) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeView view;
+        test::RecordingView view;
         Station fresh(view, "/nonexistent/");
         fresh.m_nLanguage = 2;
         if (c.setup) c.setup(fresh);
@@ -203,7 +203,7 @@ TEST_F(ReplyTest, TextsFollowTheLanguageAndAreLeftOutForOtherValues) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.language);
-        FakeView view;
+        test::RecordingView view;
         Station fresh(view, "/nonexistent/");
         fresh.m_nLanguage = c.language;
         HandleDeviceReply(fresh, Entry(SearchReplyBytes(Device(9, 0))));
@@ -241,6 +241,7 @@ TEST_F(ReplyTest, AFullTableDropsNewDevicesButKeepsUpdatingListedOnes) {
     EXPECT_EQ(station.m_DeviceList.Cell(0, kColIP), "10.0.0.1");
 
     // The next search empties the table, puts the usual note back and lists anew.
+    view.findType = 0;
     RunSearch(station);
     EXPECT_EQ(station.m_DeviceList.RefusedRows(), 0u);
     Feed(SearchReplyBytes(Device(kMaxDeviceRows + 1, 6401)));

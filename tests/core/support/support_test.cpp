@@ -11,6 +11,7 @@
 #endif
 
 #include "support/event.h"
+#include "support/exe_dir.h"
 #include "support/locks.h"
 #include "support/narrow_text.h"
 #include "support/stop_signals.h"
@@ -144,3 +145,9 @@ TEST(StopSignalsDeathTest, ASignalIgnoredAtStartStaysIgnored) {
     EXPECT_EXIT(IgnoredSignalStaysIgnored(), ::testing::ExitedWithCode(0), "");
 }
 #endif
+
+TEST(ExecutableFolder, SettingsFilePathJoinsWithOneSeparator) {
+    EXPECT_EQ(SettingsFilePath("/opt/q/", "Quillane.ini"), "/opt/q/Quillane.ini");
+    EXPECT_EQ(SettingsFilePath("/opt/q", "Quillane.ini"), "/opt/q/Quillane.ini");
+    EXPECT_EQ(SettingsFilePath("", "Quillane.ini"), "Quillane.ini");
+}
