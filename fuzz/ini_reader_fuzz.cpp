@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 #include "support/profile.h"
 
@@ -33,12 +34,19 @@ struct ScratchFolder {
     }
 };
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+// Names match without regard to ASCII case or to blanks at either end.
+bool SameName(std::string_view a, std::string_view b) {
+    auto trim = [](std::string_view text) {
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+        return text;
+    };
+    a = trim(a);
+    b = trim(b);
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (size_t i = 0; i < a.size(); ++i)
         if (lower(a[i]) != lower(b[i])) return false;
-    }
     return true;
 }
 
@@ -72,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (WriteProfileString(path, section, key, value)) {
         if (ReadProfileString(path, section, key, "<none>", kWhole) != value) std::abort();
     }
-    if (!SameNameIgnoringCase(key, otherKey) &&
+    if (!SameName(key, otherKey) &&
         ReadProfileString(path, section, otherKey, "<none>", kWhole) != otherBefore)
         std::abort();
     return 0;

@@ -107,15 +107,16 @@ TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGo
 // firmware during an upgrade run: nothing is refused, every service stops, the
 // transfer in flight ends, and the log's last word is "stopped".
 TEST(FirmwareServicesTest, TheSystemsCloseStopsEveryServiceEvenDuringAnUpgradeAndLogsIt) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
     LoopbackClient bootReceiver(0);
     QuietView view;
-    Station station(view, folder.Path() + "/", LoopbackNetwork(bootReceiver.Port()));
+    Station station(view, folder.Dir(), LoopbackNetwork(0, bootReceiver.Port()));
     const std::string firmware = folder.Write("unit.bin", Pattern(200000));
     station.SetUpdateFile(firmware);
     StartTftpServer(station);
     StartBootEndpoint(station);
+    StartDeviceEndpoint(station);
     StartCommandLoop(station);
     station.m_bUpgrading = 1;
     station.m_bUpgradeContinue = 1;
@@ -128,10 +129,11 @@ TEST(FirmwareServicesTest, TheSystemsCloseStopsEveryServiceEvenDuringAnUpgradeAn
 
     EXPECT_EQ(station.m_pTftpServer->ThreadCount(), 0u);
     EXPECT_EQ(station.m_BootEndpoint.socket, kInvalidSocket);
+    EXPECT_EQ(station.m_DeviceEndpoint.socket, kInvalidSocket);
     EXPECT_FALSE(station.m_hLoopThread.joinable());
     std::string log;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
-        log += folder.ReadAll("log/" + entry.path().filename().string());
+        log += folder.Read("log/" + entry.path().filename().string());
     const std::string lastWord = "] stopped\n";
     ASSERT_GE(log.size(), lastWord.size());
     EXPECT_EQ(log.substr(log.size() - lastWord.size()), lastWord) << log;
