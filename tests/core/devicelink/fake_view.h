@@ -23,7 +23,11 @@ public:
         std::lock_guard lock(m_mutex);
         captions_.emplace_back(id, text);
     }
-    void SetProgress(int percent) override { progress_ = percent; }
+    void SetProgress(int percent) override {
+        progress_ = percent;
+        std::lock_guard lock(m_mutex);
+        progressHistory.push_back(percent);
+    }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         std::lock_guard lock(m_mutex);
         messages_.emplace_back(text, caption);
@@ -44,6 +48,7 @@ public:
     std::atomic<uint32_t> rangeStart{0};
     std::atomic<uint32_t> rangeEnd{0};
     std::function<void()> onRangeRead;  // runs as a search reads its range
+    std::vector<int> progressHistory;   // every value the bar was set to, in order
 
 private:
     mutable std::mutex m_mutex;
