@@ -116,7 +116,7 @@ assert lines[0][0] == "序号" and lines[0][10] == "设备号", lines[0]
 assert "播放终端" in out or "消防联动" in out or "未知设备" in out
 
 out, err = read("nobody")
-assert out == "[]\n" and err == "0 devices found\n", (out, err)
+assert out == "[]\n" and err.endswith("probing the range 100%\n0 devices found\n"), (out, err)
 
 out, err = read("backwards")
 assert out == "" and "Start IP must be less than the end of IP" in err, err
