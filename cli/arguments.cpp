@@ -57,7 +57,8 @@ std::string ParseTypes(Invocation& in, const std::string& value) {
         const auto code = ParseInteger<int32_t>(part);
         if (!code || !FindDeviceType(*code)) {
             std::string known;
-            for (const DeviceTypeInfo& type : DeviceTypes()) known += (known.empty() ? "" : ",") + std::to_string(type.code);
+            for (const DeviceTypeInfo& type : DeviceTypes())
+                known += (known.empty() ? "" : ",") + std::to_string(type.code);
             return "--types: '" + part + "' is not a device type code (" + known + ")";
         }
         if (std::find(codes.begin(), codes.end(), *code) == codes.end()) codes.push_back(*code);
@@ -68,7 +69,8 @@ std::string ParseTypes(Invocation& in, const std::string& value) {
 
 std::string ParseWait(Invocation& in, const std::string& value) {
     const auto ms = ParseInteger<uint32_t>(value);
-    if (!ms || *ms > kLongestWaitMs) return "--wait wants milliseconds, 0 to " + std::to_string(kLongestWaitMs);
+    if (!ms || *ms > kLongestWaitMs)
+        return "--wait wants milliseconds, 0 to " + std::to_string(kLongestWaitMs);
     in.search.waitMs = *ms;
     return {};
 }
@@ -109,8 +111,8 @@ std::string ParseDevices(Invocation& in, const std::string& value) {
 }
 
 // A change value: the address, or the error naming the option.
-std::function<std::string(Invocation&, const std::string&)> AddressInto(std::optional<uint32_t> ChangeOptions::*field,
-                                                                       std::string option) {
+std::function<std::string(Invocation&, const std::string&)> AddressInto(
+    std::optional<uint32_t> ChangeOptions::*field, std::string option) {
     return [field, option](Invocation& in, const std::string& value) -> std::string {
         const auto address = ParseDottedAddress(value);
         if (!address) return option + " wants an address A.B.C.D, not '" + value + "'";
@@ -121,9 +123,9 @@ std::function<std::string(Invocation&, const std::string&)> AddressInto(std::opt
 
 std::string ParseEditType(Invocation& in, const std::string& value) {
     static const std::map<std::string, EditType> types = {{"increase", EditType::Increase},
-                                                         {"keep4", EditType::Keep4},
-                                                         {"keep34", EditType::Keep34},
-                                                         {"keep234", EditType::Keep234}};
+                                                          {"keep4", EditType::Keep4},
+                                                          {"keep34", EditType::Keep34},
+                                                          {"keep234", EditType::Keep234}};
     const auto it = types.find(value);
     if (it == types.end()) return "--edit-type is increase, keep4, keep34 or keep234";
     in.change.editType = it->second;
@@ -138,7 +140,8 @@ const std::map<std::string, OptionSpec>& Options() {
         {"--language", {kAll, true, ParseLanguage}},
         {"--format", {{Command::Search}, true, ParseFormat}},
         {"--all",
-         {{Command::Change, Command::Upgrade}, false,
+         {{Command::Change, Command::Upgrade},
+          false,
           [](Invocation& in, const std::string&) {
               ChoiceOf(in).all = true;
               return std::string();
@@ -151,14 +154,16 @@ const std::map<std::string, OptionSpec>& Options() {
         {"--server", {{Command::Change}, true, AddressInto(&ChangeOptions::server, "--server")}},
         {"--standby", {{Command::Change}, true, AddressInto(&ChangeOptions::standby, "--standby")}},
         {"--file",
-         {{Command::Upgrade}, true,
+         {{Command::Upgrade},
+          true,
           [](Invocation& in, const std::string& value) {
               if (value.empty()) return std::string("--file wants the path of the firmware file");
               in.upgrade.file = value;
               return std::string();
           }}},
         {"--verify",
-         {{Command::Upgrade}, false,
+         {{Command::Upgrade},
+          false,
           [](Invocation& in, const std::string&) {
               in.upgrade.verify = true;
               return std::string();
@@ -206,10 +211,14 @@ std::optional<uint32_t> ParseDottedAddress(const std::string& text) {
 
 std::string CommandName(Command command) {
     switch (command) {
-        case Command::Search: return "search";
-        case Command::Change: return "change";
-        case Command::Upgrade: return "upgrade";
-        case Command::None: break;
+        case Command::Search:
+            return "search";
+        case Command::Change:
+            return "change";
+        case Command::Upgrade:
+            return "upgrade";
+        case Command::None:
+            break;
     }
     return {};
 }

@@ -27,7 +27,7 @@ struct SearchOptions {
     uint32_t rangeFirst = 0, rangeLast = 0;     // number form
     std::optional<std::vector<int32_t>> types;  // device type codes listed; none given: every type
     uint32_t waitMs = kDefaultWaitMs;
-    int language = 2;                           // 2 English, 1 Chinese
+    int language = 2;  // 2 English, 1 Chinese
 };
 
 // Which of the found devices a change or an upgrade applies to.
@@ -51,8 +51,8 @@ struct UpgradeOptions {
 
 struct Invocation {
     Command command = Command::None;
-    bool help = false;   // --help: print the command's help (or the general one) and stop
-    std::string error;   // not empty: the arguments are unusable; says why
+    bool help = false;  // --help: print the command's help (or the general one) and stop
+    std::string error;  // not empty: the arguments are unusable; says why
     SearchOptions search;
     OutputFormat format = OutputFormat::Table;
     ChangeOptions change;

@@ -41,7 +41,8 @@ std::string PortProblem(uint16_t port, const std::string& use) {
     const std::string what = "cannot use UDP port " + std::to_string(port) + " (" + use + "): ";
     switch (ProbeUdpBind(port)) {
         case BindFailure::InUse:
-            return what + "it is already in use, by the Quillane window, another quillane-cli or another server";
+            return what +
+                   "it is already in use, by the Quillane window, another quillane-cli or another server";
         case BindFailure::NotPermitted:
             return what + "ports below 1024 need root or the CAP_NET_BIND_SERVICE capability";
         case BindFailure::None:
@@ -52,7 +53,9 @@ std::string PortProblem(uint16_t port, const std::string& use) {
 }
 
 CliStation::CliStation(const SearchOptions& search, Services services)
-    : m_search(search), m_view(search), m_station(m_view, ExecutableDirectory(), CliNetwork(services), SettingsFiles::None) {
+    : m_search(search),
+      m_view(search),
+      m_station(m_view, ExecutableDirectory(), CliNetwork(services), SettingsFiles::None) {
     m_station.m_nLanguage = search.language;
     m_station.m_DeviceList.SetObserver(&m_activity);
 }

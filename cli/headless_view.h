@@ -33,7 +33,8 @@ public:
     uint32_t RangeEnd() const override { return m_search.rangeLast; }
 
     // The window's dialogs, answered from the command line.
-    std::optional<std::string> AskForFile(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> AskForFile(const std::string&, const std::string&,
+                                          const std::string&) override {
         return m_file;
     }
     std::optional<IpSettingsValues> AskIpSettings(const std::string&, int, const IpDeviceValues&) override {

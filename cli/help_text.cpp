@@ -69,7 +69,8 @@ waits for their answers. Prints one line per device with its result.
 Settings not given are left as they are.
 )";
 
-constexpr const char* kUpgrade = R"(usage: quillane-cli upgrade --file PATH (--all | --devices N[,N...]) [--verify]
+constexpr const char* kUpgrade =
+    R"(usage: quillane-cli upgrade --file PATH (--all | --devices N[,N...]) [--verify]
          [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
@@ -91,10 +92,14 @@ Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
 
 std::string HelpText(Command command) {
     switch (command) {
-        case Command::Search: return std::string(kSearch) + "\n" + kSearchOptions;
-        case Command::Change: return std::string(kChange) + "\n" + kSearchOptions;
-        case Command::Upgrade: return std::string(kUpgrade) + "\n" + kSearchOptions;
-        case Command::None: break;
+        case Command::Search:
+            return std::string(kSearch) + "\n" + kSearchOptions;
+        case Command::Change:
+            return std::string(kChange) + "\n" + kSearchOptions;
+        case Command::Upgrade:
+            return std::string(kUpgrade) + "\n" + kSearchOptions;
+        case Command::None:
+            break;
     }
     return kOverview;
 }

@@ -22,10 +22,12 @@ int main(int argc, char** argv) {
         return kExitUnusable;
     }
     switch (invocation.command) {
-        case Command::Search: return RunSearchCommand(invocation, std::cout, std::cerr);
+        case Command::Search:
+            return RunSearchCommand(invocation, std::cout, std::cerr);
         case Command::Change:
         case Command::Upgrade:
-        case Command::None: break;
+        case Command::None:
+            break;
     }
     std::cerr << "quillane-cli: " << CommandName(invocation.command) << " is not available in this build\n";
     return kExitUnusable;

@@ -14,7 +14,8 @@ constexpr int kPrintedColumns = kColMarker;  // columns 0 to 10
 
 // Keys of the JSON objects, by column.
 constexpr std::array<const char*, kPrintedColumns> kJsonKeys = {
-    "no", "chosen", "version", "state", "ip", "mask", "gateway", "server", "standbyServer", "type", "deviceNo"};
+    "no",      "chosen", "version",       "state", "ip",      "mask",
+    "gateway", "server", "standbyServer", "type",  "deviceNo"};
 
 bool IsWide(uint32_t c) {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
@@ -32,7 +33,9 @@ std::vector<std::string> Headers(int language) {
     return {all.begin(), all.begin() + kPrintedColumns};
 }
 
-std::vector<std::string> Printed(const DeviceRow& row) { return {row.begin(), row.begin() + kPrintedColumns}; }
+std::vector<std::string> Printed(const DeviceRow& row) {
+    return {row.begin(), row.begin() + kPrintedColumns};
+}
 
 std::string FormatTable(const std::vector<DeviceRow>& rows, int language) {
     TextRows lines{Headers(language)};
@@ -116,8 +119,10 @@ std::string FormatRows(const std::vector<DeviceRow>& rows, OutputFormat format, 
             for (const DeviceRow& row : rows) lines.push_back(Printed(row));
             return CsvText(lines, "\n");
         }
-        case OutputFormat::Json: return FormatJson(rows);
-        case OutputFormat::Table: break;
+        case OutputFormat::Json:
+            return FormatJson(rows);
+        case OutputFormat::Table:
+            break;
     }
     return FormatTable(rows, language);
 }

@@ -36,7 +36,8 @@ bool ExportDeviceList(const CSortListCtrl& list, const QString& path) {
     const std::string content = quillane::CsvFileContent(rows);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(content.data(), static_cast<qint64>(content.size())) != static_cast<qint64>(content.size())) {
+    if (file.write(content.data(), static_cast<qint64>(content.size())) !=
+        static_cast<qint64>(content.size())) {
         file.cancelWriting();
         return false;
     }

@@ -8,8 +8,8 @@ int JoinGroupOnEachInterface(SocketHandle socket, uint32_t group, const std::vec
     return joined;
 }
 
-int SendOnEachInterface(SocketHandle socket, const sockaddr_in& to, const void* data, size_t length, int copies,
-                        const std::vector<uint32_t>& interfaces) {
+int SendOnEachInterface(SocketHandle socket, const sockaddr_in& to, const void* data, size_t length,
+                        int copies, const std::vector<uint32_t>& interfaces) {
     int used = 0;
     for (uint32_t address : interfaces) {
         if (!SocketSetMulticastInterface(socket, address)) continue;

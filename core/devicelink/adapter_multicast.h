@@ -14,7 +14,9 @@
 namespace quillane {
 
 // 224.0.0.0/4; `address` in network order.
-inline bool IsMulticastAddress(uint32_t address) { return (ntohl(address) & 0xF0000000u) == 0xE0000000u; }
+inline bool IsMulticastAddress(uint32_t address) {
+    return (ntohl(address) & 0xF0000000u) == 0xE0000000u;
+}
 
 // Joins `group` on each interface. An interface that is already a member (the
 // default join may have covered it) or that has gone is passed over. Returns
@@ -25,7 +27,7 @@ int JoinGroupOnEachInterface(SocketHandle socket, uint32_t group, const std::vec
 // gives later multicast back to the system's default interface. With no
 // interface, or none the system accepts, the copies leave the default way.
 // Returns the number of interfaces used (0: the default way).
-int SendOnEachInterface(SocketHandle socket, const sockaddr_in& to, const void* data, size_t length, int copies,
-                        const std::vector<uint32_t>& interfaces);
+int SendOnEachInterface(SocketHandle socket, const sockaddr_in& to, const void* data, size_t length,
+                        int copies, const std::vector<uint32_t>& interfaces);
 
 }  // namespace quillane

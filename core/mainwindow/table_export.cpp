@@ -5,8 +5,8 @@ namespace {
 
 bool NeedsQuotes(const std::string& field) {
     if (field.find_first_of(",\"\r\n") != std::string::npos) return true;
-    return !field.empty() && (field.front() == ' ' || field.back() == ' ' || field.front() == '\t' ||
-                              field.back() == '\t');
+    return !field.empty() &&
+           (field.front() == ' ' || field.back() == ' ' || field.front() == '\t' || field.back() == '\t');
 }
 
 void AppendCsvField(std::string& out, const std::string& field) {
@@ -36,7 +36,9 @@ std::string CsvText(const TextRows& rows, std::string_view lineEnd) {
     return out;
 }
 
-std::string CsvFileContent(const TextRows& rows) { return std::string(kUtf8ByteOrderMark) + CsvText(rows, "\r\n"); }
+std::string CsvFileContent(const TextRows& rows) {
+    return std::string(kUtf8ByteOrderMark) + CsvText(rows, "\r\n");
+}
 
 std::string TabSeparatedText(const TextRows& rows) {
     std::string out;

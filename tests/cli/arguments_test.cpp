@@ -15,7 +15,9 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-Invocation Parse(const std::string& line) { return ParseArguments(Words(line)); }
+Invocation Parse(const std::string& line) {
+    return ParseArguments(Words(line));
+}
 
 }  // namespace
 
@@ -29,8 +31,9 @@ TEST(CliArguments, SearchOptions) {
     EXPECT_EQ(plain.format, OutputFormat::Table);
     EXPECT_EQ(plain.search.language, 2);
 
-    const Invocation full = Parse("search --range 10.77.1.1-10.77.2.0 --types 6401,51,6401 --wait=200 --format json "
-                                  "--language zh");
+    const Invocation full = Parse(
+        "search --range 10.77.1.1-10.77.2.0 --types 6401,51,6401 --wait=200 --format json "
+        "--language zh");
     ASSERT_TRUE(full.error.empty()) << full.error;
     EXPECT_TRUE(full.search.range);
     EXPECT_EQ(full.search.rangeFirst, 0x0A4D0101u);
@@ -44,9 +47,9 @@ TEST(CliArguments, SearchOptions) {
 }
 
 TEST(CliArguments, ChangeAndUpgradeOptions) {
-    const Invocation change =
-        Parse("change --devices 12,-3,70000,12 --ip 192.168.1.20 --edit-type keep34 --mask 255.255.255.0 --gateway "
-              "192.168.1.1 --server 192.168.1.250 --standby 192.168.1.251 --range 192.168.1.1-192.168.1.254");
+    const Invocation change = Parse(
+        "change --devices 12,-3,70000,12 --ip 192.168.1.20 --edit-type keep34 --mask 255.255.255.0 --gateway "
+        "192.168.1.1 --server 192.168.1.250 --standby 192.168.1.251 --range 192.168.1.1-192.168.1.254");
     ASSERT_TRUE(change.error.empty()) << change.error;
     EXPECT_EQ(change.change.devices.numbers, (std::vector<int32_t>{12, -3, 70000}));
     EXPECT_FALSE(change.change.devices.all);
@@ -138,7 +141,7 @@ TEST(CliArguments, DottedAddressesAreStrict) {
     EXPECT_EQ(ParseDottedAddress("0.0.0.0"), 0u);
     EXPECT_EQ(ParseDottedAddress("255.255.255.255"), 0xFFFFFFFFu);
     EXPECT_EQ(ParseDottedAddress("192.168.001.010"), 0xC0A8010Au);
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.4 ", " 1.2.3.4", "0x1.2.3.4",
-                            "1.2.3.-4", "1.2.3.1000", "a.b.c.d", "1.2.3.4."})
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..2.3", "1.2.3.4 ", " 1.2.3.4",
+                            "0x1.2.3.4", "1.2.3.-4", "1.2.3.1000", "a.b.c.d", "1.2.3.4."})
         EXPECT_FALSE(ParseDottedAddress(bad)) << bad;
 }

@@ -11,7 +11,8 @@ using namespace quillane::cli;
 
 namespace {
 
-DeviceRow Row(const std::string& no, const std::string& ip, const std::string& type, const std::string& number) {
+DeviceRow Row(const std::string& no, const std::string& ip, const std::string& type,
+              const std::string& number) {
     DeviceRow row;
     row[kColNo] = no;
     row[kColVersion] = "2015.6.12.5";
@@ -36,11 +37,13 @@ std::vector<std::string> Lines(const std::string& text) {
 }  // namespace
 
 TEST(CliRowFormat, CsvHasTheHeadersAndElevenColumns) {
-    const std::string csv = FormatRows({Row("1", "10.77.1.1", "Play terminal", "100000")}, OutputFormat::Csv, 2);
-    EXPECT_EQ(csv,
-              "No.,Choice,Version,State,IP address,Mask,gateway,Server IP address,Standby server IP,Device type,"
-              "Device No.\n"
-              "1,,2015.6.12.5,,10.77.1.1,255.255.0.0,10.77.0.254,10.77.0.1,10.77.0.2,Play terminal,100000\n");
+    const std::string csv =
+        FormatRows({Row("1", "10.77.1.1", "Play terminal", "100000")}, OutputFormat::Csv, 2);
+    EXPECT_EQ(
+        csv,
+        "No.,Choice,Version,State,IP address,Mask,gateway,Server IP address,Standby server IP,Device type,"
+        "Device No.\n"
+        "1,,2015.6.12.5,,10.77.1.1,255.255.0.0,10.77.0.254,10.77.0.1,10.77.0.2,Play terminal,100000\n");
     EXPECT_EQ(Lines(FormatRows({}, OutputFormat::Csv, 1)).size(), 1u) << "headers only";
 }
 
@@ -48,16 +51,21 @@ TEST(CliRowFormat, JsonObjectsWithFixedKeys) {
     DeviceRow odd = Row("2", "10.77.1.2", "say \"x\"\\", "-51");
     odd[kColChoice] = kCheckMark;
     odd[kColState] = "line\nbreak";
-    const std::string json = FormatRows({Row("1", "10.77.1.1", "播放终端", "100000"), odd}, OutputFormat::Json, 1);
-    EXPECT_EQ(json,
-              "[\n"
-              "  {\"no\": 1, \"chosen\": false, \"version\": \"2015.6.12.5\", \"state\": \"\", \"ip\": \"10.77.1.1\", "
-              "\"mask\": \"255.255.0.0\", \"gateway\": \"10.77.0.254\", \"server\": \"10.77.0.1\", \"standbyServer\": "
-              "\"10.77.0.2\", \"type\": \"播放终端\", \"deviceNo\": 100000},\n"
-              "  {\"no\": 2, \"chosen\": true, \"version\": \"2015.6.12.5\", \"state\": \"line\\u000abreak\", \"ip\": "
-              "\"10.77.1.2\", \"mask\": \"255.255.0.0\", \"gateway\": \"10.77.0.254\", \"server\": \"10.77.0.1\", "
-              "\"standbyServer\": \"10.77.0.2\", \"type\": \"say \\\"x\\\"\\\\\", \"deviceNo\": -51}\n"
-              "]\n");
+    const std::string json =
+        FormatRows({Row("1", "10.77.1.1", "播放终端", "100000"), odd}, OutputFormat::Json, 1);
+    EXPECT_EQ(
+        json,
+        "[\n"
+        "  {\"no\": 1, \"chosen\": false, \"version\": \"2015.6.12.5\", \"state\": \"\", \"ip\": "
+        "\"10.77.1.1\", "
+        "\"mask\": \"255.255.0.0\", \"gateway\": \"10.77.0.254\", \"server\": \"10.77.0.1\", "
+        "\"standbyServer\": "
+        "\"10.77.0.2\", \"type\": \"播放终端\", \"deviceNo\": 100000},\n"
+        "  {\"no\": 2, \"chosen\": true, \"version\": \"2015.6.12.5\", \"state\": \"line\\u000abreak\", "
+        "\"ip\": "
+        "\"10.77.1.2\", \"mask\": \"255.255.0.0\", \"gateway\": \"10.77.0.254\", \"server\": \"10.77.0.1\", "
+        "\"standbyServer\": \"10.77.0.2\", \"type\": \"say \\\"x\\\"\\\\\", \"deviceNo\": -51}\n"
+        "]\n");
     EXPECT_EQ(FormatRows({}, OutputFormat::Json, 2), "[]\n");
     DeviceRow blank = Row("", "", "", "");
     EXPECT_NE(FormatRows({blank}, OutputFormat::Json, 2).find("\"deviceNo\": \"\""), std::string::npos)
@@ -65,8 +73,9 @@ TEST(CliRowFormat, JsonObjectsWithFixedKeys) {
 }
 
 TEST(CliRowFormat, TableColumnsLineUpWithChineseTexts) {
-    const std::string table = FormatRows(
-        {Row("1", "10.77.1.1", "播放终端", "7"), Row("12", "10.77.1.200", "Unknown", "100000")}, OutputFormat::Table, 1);
+    const std::string table =
+        FormatRows({Row("1", "10.77.1.1", "播放终端", "7"), Row("12", "10.77.1.200", "Unknown", "100000")},
+                   OutputFormat::Table, 1);
     const std::vector<std::string> lines = Lines(table);
     ASSERT_EQ(lines.size(), 3u);
     // Every column starts at the same display position in every line.

@@ -333,7 +333,9 @@ private slots:
                 menu->close();
             }
         });
-        f.window->ShowTableMenu(f.window->mapToGlobal(QPoint(50, 150)));
+        QWidget* viewport = f.window->DeviceList()->viewport();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), viewport->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(viewport, &event);
         QCOMPARE(entries, (QStringList{"Export list...", "Copy", QStringLiteral("关于 Ostrel(&A)...")}));
     }
 

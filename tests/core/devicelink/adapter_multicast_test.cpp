@@ -26,7 +26,8 @@ protected:
     size_t Received() {
         size_t count = 0;
         uint8_t buffer[64];
-        while (SocketWaitReadable(receiver, 50) == 1) count += SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr) > 0;
+        while (SocketWaitReadable(receiver, 50) == 1)
+            count += SocketReceiveFrom(receiver, buffer, sizeof buffer, nullptr) > 0;
         return count;
     }
     uint32_t MulticastInterface() const {
@@ -50,10 +51,10 @@ TEST_F(SendOnEachInterfaceTest, CopiesGoOutPerInterfaceAndTheDefaultComesBack) {
     const uint32_t loopback = htonl(kLoopback);
     const uint32_t foreign = htonl(0xC0000201);  // 192.0.2.1: no interface of this machine
     const Case cases[] = {
-        {{}, 0, 3},                        // no card: the default way
+        {{}, 0, 3},  // no card: the default way
         {{loopback}, 1, 3},
-        {{loopback, loopback}, 2, 6},      // three copies per card
-        {{foreign}, 0, 3},                 // no card the system takes: still sent, the default way
+        {{loopback, loopback}, 2, 6},  // three copies per card
+        {{foreign}, 0, 3},             // no card the system takes: still sent, the default way
         {{foreign, loopback}, 1, 3},
     };
     const uint8_t probe[12] = {1, 2, 3};

@@ -24,7 +24,9 @@ TEST(TableExport, CsvQuotesOnlyFieldsThatNeedIt) {
 
 TEST(TableExport, CsvFileHasTheByteOrderMarkAndOneCrLfLinePerRow) {
     const std::string file = CsvFileContent({{"No.", "IP address"}, {"1", "10.0.0.1"}, {"2", ""}});
-    EXPECT_EQ(file, "\xEF\xBB\xBF" "No.,IP address\r\n1,10.0.0.1\r\n2,\r\n");
+    EXPECT_EQ(file,
+              "\xEF\xBB\xBF"
+              "No.,IP address\r\n1,10.0.0.1\r\n2,\r\n");
     EXPECT_EQ(CsvFileContent({}), "\xEF\xBB\xBF");
 }
 
