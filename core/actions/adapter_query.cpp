@@ -129,8 +129,8 @@ void AppendAddressPairs(const AddressList& addresses, const AddressList& masks, 
     }
 }
 
-void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses, AddressList* masks,
-                                   AddressList* gateways) {
+void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses,
+                                   AddressList* masks, AddressList* gateways) {
     if (!names && !macs && !addresses && !masks && !gateways) return;
     for (const EthernetAdapter& adapter : ListEthernetAdapters()) {
         if (macs) macs->push_back(FormatHardwareAddress(adapter.hardwareAddress.data()));
@@ -260,7 +260,9 @@ std::vector<EthernetAdapter> ListEthernetAdapters() {
 // Other POSIX systems: no adapter listing yet, so no local address is known.
 AddressList InterfaceAddressValue(const std::string&) { return {}; }
 AddressList InterfaceMaskValue(const std::string&) { return {}; }
-std::vector<EthernetAdapter> ListEthernetAdapters() { return {}; }
+std::vector<EthernetAdapter> ListEthernetAdapters() {
+    return {};
+}
 
 #endif
 

@@ -46,7 +46,8 @@ void Station::Initialise() {
     RefreshLocalAddresses();
     if (UsesSettingsFiles()) m_nLanguage = ReadLanguage(m_strAppDir);
 
-    const MainSettings settings = UsesSettingsFiles() ? LoadOrCreateMainSettings(m_strAppDir) : MainSettings{};
+    const MainSettings settings =
+        UsesSettingsFiles() ? LoadOrCreateMainSettings(m_strAppDir) : MainSettings{};
     m_view.SetRange(settings.startIP, settings.endIP);
     m_nFindType = (settings.findType == 1) ? 1 : 0;
     SetUpdateFile(settings.updateFile);

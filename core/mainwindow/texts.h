@@ -70,7 +70,7 @@ struct TextTable {
     // The device table's context menu: export to a CSV file, copy the chosen rows
     std::string menuExportList;
     std::string menuCopy;
-    std::string exportFileFilter;   // label of the save dialog's only filter
+    std::string exportFileFilter;  // label of the save dialog's only filter
     std::string msgExportFailed;
 };
 

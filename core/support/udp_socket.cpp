@@ -6,11 +6,12 @@
 #ifdef _WIN32
 #pragma comment(lib, "ws2_32.lib")
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace quillane {
@@ -76,9 +77,9 @@ BindFailure ProbeUdpBind(uint16_t port) {
                                          : BindFailure::Other;
 #else
         const int error = errno;
-        failure = error == EADDRINUSE                     ? BindFailure::InUse
+        failure = error == EADDRINUSE                   ? BindFailure::InUse
                   : (error == EACCES || error == EPERM) ? BindFailure::NotPermitted
-                                                          : BindFailure::Other;
+                                                        : BindFailure::Other;
 #endif
     }
     SocketClose(socket);

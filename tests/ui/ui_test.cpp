@@ -19,11 +19,11 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "about_dlg.h"
 #include "costrel_app.h"
@@ -274,7 +274,8 @@ private slots:
         row[kColVersion] = "1.2.3.4";
         row[kColState] = "say \"hi\", twice";
         int added = 0;
-        for (const auto& [ip, number] : {std::pair{"10.0.0.9", "9"}, {"10.0.0.10", "10"}, {"10.0.0.2", "2"}}) {
+        for (const auto& [ip, number] :
+             {std::pair{"10.0.0.9", "9"}, {"10.0.0.10", "10"}, {"10.0.0.2", "2"}}) {
             row[kColNo] = std::to_string(++added);
             row[kColIP] = ip;
             row[kColDeviceNo] = number;
@@ -292,7 +293,8 @@ private slots:
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 5);  // headers, three rows, nothing after the last line end
-        QCOMPARE(lines[0], QStringLiteral("序号,选择,版本号,状态,IP地址,子网掩码,默认网关,服务器IP地址,备用服务器IP地址,设备类型,设备号"));
+        QCOMPARE(lines[0], QStringLiteral("序号,选择,版本号,状态,IP地址,子网掩码,默认网关,服务器IP地址,"
+                                          "备用服务器IP地址,设备类型,设备号"));
         QCOMPARE(lines[1], QStringLiteral("2,,1.2.3.4,\"say \"\"hi\"\", twice\",10.0.0.10,,,,,播放终端,10"));
         QVERIFY(lines[2].contains(QStringLiteral(",10.0.0.9,")));
         QVERIFY(lines[3].endsWith(QStringLiteral(",播放终端,2")));
@@ -318,9 +320,8 @@ private slots:
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QApplication::clipboard()->clear();
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(),
-                 QStringLiteral("\t\t\t\t10.0.0.1\t\t\t\t\t\t1\n"
-                                "\t\t\t\t10.0.0.3\t\t\t\t\t\t3\n"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("\t\t\t\t10.0.0.1\t\t\t\t\t\t1\n"
+                                                                   "\t\t\t\t10.0.0.3\t\t\t\t\t\t3\n"));
     }
 
     void tableMenuOffersExportCopyAndAbout() {
@@ -334,7 +335,8 @@ private slots:
             }
         });
         QWidget* viewport = f.window->DeviceList()->viewport();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), viewport->mapToGlobal(QPoint(20, 20)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                viewport->mapToGlobal(QPoint(20, 20)));
         QApplication::sendEvent(viewport, &event);
         QCOMPARE(entries, (QStringList{"Export list...", "Copy", QStringLiteral("关于 Ostrel(&A)...")}));
     }

@@ -279,10 +279,10 @@ TEST_F(CommandLoopTest, RangeWalkMovesTheProgressBarAndResetsIt) {
     const Case cases[] = {
         {1, 3, true, {33, 66, 100, 0}},
         {1, 1, true, {100, 0}},
-        {1, 200, true, everyPercent},        // one update per percent, not per address
-        {1, 0, true, {}},                    // start above end: no walk, no bar
-        {1, 100, false, {0}},                // closing ends the walk: the bar still goes back
-        {0, 0, true, {}},                    // automatic search
+        {1, 200, true, everyPercent},  // one update per percent, not per address
+        {1, 0, true, {}},              // start above end: no walk, no bar
+        {1, 100, false, {0}},          // closing ends the walk: the bar still goes back
+        {0, 0, true, {}},              // automatic search
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.findType << "/" << c.addresses);
