@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "devicelink/device_types.h"
+#include "mainwindow/device_types.h"
 
 namespace quillane::cli {
 namespace {
@@ -57,7 +57,7 @@ std::string ParseTypes(Invocation& in, const std::string& value) {
         const auto code = ParseInteger<int32_t>(part);
         if (!code || !FindDeviceType(*code)) {
             std::string known;
-            for (const DeviceTypeInfo& type : DeviceTypes())
+            for (const DeviceType& type : kDeviceTypes)
                 known += (known.empty() ? "" : ",") + std::to_string(type.code);
             return "--types: '" + part + "' is not a device type code (" + known + ")";
         }

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "devicelink/device_types.h"
 #include "firmware/tftp_server.h"
-#include "mainwindow/type_filter.h"
+#include "mainwindow/device_types.h"
 #include "support/exe_dir.h"
 #include "support/udp_socket.h"
 
@@ -23,9 +22,9 @@ StationNetwork CliNetwork(Services services) {
 
 // With --types only those types are listed; otherwise every type.
 void ApplyTypeFilter(Station& station, const std::optional<std::vector<int32_t>>& codes) {
-    for (const DeviceTypeInfo& type : DeviceTypes()) {
+    for (const DeviceType& type : kDeviceTypes) {
         const bool listed = !codes || std::find(codes->begin(), codes->end(), type.code) != codes->end();
-        station.*kTypeFilterBoxes[static_cast<size_t>(type.filterIndex)].flag = listed ? 1 : 0;
+        station.*type.flag = listed ? 1 : 0;
     }
 }
 

@@ -1,6 +1,7 @@
 // The texts of --help.
 
 #include "arguments.h"
+#include "mainwindow/device_types.h"
 
 namespace quillane::cli {
 namespace {
@@ -25,17 +26,26 @@ server's log in the 'log' folder beside the program.
 constexpr const char* kSearchOptions = R"(search options:
   --range FIRST-LAST   probe every address from FIRST to LAST instead of the
                        multicast search (e.g. 192.168.1.1-192.168.1.254)
-  --types CODES        list only these device types, codes separated by commas:
-                       6401 play terminal, 6801 frame terminal, 6825 network
-                       amplifier, 6463 network box, 51 fire linkage, 6418
-                       calling card, 6411 collection card, 6310 ceiling speaker,
-                       6113 amplifier monitor card, 6111 power management card,
-                       7118 noise interface module (devices that report no type
-                       are always listed)
-  --wait MS            the search ends when no new device has answered for MS
+  --types CODES        list only these device types, codes separated by commas
+                       (devices that report no type are always listed):
+)";
+
+constexpr const char* kSearchOptionsAfterTypes = R"(  --wait MS            the search ends when no new device has answered for MS
                        milliseconds after the probes went out (default 1500)
   --language en|zh     texts of the device type and state columns (default en)
 )";
+
+// One line per device type of the catalogue: its code and its check box's caption.
+std::string TypeCodeLines() {
+    std::string lines;
+    for (const DeviceType& type : kDeviceTypes) {
+        const std::string code = std::to_string(type.code);
+        lines += std::string(23, ' ') + code + std::string(6 - code.size(), ' ') + type.caption.english + "\n";
+    }
+    return lines;
+}
+
+std::string SearchOptionsText() { return kSearchOptions + TypeCodeLines() + kSearchOptionsAfterTypes; }
 
 constexpr const char* kSearch = R"(usage: quillane-cli search [--range FIRST-LAST] [--types CODES] [--wait MS]
                          [--format table|csv|json] [--language en|zh]
@@ -93,11 +103,11 @@ Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
 std::string HelpText(Command command) {
     switch (command) {
         case Command::Search:
-            return std::string(kSearch) + "\n" + kSearchOptions;
+            return std::string(kSearch) + "\n" + SearchOptionsText();
         case Command::Change:
-            return std::string(kChange) + "\n" + kSearchOptions;
+            return std::string(kChange) + "\n" + SearchOptionsText();
         case Command::Upgrade:
-            return std::string(kUpgrade) + "\n" + kSearchOptions;
+            return std::string(kUpgrade) + "\n" + SearchOptionsText();
         case Command::None:
             break;
     }
