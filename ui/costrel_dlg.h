@@ -9,6 +9,7 @@
 #include "mainwindow/station.h"
 #include "mainwindow/station_view.h"
 
+class QAction;
 class QComboBox;
 class QLineEdit;
 class QProgressBar;
@@ -33,6 +34,13 @@ public:
     // The system's close (a stop signal): the station stops its services
     // without asking, and every event loop ends, those of dialogs still open too.
     void CloseForSystem();
+
+    // The device table's context menu: "Export list..." asks for a file and
+    // writes the table as CSV; "Copy" (also Ctrl+C) puts the selected rows on
+    // the clipboard.
+    void ShowTableMenu(const QPoint& globalPos);
+    void ExportListTo(const QString& path);
+    void CopySelectedRows();
 
     // StationView, any thread.
     void EnableControl(int id, bool enabled) override;
@@ -68,6 +76,7 @@ private:
     void BuildControls();
     void ConnectControls();
     void MirrorRange();
+    void AskAndExportList();
     template <class Change>
     void OnGuiThread(Change change);
 
@@ -78,6 +87,7 @@ private:
     QComboBox* m_cmbFindType = nullptr;
     QLineEdit* m_edtFilePath = nullptr;
     QProgressBar* m_Progress = nullptr;
+    QAction* m_copyRows = nullptr;
 
     std::atomic<int> m_findTypeMirror{-1};
     std::atomic<uint32_t> m_rangeStartMirror{0};
