@@ -69,7 +69,9 @@ ST_CMD_RUN_tag Reply(int32_t number) {
     return entry;
 }
 
-double MiBAbove(size_t now, size_t base) { return (double(now) - double(base)) / 1048576.0; }
+double MiBAbove(size_t now, size_t base) {
+    return (double(now) - double(base)) / 1048576.0;
+}
 
 }  // namespace
 
@@ -101,15 +103,16 @@ int main(int argc, char** argv) {
 
     std::printf("replies fed               %d (fresh device numbers), %.2f us each\n", replies,
                 1e6 * seconds / replies);
-    std::printf("rows listed               %d (at most %d), replies dropped and counted %llu\n", rows, kMaxDeviceRows,
-                static_cast<unsigned long long>(table.RefusedRows()));
+    std::printf("rows listed               %d (at most %d), replies dropped and counted %llu\n", rows,
+                kMaxDeviceRows, static_cast<unsigned long long>(table.RefusedRows()));
     if (fedAtFirstRefusal)
         std::printf("first reply not listed    #%d (heap then %.1f MiB)\n", fedAtFirstRefusal,
                     MiBAbove(heapAtFirstRefusal, heapBefore));
-    std::printf("heap per listed row       %.0f bytes\n",
-                rows ? double((heapAtFirstRefusal ? heapAtFirstRefusal : heapAfter) - heapBefore) / rows : 0.0);
-    std::printf("heap held by the table    %.1f MiB (resident set grew %.1f MiB)\n", MiBAbove(heapAfter, heapBefore),
-                MiBAbove(rssAfter, rssBefore));
+    std::printf(
+        "heap per listed row       %.0f bytes\n",
+        rows ? double((heapAtFirstRefusal ? heapAtFirstRefusal : heapAfter) - heapBefore) / rows : 0.0);
+    std::printf("heap held by the table    %.1f MiB (resident set grew %.1f MiB)\n",
+                MiBAbove(heapAfter, heapBefore), MiBAbove(rssAfter, rssBefore));
 
     table.DeleteAllRows();  // what the next search does first
     std::printf("after the next search     heap %.1f MiB above the start, resident set %.1f MiB above\n",

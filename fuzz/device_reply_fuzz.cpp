@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t length = std::min<size_t>(data[at], size - at - 1);
         const uint8_t* datagram = data + at + 1;
         at += 1 + length;
-        for (size_t cut = 0; cut < length; ++cut) (void)ReadDeviceReply(std::span<const uint8_t>(datagram, cut));
+        for (size_t cut = 0; cut < length; ++cut)
+            (void)ReadDeviceReply(std::span<const uint8_t>(datagram, cut));
         if (std::holds_alternative<SearchReply>(ReadDeviceReply(std::span<const uint8_t>(datagram, length))))
             ++searchReplies;
         HandleDeviceReply(*station, Entry(datagram, length));

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <functional>
-
 #include <QObject>
+#include <functional>
 
 class QSocketNotifier;
 

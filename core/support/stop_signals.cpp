@@ -82,8 +82,12 @@ int TakeStopSignal() {
 
 namespace quillane {
 
-int InstallStopSignals() { return -1; }
-int TakeStopSignal() { return 0; }
+int InstallStopSignals() {
+    return -1;
+}
+int TakeStopSignal() {
+    return 0;
+}
 
 }  // namespace quillane
 

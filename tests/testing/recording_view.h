@@ -94,8 +94,8 @@ public:
 
     // What the station showed.
     std::map<int, bool> enabled_;
-    std::map<int, std::string> captions;                    // the last text of each control
-    std::vector<std::pair<int, std::string>> captionLog;     // every text, in order
+    std::map<int, std::string> captions;                  // the last text of each control
+    std::vector<std::pair<int, std::string>> captionLog;  // every text, in order
     std::map<int, bool> checks;
     std::vector<Message> messages;
     std::atomic<int> progress{-1};

@@ -409,7 +409,8 @@ private slots:
         output += child.readAllStandardOutput();
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
-        QVERIFY2(output.contains("nested dialog ended") && output.contains("window ended"), output.constData());
+        QVERIFY2(output.contains("nested dialog ended") && output.contains("window ended"),
+                 output.constData());
     }
 #endif
 

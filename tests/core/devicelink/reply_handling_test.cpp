@@ -246,5 +246,6 @@ TEST_F(ReplyTest, AFullTableDropsNewDevicesButKeepsUpdatingListedOnes) {
     EXPECT_EQ(station.m_DeviceList.RefusedRows(), 0u);
     Feed(SearchReplyBytes(Device(kMaxDeviceRows + 1, 6401)));
     EXPECT_EQ(station.m_DeviceList.RowCount(), 1);
-    EXPECT_EQ(view.CaptionsOf(kIdNoteLine), (std::vector<std::string>{Texts(2).noteTableFull, Texts(2).noteLine}));
+    EXPECT_EQ(view.CaptionsOf(kIdNoteLine),
+              (std::vector<std::string>{Texts(2).noteTableFull, Texts(2).noteLine}));
 }

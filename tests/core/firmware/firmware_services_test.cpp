@@ -1,3 +1,5 @@
+#include "firmware/firmware_services.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,7 +9,6 @@
 
 #include "devicelink/device_services.h"
 #include "firmware/boot_responder.h"
-#include "firmware/firmware_services.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
