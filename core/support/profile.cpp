@@ -180,13 +180,24 @@ std::string_view Unquote(std::string_view value) {
     return value;
 }
 
+// Bytes of the character at `at`: a UTF-8 sequence as far as its lead byte
+// announces and continuation bytes follow; any other byte (a stray
+// continuation byte of a damaged file) is a character of its own, so a cut to
+// n characters never holds more than 4n bytes.
+size_t CharLength(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead >= 0xF8) return 1;
+    const size_t announced = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    size_t length = 1;
+    while (length < announced && at + length < text.size() && (byte(at + length) & 0xC0) == 0x80) ++length;
+    return length;
+}
+
 std::string CutToChars(std::string_view text, size_t maxChars) {
-    size_t chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool startsChar = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsChar && ++chars > maxChars) return std::string(text.substr(0, i));
-    }
-    return std::string(text);
+    size_t end = 0;
+    for (size_t chars = 0; end < text.size() && chars < maxChars; ++chars) end += CharLength(text, end);
+    return std::string(text.substr(0, end));
 }
 
 // Reads trim blanks and drop one pair of enclosing quotes; a value that would

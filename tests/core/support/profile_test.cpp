@@ -119,6 +119,11 @@ TEST_F(ProfileTest, StringReadsAreCutToWholeCharacters) {
     ASSERT_TRUE(WriteProfileString(ini, "S", "path", "文件路径"));  // 3 bytes per character
     EXPECT_EQ(ReadProfileString(ini, "S", "path", "", 3), "文件路");
     EXPECT_EQ(ReadProfileString(ini, "S", "missing", "默认值", 2), "默认");
+    // A damaged file: stray continuation bytes and a cut sequence count one
+    // character each, so a read stays within four bytes per character.
+    WriteBytes(ini, "[S]\npath=a" + std::string(600, '\x82') + "\n[T]\npath=\xE6\x96xyz\n");
+    EXPECT_EQ(ReadProfileString(ini, "S", "path", "", 5), "a" + std::string(4, '\x82'));
+    EXPECT_EQ(ReadProfileString(ini, "T", "path", "", 2), "\xE6\x96x");
 }
 
 TEST_F(ProfileTest, DamagedFilesGiveDefaultsAndAWriteAddsOnlyItsKey) {
