@@ -15,8 +15,8 @@ the lab's device namespace:
   tftp_load.py burst --server IP --file NAME --count N [--rate R] [--listen S]
       N read requests from one socket, as fast as possible or R per second,
       never acknowledged; then listens S seconds more (default 2) and prints
-      one JSON object: requests sent, first data blocks received, and the
-      error packets received counted by their text.
+      one JSON object: requests sent, transfers that sent their first data
+      block, and the error packets received counted by their text.
 """
 
 import argparse
@@ -100,14 +100,18 @@ def burst(args):
     sock.bind(("0.0.0.0", 0))
     request = struct.pack("!H", 1) + args.file.encode() + b"\0octet\0"
     data_blocks, errors = 0, {}
+    first_seen = {}  # transfer port -> when its block 1 came; a repeat within 10 s is a retransmission
 
     def drain(timeout):
         nonlocal data_blocks
-        while select.select([sock], [], [], timeout)[0]:
-            data, _ = sock.recvfrom(65536)
+        while select.select([sock], [], [], max(timeout, 0))[0]:
+            data, peer = sock.recvfrom(65536)
             opcode = struct.unpack_from("!H", data)[0] if len(data) >= 2 else 0
             if opcode == 3 and len(data) >= 4 and struct.unpack_from("!H", data, 2)[0] == 1:
-                data_blocks += 1
+                now = time.monotonic()
+                if now - first_seen.get(peer[1], -100) > 10:
+                    data_blocks += 1
+                first_seen[peer[1]] = now
             elif opcode == 5:
                 text = data[4:].split(b"\0")[0].decode(errors="replace")
                 errors[text] = errors.get(text, 0) + 1
@@ -116,9 +120,9 @@ def burst(args):
     start = time.monotonic()
     for i in range(args.count):
         if args.rate:
-            pause = start + i / args.rate - time.monotonic()
-            if pause > 0:
-                drain(pause)
+            due = start + i / args.rate
+            while time.monotonic() < due:
+                drain(due - time.monotonic())
         sock.sendto(request, (args.server, 69))
         if i % 64 == 63:
             drain(0)
@@ -126,7 +130,7 @@ def burst(args):
     while time.monotonic() < end:
         drain(0.05)
     print(json.dumps({"requests": args.count, "seconds": round(time.monotonic() - start, 2),
-                      "first_blocks": data_blocks, "errors": errors}))
+                      "transfers": data_blocks, "errors": errors}))
     return 0
 
 
