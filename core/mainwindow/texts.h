@@ -70,6 +70,8 @@ struct TextTable {
 
 // The text set of a language: 2 English, anything else Chinese.
 const TextTable& Texts(int language);
+// Whether a language has texts at all: places that write nothing for other values ask this.
+inline bool LanguageHasTexts(int language) { return language == 1 || language == 2; }
 
 // The device-type column text of a type code (the unknown-device name for
 // code 6310 and for codes that are not device types).

@@ -58,6 +58,7 @@ Behaviour (all devices; fleet-file keys override per device):
       search-delay=MS     search replies leave MS milliseconds late
       change-delay=MS     change results leave MS milliseconds late
       ignore-upgrade      does nothing on the upgrade command
+      ignore-change       neither takes nor answers address changes (logged)
       no-boot             takes the upgrade command, never sends a boot request
       stall-after=K       acknowledges K data blocks, then falls silent
       drop=P              loses the share P (0..1) of datagrams in each

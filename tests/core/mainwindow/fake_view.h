@@ -17,8 +17,14 @@ public:
         bool operator==(const Message&) const = default;
     };
 
-    void EnableControl(int id, bool enabled) override { enabled_[id] = enabled; }
-    void SetCaption(int id, const std::string& text) override { captions[id] = text; }
+    void EnableControl(int id, bool enabled) override {
+        enabled_[id] = enabled;
+        controlLog.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
+    }
+    void SetCaption(int id, const std::string& text) override {
+        captions[id] = text;
+        controlLog.push_back("caption " + std::to_string(id) + " " + text);
+    }
     void SetProgress(int percent) override { progress = percent; }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         messages.push_back({text, caption});
@@ -46,6 +52,11 @@ public:
         fileFilter = label + "|" + pattern + "|" + extension;
         return fileAnswer;
     }
+    std::optional<IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
+                                                  const IpDeviceValues& device) override {
+        ipSettingsAsked.push_back({appDir, language, device});
+        return ipSettingsAnswer;
+    }
     ScreenRect ControlScreenRect(int id) const override { return rects.count(id) ? rects.at(id) : ScreenRect{}; }
 
     bool Enabled(int id) const { return enabled_.count(id) ? enabled_.at(id) : true; }
@@ -64,6 +75,14 @@ public:
     std::optional<std::string> fileAnswer;
     std::string fileFilter;
     std::map<int, ScreenRect> rects;
+    std::vector<std::string> controlLog;  // EnableControl and SetCaption calls, in order
+    struct IpSettingsQuestion {
+        std::string appDir;
+        int language;
+        IpDeviceValues device;
+    };
+    std::vector<IpSettingsQuestion> ipSettingsAsked;
+    std::optional<IpSettingsValues> ipSettingsAnswer;  // nullopt: the operator cancels
 };
 
 // A fresh folder standing in for the executable's folder; removed afterwards.
