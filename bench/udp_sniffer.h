@@ -36,14 +36,15 @@ public:
     using Filter = std::function<bool(uint16_t destinationPort, size_t payloadLength)>;
 
     UdpSniffer(const char* interfaceName, Filter accept) : m_accept(std::move(accept)) {
-        m_socket = ::socket(AF_PACKET, SOCK_DGRAM, htons(ETH_P_IP));
+        // ETH_P_ALL: only such sockets see the packets the host itself sends.
+        m_socket = ::socket(AF_PACKET, SOCK_DGRAM, htons(ETH_P_ALL));
         int size = 64 << 20;
         ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
         int on = 1;
         ::setsockopt(m_socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
         sockaddr_ll where{};
         where.sll_family = AF_PACKET;
-        where.sll_protocol = htons(ETH_P_IP);
+        where.sll_protocol = htons(ETH_P_ALL);
         where.sll_ifindex = static_cast<int>(if_nametoindex(interfaceName));
         if (m_socket < 0 || where.sll_ifindex == 0 ||
             ::bind(m_socket, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
@@ -70,13 +71,17 @@ private:
         while (m_run) {
             if (SocketWaitReadable(m_socket, 50) != 1) continue;
             iovec io{packet, sizeof packet};
+            sockaddr_ll from{};
             msghdr msg{};
+            msg.msg_name = &from;
+            msg.msg_namelen = sizeof from;
             msg.msg_iov = &io;
             msg.msg_iovlen = 1;
             msg.msg_control = control;
             msg.msg_controllen = sizeof control;
             const ssize_t n = ::recvmsg(m_socket, &msg, 0);
             if (n < static_cast<ssize_t>(sizeof(iphdr) + sizeof(udphdr)) || msg.msg_flags & MSG_TRUNC) continue;
+            if (from.sll_protocol != htons(ETH_P_IP)) continue;
             const auto* ip = reinterpret_cast<const iphdr*>(packet);
             if (ip->protocol != IPPROTO_UDP) continue;
             const auto* udp = reinterpret_cast<const udphdr*>(packet + ip->ihl * 4);
