@@ -9,19 +9,10 @@
 # (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -uo pipefail
 
-[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
-export QUILLANE_BUILD_DIR=$BUILD
-LAB="$SRC/tools/lab/lab"
-PROGRAM="$BUILD/bench/change_bench"
-[[ -x "$PROGRAM" ]] || { echo "$PROGRAM is not built"; exit 1; }
-
+source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+bench_lab_begin change_bench
 devices=${1:-1000}
 runs=${2:-3}
-NAME=""
-trap '[[ -n "$NAME" ]] && "$LAB" down "$NAME" >/dev/null 2>&1' EXIT
-trap 'exit 1' INT TERM
 
 status=0
 for ((run = 1; run <= runs; run++)); do
