@@ -83,7 +83,9 @@ std::set<std::string> IncreasedAddresses(IPv4Address first, int count) {
     return addresses;
 }
 
-double Ms(int64_t ns) { return ns / 1e6; }
+double Ms(int64_t ns) {
+    return ns / 1e6;
+}
 
 }  // namespace
 
@@ -121,11 +123,12 @@ int main(int argc, char** argv) {
         const int64_t okAt = view.okNs;
         const int sent = commands.datagrams;
         std::printf(
-            "  OK to first command %.1f ms, OK to last command %.1f ms (pauses %u x %u ms = %u ms), commands %d\n"
+            "  OK to first command %.1f ms, OK to last command %.1f ms (pauses %u x %u ms = %u ms), commands "
+            "%d\n"
             "  OK to last result %.1f ms; results %d, successes %d\n",
-            Ms(commands.firstNs - okAt), Ms(commands.lastNs - okAt), (clock.rows / kChangePauseEvery), kChangePauseMs,
-            (clock.rows / kChangePauseEvery) * kChangePauseMs, sent, Ms(clock.lastResultNs - okAt),
-            clock.results.load(), clock.successes.load());
+            Ms(commands.firstNs - okAt), Ms(commands.lastNs - okAt), (clock.rows / kChangePauseEvery),
+            kChangePauseMs, (clock.rows / kChangePauseEvery) * kChangePauseMs, sent,
+            Ms(clock.lastResultNs - okAt), clock.results.load(), clock.successes.load());
 
         // Every device answers the next search with its new address.
         const std::set<std::string> expected = IncreasedAddresses(view.firstNewAddress, clock.rows);

@@ -26,7 +26,8 @@ namespace quillane {
 
 // Wall-clock nanoseconds, the clock of the kernel's packet time stamps.
 inline int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -80,7 +81,8 @@ private:
             msg.msg_control = control;
             msg.msg_controllen = sizeof control;
             const ssize_t n = ::recvmsg(m_socket, &msg, 0);
-            if (n < static_cast<ssize_t>(sizeof(iphdr) + sizeof(udphdr)) || msg.msg_flags & MSG_TRUNC) continue;
+            if (n < static_cast<ssize_t>(sizeof(iphdr) + sizeof(udphdr)) || msg.msg_flags & MSG_TRUNC)
+                continue;
             if (from.sll_protocol != htons(ETH_P_IP)) continue;
             const auto* ip = reinterpret_cast<const iphdr*>(packet);
             if (ip->protocol != IPPROTO_UDP) continue;

@@ -4,7 +4,8 @@
 
 namespace quillane {
 
-int FindFacingLocalAddress(IPv4Address deviceAddress, IPv4Address deviceMask, const std::vector<std::string>& localIps,
+int FindFacingLocalAddress(IPv4Address deviceAddress, IPv4Address deviceMask,
+                           const std::vector<std::string>& localIps,
                            const std::vector<std::string>& localMasks) {
     for (size_t k = 0; k < localMasks.size() && k < localIps.size(); ++k) {
         const IPv4Address mask = std::max(deviceMask, IPv4Address::Parse(localMasks[k]));
@@ -14,7 +15,8 @@ int FindFacingLocalAddress(IPv4Address deviceAddress, IPv4Address deviceMask, co
 }
 
 int FindFacingLocalAddress(const std::string& deviceAddress, const std::string& deviceMask,
-                           const std::vector<std::string>& localIps, const std::vector<std::string>& localMasks) {
+                           const std::vector<std::string>& localIps,
+                           const std::vector<std::string>& localMasks) {
     return FindFacingLocalAddress(IPv4Address::Parse(deviceAddress), IPv4Address::Parse(deviceMask), localIps,
                                   localMasks);
 }

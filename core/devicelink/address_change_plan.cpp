@@ -26,7 +26,9 @@ IPv4Address KeepOwnOctets(IPv4Address running, IPv4Address present, int ownOctet
     return IPv4Address((running.Number() & ~ownPart) | (present.Number() & ownPart));
 }
 
-uint16_t Low16(int32_t number) { return static_cast<uint16_t>(static_cast<uint32_t>(number)); }
+uint16_t Low16(int32_t number) {
+    return static_cast<uint16_t>(static_cast<uint32_t>(number));
+}
 
 }  // namespace
 
@@ -83,7 +85,8 @@ bool IsSingleHostTarget(IPv4Address address, IPv4Address ownMask, IPv4Address se
     return !address.IsBroadcastOf(ownMask) && !address.IsBroadcastOf(segmentMask);
 }
 
-AddressChangePlanner::AddressChangePlanner(const AddressChangeSettings& settings, std::vector<std::string> localIps,
+AddressChangePlanner::AddressChangePlanner(const AddressChangeSettings& settings,
+                                           std::vector<std::string> localIps,
                                            std::vector<std::string> localMasks, IPv4Address commandGroup,
                                            GroupNumberCounts groups)
     : m_settings(settings),
@@ -100,7 +103,8 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     const int facing = FindFacingLocalAddress(present, ownMask, m_localIps, m_localMasks);
     const bool local = facing >= 0;
 
-    if (local && !IsSingleHostTarget(present, ownMask, IPv4Address::Parse(m_localMasks[static_cast<size_t>(facing)]))) {
+    if (local && !IsSingleHostTarget(present, ownMask,
+                                     IPv4Address::Parse(m_localMasks[static_cast<size_t>(facing)]))) {
         return {RowPlan::Action::kRefuse, {}, {}};
     }
     // Every device with these low 16 bits would take the same new address.
@@ -117,13 +121,16 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
 
     const RunningAddress::NewAddress newIp = m_running.For(present);
     if (newIp.outcome == RunningAddress::Outcome::kRangeError) return {RowPlan::Action::kRangeError, {}, {}};
-    if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType) return {RowPlan::Action::kSendNothing, {}, {}};
+    if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType)
+        return {RowPlan::Action::kSendNothing, {}, {}};
     values.newIp = newIp.address.Number();
 
     if (local) return {RowPlan::Action::kSend, present, BuildDirectAddressChange(values)};
     return {RowPlan::Action::kSend, m_commandGroup, BuildGroupAddressChange(number, values)};
 }
 
-bool AddressChangePlanner::CommandSent() { return m_running.Advance(); }
+bool AddressChangePlanner::CommandSent() {
+    return m_running.Advance();
+}
 
 }  // namespace quillane

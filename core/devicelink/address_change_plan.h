@@ -18,8 +18,8 @@ namespace quillane {
 
 // How each device's new IP address is formed (the items of the dialog's combo box).
 enum EditType : int {
-    kEditIncrease = 0,          // consecutive addresses, last octet 1..249
-    kEditKeepLastOctet = 1,     // a.b.c entered, d the device's own
+    kEditIncrease = 0,       // consecutive addresses, last octet 1..249
+    kEditKeepLastOctet = 1,  // a.b.c entered, d the device's own
     kEditKeepLastTwoOctets = 2,
     kEditKeepLastThreeOctets = 3,
 };
@@ -75,10 +75,10 @@ bool IsSingleHostTarget(IPv4Address address, IPv4Address ownMask, IPv4Address se
 // One chosen row's part in the batch.
 struct RowPlan {
     enum class Action {
-        kSend,        // mark waiting, send `command` to `destination`
-        kRefuse,      // show the failure text at once: a command would reach other devices
-        kSendNothing, // mark waiting, send nothing (no such edit type)
-        kRangeError,  // mark waiting, send nothing, end the batch with the range error
+        kSend,         // mark waiting, send `command` to `destination`
+        kRefuse,       // show the failure text at once: a command would reach other devices
+        kSendNothing,  // mark waiting, send nothing (no such edit type)
+        kRangeError,   // mark waiting, send nothing, end the batch with the range error
     };
     Action action = Action::kSend;
     IPv4Address destination;  // the device's present address, or the command group
@@ -88,7 +88,8 @@ struct RowPlan {
 class AddressChangePlanner {
 public:
     AddressChangePlanner(const AddressChangeSettings& settings, std::vector<std::string> localIps,
-                         std::vector<std::string> localMasks, IPv4Address commandGroup, GroupNumberCounts groups);
+                         std::vector<std::string> localMasks, IPv4Address commandGroup,
+                         GroupNumberCounts groups);
 
     // The plan for a chosen row of the table.
     RowPlan PlanRow(const DeviceRow& cells);

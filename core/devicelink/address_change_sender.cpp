@@ -37,7 +37,8 @@ AddressChangePlanner MakePlanner(Station& station) {
 
 void SendCommand(Station& station, const RowPlan& plan) {
     station.m_DestAddr.SetAddress(plan.destination.NetworkOrder());
-    SocketSendTo(station.m_DeviceEndpoint.socket, plan.command.data(), plan.command.size(), station.m_DestAddr.Get());
+    SocketSendTo(station.m_DeviceEndpoint.socket, plan.command.data(), plan.command.size(),
+                 station.m_DestAddr.Get());
 }
 
 enum class RowResult { kDone, kRangeError };

@@ -6,7 +6,7 @@ namespace quillane {
 
 class Station;
 
-inline constexpr int kChangePauseEvery = 20;       // rows handled between two pauses
+inline constexpr int kChangePauseEvery = 20;  // rows handled between two pauses
 inline constexpr uint32_t kChangePauseMs = 10;
 
 // The address-change batch, called by the command loop for each request: every

@@ -1,6 +1,7 @@
 #include "mainwindow/address_change_controls.h"
 
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/station_view.h"
 #include "mainwindow/texts.h"
 

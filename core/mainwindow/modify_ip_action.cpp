@@ -14,7 +14,9 @@ IpDeviceValues FirstChosenDevice(const DeviceTable& table) {
     for (int row = 0; row < table.RowCount(); ++row) {
         const DeviceRow cells = table.Row(row);
         if (cells[kColChoice] != kCheckMark) continue;
-        auto read = [&cells](int column) { return IPv4Address::Parse(cells[static_cast<size_t>(column)]).Number(); };
+        auto read = [&cells](int column) {
+            return IPv4Address::Parse(cells[static_cast<size_t>(column)]).Number();
+        };
         return {read(kColIP), read(kColMask), read(kColGateway), read(kColServer), read(kColStandbyServer)};
     }
     return {};

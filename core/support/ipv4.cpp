@@ -40,7 +40,9 @@ std::optional<uint32_t> ReadPart(std::string_view text, size_t& pos) {
     return static_cast<uint32_t>(value);
 }
 
-bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsAsciiSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
 
@@ -89,8 +91,12 @@ std::string IPv4Address::ToString() const {
     return text;
 }
 
-uint32_t ParseIPv4(const std::string& text) { return IPv4Address::Parse(text).NetworkOrder(); }
+uint32_t ParseIPv4(const std::string& text) {
+    return IPv4Address::Parse(text).NetworkOrder();
+}
 
-std::string FormatIPv4(uint32_t networkOrder) { return IPv4Address::FromNetworkOrder(networkOrder).ToString(); }
+std::string FormatIPv4(uint32_t networkOrder) {
+    return IPv4Address::FromNetworkOrder(networkOrder).ToString();
+}
 
 }  // namespace quillane

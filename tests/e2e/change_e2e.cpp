@@ -12,21 +12,22 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
 
-#include "core/devicelink/fake_view.h"
+#include "devicelink/address_change_plan.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/station.h"
 #include "support/ipv4.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
 
 using namespace quillane;
 using namespace std::chrono_literals;
+using quillane::test::RecordingView;
 
 namespace {
 
@@ -102,30 +103,6 @@ size_t LogLines() {
     return n;
 }
 
-// The window: answers the IP settings dialog with the test's entries.
-class ChangeView : public FakeView {
-public:
-    std::optional<IpSettingsValues> AskIpSettings(const std::string&, int, const IpDeviceValues&) override {
-        return entered;
-    }
-    void SetCaption(int id, const std::string& text) override {
-        if (id == kIdModifyIP) {
-            std::lock_guard lock(m_captionMutex);
-            m_modifyCaption = text;
-        }
-        FakeView::SetCaption(id, text);
-    }
-    std::string ModifyCaption() const {
-        std::lock_guard lock(m_captionMutex);
-        return m_modifyCaption;
-    }
-    IpSettingsValues entered;
-
-private:
-    mutable std::mutex m_captionMutex;
-    std::string m_modifyCaption;
-};
-
 // Presses Stop when the batch marks its `stopAt`-th row.
 class StopPresser : public DeviceTableObserver {
 public:
@@ -147,9 +124,7 @@ class ChangeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(Fleet().empty()) << "CHANGE_FLEET names no fleet";
-        std::string pattern = (std::filesystem::temp_directory_path() / "change-e2e-XXXXXX").string();
-        dir = mkdtemp(pattern.data());
-        station = std::make_unique<Station>(view, dir.string() + "/");
+        station = std::make_unique<Station>(view, dir.Dir());
         station->Initialise();
         station->m_nLanguage = 2;
         view.findType = 0;
@@ -157,7 +132,6 @@ protected:
     void TearDown() override {
         if (station) station->Close();
         station.reset();
-        std::filesystem::remove_all(dir);
     }
 
     void FindAll() {
@@ -170,7 +144,9 @@ protected:
         std::this_thread::sleep_for(500ms);
         ASSERT_EQ(station->m_DeviceList.RowCount(), static_cast<int>(Fleet().size()));
     }
-    const FleetDevice& DeviceOf(int row) { return Fleet().at(ReadDecimal(station->m_DeviceList.Cell(row, kColDeviceNo))); }
+    const FleetDevice& DeviceOf(int row) {
+        return Fleet().at(ReadDecimal(station->m_DeviceList.Cell(row, kColDeviceNo)));
+    }
     // Waits until the batch is over and no row awaits a result any more.
     void WaitForResults() {
         const auto end = std::chrono::steady_clock::now() + 20s;
@@ -186,8 +162,8 @@ protected:
         std::this_thread::sleep_for(300ms);  // devsim writes its log every 100 ms
     }
 
-    ChangeView view;
-    std::filesystem::path dir;
+    RecordingView view;  // answers the IP settings dialog with ipSettingsAnswer
+    test::TempFolder dir;
     std::unique_ptr<Station> station;
 };
 
@@ -227,12 +203,12 @@ TEST_F(ChangeTest, ChosenDevicesTakeConsecutiveAddressesAndShowTheirResults) {
     }
     const size_t logFrom = LogLines();
 
-    view.entered.ip = IPv4Address::Parse("10.77.20.245").Number();
-    view.entered.gateway = IPv4Address::Parse("10.77.0.253").Number();
-    view.entered.ipCheck = 1;
-    view.entered.gatewayCheck = 1;
-    view.entered.maskCheck = view.entered.serverCheck = view.entered.backupServerCheck = 0;
-    view.entered.editType = 0;
+    IpSettingsValues entered;
+    entered.ip = IPv4Address::Parse("10.77.20.245").Number();
+    entered.gateway = IPv4Address::Parse("10.77.0.253").Number();
+    entered.maskCheck = entered.serverCheck = entered.backupServerCheck = 0;
+    entered.editType = kEditIncrease;
+    view.ipSettingsAnswer = entered;
     station->OnModifyIP();
     ASSERT_EQ(station->m_bModifyRequest, 1);
 
@@ -248,7 +224,7 @@ TEST_F(ChangeTest, ChosenDevicesTakeConsecutiveAddressesAndShowTheirResults) {
         }
     }
     WaitForResults();
-    EXPECT_EQ(view.ModifyCaption(), "Edit IP");
+    EXPECT_EQ(view.Caption(kIdModifyIP), "Edit IP");
     EXPECT_EQ(station->m_DeviceList.m_bSortEnabled, 1);
 
     const auto received = ChangesReceived(logFrom);
@@ -305,10 +281,10 @@ TEST_F(ChangeTest, StopPressEndsTheBatchEarly) {
         if (DeviceOf(row).number == 68536) station->OnTableClick(row);  // refused anyway: leave it out
     }
     const size_t logFrom = LogLines();
-    view.entered.ip = IPv4Address::Parse("10.77.40.1").Number();
-    view.entered.ipCheck = 1;
-    view.entered.maskCheck = view.entered.gatewayCheck = view.entered.serverCheck = 0;
-    view.entered.backupServerCheck = 0;
+    IpSettingsValues entered;
+    entered.ip = IPv4Address::Parse("10.77.40.1").Number();
+    entered.maskCheck = entered.gatewayCheck = entered.serverCheck = entered.backupServerCheck = 0;
+    view.ipSettingsAnswer = entered;
     StopPresser stop(*station, 30);
     station->m_DeviceList.SetObserver(&stop);
     station->OnModifyIP();
@@ -323,5 +299,5 @@ TEST_F(ChangeTest, StopPressEndsTheBatchEarly) {
         untouched += station->m_DeviceList.Cell(row, kColState).empty();
     }
     EXPECT_EQ(untouched, station->m_DeviceList.RowCount() - 30) << "rows not reached keep their State";
-    EXPECT_EQ(view.ModifyCaption(), "Edit IP");
+    EXPECT_EQ(view.Caption(kIdModifyIP), "Edit IP");
 }

@@ -9,7 +9,9 @@ using namespace quillane;
 
 namespace {
 
-IPv4Address A(const char* dotted) { return IPv4Address::Parse(dotted); }
+IPv4Address A(const char* dotted) {
+    return IPv4Address::Parse(dotted);
+}
 
 // Runs the running address over devices as a batch does and tells what each
 // got: its new address, "range error" (the batch ends there) or "nothing".
@@ -72,17 +74,20 @@ TEST(RunningAddress, KeptOctetsComeFromEachDevice) {
     EXPECT_EQ(NewAddresses(kEditKeepLastOctet, true, "10.0.0.0", {"192.168.1.37", "172.16.5.9"}),
               (Texts{"10.0.0.37", "10.0.0.9"}));
     EXPECT_EQ(NewAddresses(kEditKeepLastTwoOctets, true, "10.0.0.0", {"192.168.1.37"}), (Texts{"10.0.1.37"}));
-    EXPECT_EQ(NewAddresses(kEditKeepLastThreeOctets, true, "10.0.0.0", {"192.168.1.37"}), (Texts{"10.168.1.37"}));
-    EXPECT_EQ(NewAddresses(7, true, "10.0.0.0", {"192.168.1.37", "192.168.1.38"}), (Texts{"nothing", "nothing"}));
+    EXPECT_EQ(NewAddresses(kEditKeepLastThreeOctets, true, "10.0.0.0", {"192.168.1.37"}),
+              (Texts{"10.168.1.37"}));
+    EXPECT_EQ(NewAddresses(7, true, "10.0.0.0", {"192.168.1.37", "192.168.1.38"}),
+              (Texts{"nothing", "nothing"}));
     EXPECT_EQ(NewAddresses(-1, false, "10.0.0.0", {"192.168.1.37"}), (Texts{"nothing"}));
 }
 
 // Without an IP change each device starts from its own address.
 TEST(RunningAddress, WithoutAnIpChangeOnlyTheLastSixAddressesOfABlockMove) {
-    const std::vector<const char*> devices = {"192.168.1.37", "192.168.1.249", "192.168.1.250", "192.168.1.255",
-                                              "192.168.255.251", "192.168.1.38"};
+    const std::vector<const char*> devices = {"192.168.1.37",  "192.168.1.249",   "192.168.1.250",
+                                              "192.168.1.255", "192.168.255.251", "192.168.1.38"};
     EXPECT_EQ(NewAddresses(kEditIncrease, false, "10.0.0.1", devices),
-              (Texts{"192.168.1.37", "192.168.1.249", "192.168.2.1", "192.168.2.1", "192.169.1.1", "192.168.1.38"}));
+              (Texts{"192.168.1.37", "192.168.1.249", "192.168.2.1", "192.168.2.1", "192.169.1.1",
+                     "192.168.1.38"}));
     for (int type : {kEditKeepLastOctet, kEditKeepLastTwoOctets, kEditKeepLastThreeOctets}) {
         EXPECT_EQ(NewAddresses(type, false, "10.0.0.1", {"192.168.1.250", "172.16.0.9"}),
                   (Texts{"192.168.1.250", "172.16.0.9"}));
@@ -131,7 +136,9 @@ TEST(AddressChangePlanner, DeviceInALocalSegmentGetsTheDirectFormOthersTheGroupF
         bool direct;
     };
     const Case cases[] = {
-        {{"192.168.2.5"}, {"255.255.0.0"}, false},  // the device's longer mask: 192.168.2.0 against 192.168.1.0
+        {{"192.168.2.5"},
+         {"255.255.0.0"},
+         false},  // the device's longer mask: 192.168.2.0 against 192.168.1.0
         {{"192.168.1.200"}, {"255.255.0.0"}, true},
         {{"10.0.0.1", "192.168.1.200"}, {"255.0.0.0", "255.255.255.0"}, true},
         {{}, {}, false},
@@ -168,8 +175,8 @@ TEST(AddressChangePlanner, EachSettingComesFromTheDialogOnlyWhenItsBoxIsTicked) 
     s.changeMask = true;
     s.changeServer = true;
     AddressChangePlanner planner(s, {"192.168.1.1"}, {"255.255.255.0"}, kGroup, {});
-    const RowPlan plan = planner.PlanRow(Row("192.168.1.37", "255.255.255.0", 5, "192.168.1.1", "192.168.1.250",
-                                             "192.168.1.251"));
+    const RowPlan plan = planner.PlanRow(
+        Row("192.168.1.37", "255.255.255.0", 5, "192.168.1.1", "192.168.1.250", "192.168.1.251"));
     ASSERT_EQ(plan.command.size(), 40u);
     EXPECT_EQ(Field(plan.command, 0), 40u);
     EXPECT_EQ(Field(plan.command, 8), 0u);
@@ -179,8 +186,8 @@ TEST(AddressChangePlanner, EachSettingComesFromTheDialogOnlyWhenItsBoxIsTicked) 
     EXPECT_EQ(Field(plan.command, 24), 0x0A010225u);  // 10.1.2 with the device's .37
     EXPECT_EQ(Field(plan.command, 28), 0xC0A80101u);  // gateway: the row's
     EXPECT_EQ(Field(plan.command, 32), 0xFFFF0000u);  // mask: entered
-    EXPECT_EQ(Field(plan.command, 36), 0xC0A80125u + 0x0A010009u + 0xC0A801FBu + 0x0A010225u + 0xC0A80101u +
-                                           0xFFFF0000u);
+    EXPECT_EQ(Field(plan.command, 36),
+              0xC0A80125u + 0x0A010009u + 0xC0A801FBu + 0x0A010225u + 0xC0A80101u + 0xFFFF0000u);
 }
 
 // A direct command to a subnet's broadcast address would reach every device
@@ -199,7 +206,7 @@ TEST(AddressChangePlanner, NoDirectCommandToAnAddressOfManyDevices) {
         {"10.77.1.255", "255.255.0.0", false},    // an ordinary host of a /16
         {"10.77.1.255", "255.255.255.0", false},  // another /24: not local, the group form
         {"10.77.0.0", "255.255.0.0", false},
-        {"0.0.0.0", "0.0.0.0", false},             // not local: the group form
+        {"0.0.0.0", "0.0.0.0", false},  // not local: the group form
         {"255.255.255.255", "255.255.255.255", false},
         {"224.0.2.0", "255.255.255.0", false},
     };
@@ -221,7 +228,8 @@ TEST(AddressChangePlanner, NoDirectCommandToAnAddressOfManyDevices) {
 TEST(AddressChangePlanner, GroupFormIsRefusedWhenAnotherListedDeviceSharesTheLow16Bits) {
     // 70001 and 4465 share their low 16 bits; 9 is alone.
     const GroupNumberCounts groups = CountGroupNumbers({"70001", "4465", "9", "", "192.168.1.2"});
-    AddressChangePlanner planner(ChangeOnlyIp("192.168.9.1"), {"192.168.1.1"}, {"255.255.255.0"}, kGroup, groups);
+    AddressChangePlanner planner(ChangeOnlyIp("192.168.9.1"), {"192.168.1.1"}, {"255.255.255.0"}, kGroup,
+                                 groups);
     EXPECT_EQ(planner.PlanRow(Row("172.16.0.5", "255.255.0.0", 70001)).action, RowPlan::Action::kRefuse);
     // The refused device took no address: the next one gets it.
     const RowPlan alone = planner.PlanRow(Row("172.16.0.6", "255.255.0.0", 9));

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "core/mainwindow/fake_view.h"
 #include "devicelink/protocol.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "support/tick_clock.h"
+#include "testing/loopback_network.h"
+#include "testing/recording_view.h"
 
 using namespace quillane;
-using quillane::testing::RecordingView;
+using quillane::test::RecordingView;
 
 namespace {
 
@@ -57,36 +59,39 @@ uint32_t Field(const Datagram& d, size_t offset) {
     for (size_t i = 0; i < 4; ++i) v |= uint32_t{d.at(offset + i)} << (8 * i);
     return v;
 }
-std::string NewIp(const Datagram& d) { return IPv4Address(Field(d, 24)).ToString(); }
+std::string NewIp(const Datagram& d) {
+    return IPv4Address(Field(d, 24)).ToString();
+}
 
 constexpr const char* kGroupStandIn = "127.0.0.1";  // the command group of the loopback network
-
-StationNetwork LoopbackNetwork() {
-    StationNetwork n;
-    n.commandGroup = 0x7F000001;
-    n.startServices = false;
-    return n;
-}
 
 class AddressChangeSenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TickClock::UseManual(5000);
-        view.findType = 0;
-        station.m_nLanguage = 2;
-        station.SetLocalAddresses({{"127.1.1.1"}, {"255.255.0.0"}});
-        ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-        station.m_bModifyRequest = 1;
-        station.m_bModifyContinue = 1;
-        station.m_DeviceList.m_bSortEnabled = 0;
-        ChangeIp("127.1.5.247", 0);
+        Reset(2);
     }
     void TearDown() override { TickClock::UseReal(); }
 
+    // A fresh window and station in `language`, with a batch requested.
+    void Reset(int language) {
+        station.reset();
+        view = std::make_unique<RecordingView>();
+        view->findType = 0;
+        station = std::make_unique<Station>(*view, "/nonexistent/", test::LoopbackNetwork());
+        station->m_nLanguage = language;
+        station->SetLocalAddresses({{"127.1.1.1"}, {"255.255.0.0"}});
+        ASSERT_EQ(UdpEndpointOpen(station->m_DeviceEndpoint, 0, nullptr, nullptr), 1);
+        station->m_bModifyRequest = 1;
+        station->m_bModifyContinue = 1;
+        station->m_DeviceList.m_bSortEnabled = 0;
+        ChangeIp("127.1.5.247", 0);
+    }
+
     void ChangeIp(const char* ip, int editType) {
-        station.m_bChangeIP = 1;
-        station.m_dwNewIP = IPv4Address::Parse(ip).Number();
-        station.m_nEditType = editType;
+        station->m_bChangeIP = 1;
+        station->m_dwNewIP = IPv4Address::Parse(ip).Number();
+        station->m_nEditType = editType;
     }
     int AddRow(const std::string& ip, int32_t number, bool chosen, const char* mask = "255.255.255.0") {
         DeviceRow cells;
@@ -99,31 +104,31 @@ protected:
         cells[kColStandbyServer] = "127.1.1.251";
         cells[kColDeviceNo] = std::to_string(number);
         cells[kColMarker] = "0";
-        return station.m_DeviceList.AppendRow(cells);
+        return station->m_DeviceList.AppendRow(cells);
     }
     void Send(LoopbackDevices& devices) {
-        station.m_DestAddr.SetPort(devices.Port());
-        SendAddressChanges(station);
+        station->m_DestAddr.SetPort(devices.Port());
+        SendAddressChanges(*station);
     }
     std::vector<std::string> Column(int column) {
         std::vector<std::string> texts;
-        for (int row = 0; row < station.m_DeviceList.RowCount(); ++row) {
-            texts.push_back(station.m_DeviceList.Cell(row, column));
+        for (int row = 0; row < station->m_DeviceList.RowCount(); ++row) {
+            texts.push_back(station->m_DeviceList.Cell(row, column));
         }
         return texts;
     }
     void ExpectWindowIdle() {
-        EXPECT_EQ(view.captions[kIdModifyIP], "Edit IP");
+        EXPECT_EQ(view->Caption(kIdModifyIP), "Edit IP");
         for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel}) {
-            EXPECT_TRUE(view.Enabled(id)) << id;
+            EXPECT_TRUE(view->Enabled(id)) << id;
         }
-        for (int id : kRunLockedTypeBoxes) EXPECT_TRUE(view.Enabled(id)) << id;
-        EXPECT_FALSE(view.Enabled(kIdStartIP)) << "automatic search: the range stays off";
-        EXPECT_FALSE(view.Enabled(kIdEndIP));
+        for (int id : kRunLockedTypeBoxes) EXPECT_TRUE(view->Enabled(id)) << id;
+        EXPECT_FALSE(view->Enabled(kIdStartIP)) << "automatic search: the range stays off";
+        EXPECT_FALSE(view->Enabled(kIdEndIP));
     }
 
-    RecordingView view;
-    Station station{view, "/nonexistent/", LoopbackNetwork()};
+    std::unique_ptr<RecordingView> view;
+    std::unique_ptr<Station> station;
 };
 
 }  // namespace
@@ -163,13 +168,13 @@ TEST_F(AddressChangeSenderTest, EachChosenDeviceGetsOneCommandAtItsAddressInTabl
     EXPECT_EQ(group[0].size(), kChangeGroupLength);
     EXPECT_EQ(NewIp(group[0]), expectedNewIp(k));
 
-    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row) {
+    for (int row = 0; row < station->m_DeviceList.RowCount(); ++row) {
         const bool chosen = row == outside || row % 5 != 4;
-        EXPECT_EQ(station.m_DeviceList.Cell(row, kColState), chosen ? "修改..." : "earlier") << row;
-        EXPECT_EQ(station.m_DeviceList.Cell(row, kColMarker), chosen ? "1" : "0") << row;
+        EXPECT_EQ(station->m_DeviceList.Cell(row, kColState), chosen ? "修改..." : "earlier") << row;
+        EXPECT_EQ(station->m_DeviceList.Cell(row, kColMarker), chosen ? "1" : "0") << row;
     }
     EXPECT_EQ(TickClock::SleepCount(), 1u) << "10 ms after the 20th row, not after the 37th";
-    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(view->Messages().empty());
     ExpectWindowIdle();
 }
 
@@ -187,11 +192,7 @@ TEST_F(AddressChangeSenderTest, RangeErrorEndsTheBatchAfterOrBeforeTheLastAddres
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entered + std::string(" language ") + std::to_string(c.language));
-        station.m_DeviceList.DeleteAllRows();
-        view = RecordingView();
-        view.findType = 0;
-        station.m_nLanguage = c.language;
-        station.m_bModifyContinue = 1;
+        Reset(c.language);
         ChangeIp(c.entered, 0);
         std::vector<std::string> addresses;
         for (int i = 0; i < 4; ++i) {
@@ -206,9 +207,11 @@ TEST_F(AddressChangeSenderTest, RangeErrorEndsTheBatchAfterOrBeforeTheLastAddres
         EXPECT_EQ(Column(kColState), c.states);
         using Message = RecordingView::Message;
         const std::map<int, std::vector<Message>> messages = {
-            {1, {{"IP地址超出了范围", "错误"}}}, {2, {{"The IP address is beyond the scope of", "Error"}}}, {3, {}}};
-        EXPECT_EQ(view.messages, messages.at(c.language));
-        EXPECT_TRUE(view.Enabled(kIdFind)) << "the window is idle again";
+            {1, {{"IP地址超出了范围", "错误"}}},
+            {2, {{"The IP address is beyond the scope of", "Error"}}},
+            {3, {}}};
+        EXPECT_EQ(view->Messages(), messages.at(c.language));
+        EXPECT_TRUE(view->Enabled(kIdFind)) << "the window is idle again";
     }
 }
 
@@ -217,14 +220,14 @@ TEST_F(AddressChangeSenderTest, RangeErrorEndsTheBatchAfterOrBeforeTheLastAddres
 TEST_F(AddressChangeSenderTest, StopPressEndsTheBatchBetweenTwoRows) {
     class PressStopAtFifthRow : public DeviceTableObserver {
     public:
-        explicit PressStopAtFifthRow(Station& s) : station(s) {}
+        explicit PressStopAtFifthRow(Station& s) : m_station(s) {}
         void RowsCleared() override {}
         void RowAppended(int, const DeviceRow&) override {}
         void RowsReordered(const std::vector<DeviceRow>&) override {}
         void CellChanged(int, int column, const std::string& text) override {
-            if (column == kColState && text == "修改..." && ++marked == 5) station.OnModifyIP();
+            if (column == kColState && text == "修改..." && ++marked == 5) m_station.OnModifyIP();
         }
-        Station& station;
+        Station& m_station;
         int marked = 0;
     };
     std::vector<std::string> addresses;
@@ -233,15 +236,15 @@ TEST_F(AddressChangeSenderTest, StopPressEndsTheBatchBetweenTwoRows) {
         AddRow(addresses.back(), i + 1, true);
     }
     LoopbackDevices devices(addresses);
-    PressStopAtFifthRow pressStop(station);
-    station.m_DeviceList.SetObserver(&pressStop);
+    PressStopAtFifthRow pressStop(*station);
+    station->m_DeviceList.SetObserver(&pressStop);
     Send(devices);
-    station.m_DeviceList.SetObserver(nullptr);
+    station->m_DeviceList.SetObserver(nullptr);
 
-    EXPECT_EQ(station.m_bModifyContinue, 0);
+    EXPECT_EQ(station->m_bModifyContinue, 0);
     for (int i = 0; i < 12; ++i) {
         EXPECT_EQ(devices.At(addresses[static_cast<size_t>(i)]).size(), i < 5 ? 1u : 0u) << i;
-        EXPECT_EQ(station.m_DeviceList.Cell(i, kColState), i < 5 ? "修改..." : "earlier") << i;
+        EXPECT_EQ(station->m_DeviceList.Cell(i, kColState), i < 5 ? "修改..." : "earlier") << i;
     }
     ExpectWindowIdle();
 }
@@ -250,7 +253,7 @@ TEST_F(AddressChangeSenderTest, StopPressEndsTheBatchBetweenTwoRows) {
 // and receive nothing; without a chosen row nothing is sent at all.
 TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
     AddRow("127.1.255.255", 1, true, "255.255.0.0");  // the segment's broadcast address
-    AddRow("127.3.0.1", 70001, true);                  // group form, shares its low 16 bits
+    AddRow("127.3.0.1", 70001, true);                 // group form, shares its low 16 bits
     AddRow("127.4.0.1", 4465, false);
     AddRow("127.1.1.40", 4, true);
     LoopbackDevices devices({kGroupStandIn, "127.1.1.40"});
@@ -262,12 +265,11 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
     EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "earlier", "修改..."}));
     EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "0", "1"}));
 
-    station.m_DeviceList.DeleteAllRows();
+    Reset(2);
     AddRow("127.1.1.40", 4, false);
-    view = RecordingView();
-    view.findType = 1;
+    view->findType = 1;
     Send(devices);
     EXPECT_TRUE(devices.At("127.1.1.40").empty());
-    EXPECT_TRUE(view.Enabled(kIdStartIP)) << "range search chosen: the range comes back";
-    EXPECT_EQ(view.captions[kIdModifyIP], "Edit IP");
+    EXPECT_TRUE(view->Enabled(kIdStartIP)) << "range search chosen: the range comes back";
+    EXPECT_EQ(view->Caption(kIdModifyIP), "Edit IP");
 }

@@ -1,23 +1,25 @@
 #include <gtest/gtest.h>
 
 #include "devicelink/command_loop.h"
-#include "fake_view.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/station.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
 
-using testing::RecordingView;
-using testing::TempAppDir;
+using test::RecordingView;
+using test::TempFolder;
 using Message = RecordingView::Message;
 
 class ModifyIpActionTest : public ::testing::Test {
 protected:
     ModifyIpActionTest() { station.m_nLanguage = 2; }
 
-    void AddRow(const char* ip, bool chosen, const char* mask = "255.255.255.0", const char* gateway = "0.0.0.0",
-                const char* server = "0.0.0.0", const char* standby = "0.0.0.0") {
+    void AddRow(const char* ip, bool chosen, const char* mask = "255.255.255.0",
+                const char* gateway = "0.0.0.0", const char* server = "0.0.0.0",
+                const char* standby = "0.0.0.0") {
         DeviceRow cells;
         cells[kColChoice] = chosen ? kCheckMark : "";
         cells[kColIP] = ip;
@@ -37,14 +39,14 @@ protected:
         EXPECT_FALSE(station.m_hLoopEvent.Wait(0));
     }
 
-    TempAppDir dir;
+    TempFolder dir;
     RecordingView view;
-    Station station{view, dir.path(), StationNetwork{.startServices = false}};
+    Station station{view, dir.Dir(), StationNetwork{.startServices = false}};
 };
 
 IpSettingsValues Entered() {
     IpSettingsValues v;
-    v.ip = 0x0A4D0901;            // 10.77.9.1
+    v.ip = 0x0A4D0901;  // 10.77.9.1
     v.mask = 0xFFFF0000;
     v.gateway = 0x0A4D00FE;
     v.server = 0x0A4D0009;
@@ -94,14 +96,16 @@ TEST_F(ModifyIpActionTest, NoChosenRowAfterOkShowsTheMessageOnly) {
         {3, {}},
     };
     AddRow("10.0.0.5", false);
+    view.ipSettingsAnswer = Entered();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.language);
-        view = RecordingView();
-        view.ipSettingsAnswer = Entered();
+        view.messages.clear();
+        view.ipSettingsAsked.clear();
         station.m_nLanguage = c.language;
         station.OnModifyIP();
         ASSERT_EQ(view.ipSettingsAsked.size(), 1u);
-        EXPECT_FALSE(view.ipSettingsAsked[0].device.AnyNonZero()) << "no row: the dialog shows its stored values";
+        EXPECT_FALSE(view.ipSettingsAsked[0].device.AnyNonZero())
+            << "no row: the dialog shows its stored values";
         EXPECT_EQ(view.messages, c.messages);
         EXPECT_EQ(station.m_dwNewIP, 0u);
         ExpectIdle();
