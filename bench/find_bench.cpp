@@ -109,8 +109,9 @@ int main(int argc, char** argv) {
             const double findToLastRowMs = (clock.lastRowNs - findNs) / 1e6;
             const double findToLastReplyMs = (sniffer.lastNs - findNs) / 1e6;
             std::printf(
-                "devices %d search %d: listed %d (%.1f%%), Find to last row %.1f ms, Find to last reply on the wire "
-                "%.1f ms; replies on the wire %d, UDP received %llu, receive-buffer drops %llu\n",
+                "devices %d search %d: listed %d (%.1f%%), Find to last row %.1f ms, "
+                "Find to last reply on the wire %.1f ms; "
+                "replies on the wire %d, UDP received %llu, receive-buffer drops %llu\n",
                 devices, search, rows, 100.0 * rows / devices, findToLastRowMs, findToLastReplyMs,
                 sniffer.datagrams - repliesBefore,
                 static_cast<unsigned long long>(after.at("InDatagrams") - before.at("InDatagrams")),

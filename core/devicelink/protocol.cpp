@@ -131,6 +131,8 @@ std::string FormatVersion(const std::array<uint8_t, 4>& v) {
     return text;
 }
 
-std::string FormatAddress(uint32_t numberForm) { return IPv4Address(numberForm).ToString(); }
+std::string FormatAddress(uint32_t numberForm) {
+    return IPv4Address(numberForm).ToString();
+}
 
 }  // namespace quillane

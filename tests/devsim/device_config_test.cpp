@@ -34,8 +34,8 @@ TEST(DeviceConfig, FaultLists) {
     devsim::Faults faults;
     std::string error;
     ASSERT_TRUE(devsim::ApplyFaults(
-        "silent,search-delay=300,stall-after=0,drop=0.25,bad-checksum-silent,keep-version,ignore-change", faults,
-        error));
+        "silent,search-delay=300,stall-after=0,drop=0.25,bad-checksum-silent,keep-version,ignore-change",
+        faults, error));
     EXPECT_TRUE(faults.silent);
     EXPECT_EQ(faults.searchDelayMs, 300u);
     EXPECT_EQ(faults.stallAfterBlock, 0);

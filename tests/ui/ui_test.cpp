@@ -28,8 +28,8 @@
 #include "about_dlg.h"
 #include "costrel_app.h"
 #include "costrel_dlg.h"
-#include "devicelink/command_loop.h"
 #include "device_table_model.h"
+#include "devicelink/command_loop.h"
 #include "edit_ip_dlg.h"
 #include "ip_address_edit.h"
 #include "mainwindow/control_ids.h"
@@ -523,8 +523,9 @@ private slots:
         WindowFixture f;
         QFile ini(f.dir.filePath(QStringLiteral("Ostrel.ini")));  // valid entries for OK
         ini.open(QIODevice::WriteOnly);
-        ini.write("[Ostrel]\r\nIP=172820737\r\nGateWay=172818686\r\nServerIP=172818433\r\n"
-                  "BackServerIP=172818434\r\nMask=-65536\r\n");
+        ini.write(
+            "[Ostrel]\r\nIP=172820737\r\nGateWay=172818686\r\nServerIP=172818433\r\n"
+            "BackServerIP=172818434\r\nMask=-65536\r\n");
         ini.close();
         DeviceRow row;
         row[kColIP] = "10.77.1.5";
@@ -547,8 +548,8 @@ private slots:
         QCOMPARE(f.messages.size(), size_t{1});
         QCOMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("停止"));
         QVERIFY(f.Control(kIdModifyIP)->isEnabled());
-        for (int id : {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll,
-                       kIdCancel, kIdPlayDev, kIdSoundCollectionDev}) {
+        for (int id : {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade,
+                       kIdSelectAll, kIdCancel, kIdPlayDev, kIdSoundCollectionDev}) {
             QVERIFY2(!f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
         }
         QVERIFY(f.Control(kIdAmpMonitorDev)->isEnabled());
@@ -567,7 +568,8 @@ private slots:
         });
         loop.join();
         QTRY_COMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("编辑IP"));
-        for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev}) {
+        for (int id :
+             {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev}) {
             QVERIFY2(f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
         }
         QVERIFY2(!f.Control(kIdStartIP)->isEnabled(), "automatic search keeps the range off");

@@ -353,7 +353,8 @@ TEST_F(CommandLoopTest, AnswerCheckFailsOnlyWaitingDevicesWhileTheTableIsSorted)
         void CellChanged(int, int column, const std::string& text) override {
             if (column != kColState || text != "Failure" || ++failures > 60) return;
             sortWanted = true;
-            for (int i = 0; i < 500 && !sorting; ++i) std::this_thread::sleep_for(std::chrono::microseconds(10));
+            for (int i = 0; i < 500 && !sorting; ++i)
+                std::this_thread::sleep_for(std::chrono::microseconds(10));
             std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the sorter now waits for the table
         }
         std::atomic<bool> sortWanted{false}, sorting{false};
