@@ -63,7 +63,7 @@ log=$(cat "$app"/log/*.log 2>/dev/null || true)
 complete=$(grep -c '"complete": true' "$LAB_TEST_TMP/fetches.json" || true)
 fetches=$(grep -c . "$LAB_TEST_TMP/fetches.json" || true)
 ((fetches == 20 && complete == 0)) || fail "expected 20 transfers cut by the stop, got $fetches with $complete complete"
-if grep -E 'ERROR: (Address|Thread|Leak)Sanitizer|runtime error:' "$LAB_TEST_TMP/tool.out"; then
+if grep -E '(ERROR|WARNING): (Address|Thread|Leak)Sanitizer|runtime error:' "$LAB_TEST_TMP/tool.out"; then
     fail "a sanitizer reported a fault"
 fi
 ((failures == 0)) || { echo "--- tool output ---"; cat "$LAB_TEST_TMP/tool.out"; exit 1; }
