@@ -7,6 +7,10 @@ namespace quillane {
 // addresses and publishes them as one snapshot, so readers on other threads
 // (the boot responder) never see a half-built pair of lists.
 void Station::RefreshLocalAddresses() {
+    if (m_queryLocalAddresses) {
+        SetLocalAddresses(m_queryLocalAddresses());
+        return;
+    }
     CIPAddressToos tools;
     AddressList names;
     tools.QueryAdapters(&names, nullptr, nullptr, nullptr, nullptr);

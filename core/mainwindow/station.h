@@ -18,6 +18,7 @@
 #include "devicelink/udp_endpoint.h"
 #include "mainwindow/device_table.h"
 #include "mainwindow/station_view.h"
+#include "support/bounded_thread.h"
 #include "support/event.h"
 #include "support/exe_dir.h"
 #include "support/locks.h"
@@ -95,7 +96,9 @@ public:
     std::function<void(const std::string& commandLine)> m_startHelperProgram;
 
     // Local addresses: replaced as a whole; readers on any thread get a snapshot.
+    // The refresh asks the adapters, or `m_queryLocalAddresses` when set (tests).
     void RefreshLocalAddresses();
+    std::function<LocalAddressLists()> m_queryLocalAddresses;
     std::shared_ptr<const LocalAddressLists> LocalAddresses() const;
     void SetLocalAddresses(LocalAddressLists lists);
 
@@ -111,8 +114,7 @@ public:
     ST_UDP_ENDPOINT_tag m_BootEndpoint;
     LocalMutex m_QueueLock;
     std::deque<ST_CMD_RUN_tag> m_CmdQueue;
-    std::thread m_hLoopThread;
-    std::shared_ptr<Event> m_loopDone;  // signalled as the loop thread ends (bounded join)
+    BoundedThread m_hLoopThread;
     std::atomic<int> m_bLoopRun{0};
     Event m_hLoopEvent;
     DestinationAddress m_DestAddr;
