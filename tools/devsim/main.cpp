@@ -60,6 +60,8 @@ Behaviour (all devices; fleet-file keys override per device):
       ignore-upgrade      does nothing on the upgrade command
       no-boot             takes the upgrade command, never sends a boot request
       stall-after=K       acknowledges K data blocks, then falls silent
+      abort-after=K       acknowledges K data blocks, then answers the next
+                          one with a TFTP error packet and gives up
       drop=P              loses the share P (0..1) of datagrams in each
                           direction, reproducibly for a seed
       bad-checksum-silent no answer to an address change with a wrong
