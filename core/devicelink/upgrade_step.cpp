@@ -6,6 +6,7 @@
 #include "devicelink/device_commands.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
 #include "support/tick_clock.h"

@@ -4,6 +4,7 @@
 #include "devicelink/upgrade_step.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
 #include "support/file_status.h"

@@ -1,6 +1,6 @@
 #include "devicelink/upgrade_step.h"
 
-#include "core/devicelink/upgrade_run_fixture.h"
+#include "testing/upgrade_run_fixture.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
 
@@ -26,7 +26,7 @@ TEST_F(UpgradeStepTest, ADeviceSilentForMoreThanTenSecondsFailsAndTheNextStarts)
     EXPECT_EQ(State(1), "Upgrade...");
     EXPECT_EQ(CurrentRow(), 1);
     EXPECT_EQ(devices.Received(1), kThreeUpgradeCommands);
-    EXPECT_EQ(view.progress, 0);
+    EXPECT_EQ(view.progress.load(), 0);
     EXPECT_EQ(station.m_dwUpgradeTick.load(), TickClock::Now()) << "the new device gets its ten seconds";
     EXPECT_EQ(station.m_bUpgrading.load(), 1);
 }
@@ -104,7 +104,7 @@ TEST_F(UpgradeStepTest, TheRunEndsAtTheTimeOutOfItsLastDeviceOrAfterAStopRequest
         EXPECT_EQ(view.captions[kIdUpgrade], "Upgrade");
         for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046}) EXPECT_TRUE(view.Enabled(id)) << id;
         EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 1);
-        EXPECT_EQ(view.progress, 0);
+        EXPECT_EQ(view.progress.load(), 0);
         EXPECT_TRUE(devices.Received(1).empty());
         station.m_bLoopRun = 1;
     }

@@ -1,6 +1,6 @@
 #include "firmware/transfer_callbacks.h"
 
-#include "core/devicelink/upgrade_run_fixture.h"
+#include "testing/upgrade_run_fixture.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
 
@@ -46,7 +46,7 @@ TEST_F(TransferCallbacksTest, WithoutARunAReportMovesOnlyTheProgressBar) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     station.m_dwUpgradeTick = 7;
     Progress(37, 0, "127.0.0.2");
-    EXPECT_EQ(view.progress, 37);
+    EXPECT_EQ(view.progress.load(), 37);
     EXPECT_EQ(State(0), "");
     EXPECT_EQ(station.m_dwUpgradeTick.load(), 7u);
     Finished(0, "127.0.0.2", true);
@@ -63,7 +63,7 @@ TEST_F(TransferCallbacksTest, ProgressShowsInTheClientsRowAndRenewsTheStamp) {
     TickClock::Advance(4000);
     Progress(50, 0, "127.0.0.2");
     EXPECT_EQ(State(0), "50%");
-    EXPECT_EQ(view.progress, 50);
+    EXPECT_EQ(view.progress.load(), 50);
     EXPECT_EQ(station.m_dwUpgradeTick.load(), TickClock::Now());
 
     Progress(12, 0, "127.0.0.3");
@@ -73,7 +73,7 @@ TEST_F(TransferCallbacksTest, ProgressShowsInTheClientsRowAndRenewsTheStamp) {
     Progress(80, 0, "127.0.0.9");
     EXPECT_EQ(State(0), "50%");
     EXPECT_EQ(State(1), "12%");
-    EXPECT_EQ(view.progress, 80) << "the bar still moves";
+    EXPECT_EQ(view.progress.load(), 80) << "the bar still moves";
 }
 
 // The end of the current device's transfer starts the next chosen device in
@@ -95,7 +95,7 @@ TEST_F(TransferCallbacksTest, TheEndOfATransferStartsTheNextDevice) {
             EXPECT_EQ(State(1), t.stateNoSegment);
             EXPECT_EQ(State(2), t.stateUpgrading);
             EXPECT_EQ(CurrentRow(), 2);
-            EXPECT_EQ(view.progress, 0);
+            EXPECT_EQ(view.progress.load(), 0);
             EXPECT_EQ(station.m_dwUpgradeTick.load(), TickClock::Now());
             EXPECT_TRUE(devices.Received(3).empty());
             EXPECT_EQ(devices.Received(2), kThreeUpgradeCommands);

@@ -1,6 +1,6 @@
 #include <filesystem>
 
-#include "core/devicelink/upgrade_run_fixture.h"
+#include "testing/upgrade_run_fixture.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
 
@@ -9,7 +9,7 @@ using namespace quillane::test;
 
 namespace {
 
-using Message = quillane::testing::RecordingView::Message;
+using Message = RecordingView::Message;
 
 class UpgradeActionTest : public UpgradeRunFixture {
 protected:
@@ -21,7 +21,7 @@ protected:
 
 TEST_F(UpgradeActionTest, AMissingFileOrNoChosenDeviceIsReportedAndChangesNothing) {
     const std::string firmware = WriteFirmware();
-    std::filesystem::create_directories(Dir() + "folder.bin");
+    std::filesystem::create_directories(folder.File("folder.bin"));
     struct Case {
         std::string file;
         bool chosen;
@@ -29,8 +29,8 @@ TEST_F(UpgradeActionTest, AMissingFileOrNoChosenDeviceIsReportedAndChangesNothin
     };
     const Case cases[] = {
         {"", true, {"The upgrade file does not exist", "Error"}},
-        {Dir() + "deleted.bin", true, {"The upgrade file does not exist", "Error"}},
-        {Dir() + "folder.bin", true, {"The upgrade file does not exist", "Error"}},
+        {folder.File("deleted.bin"), true, {"The upgrade file does not exist", "Error"}},
+        {folder.File("folder.bin"), true, {"The upgrade file does not exist", "Error"}},
         {firmware, false, {"Please select the need to upgrade equipment", "Error"}},
     };
     for (const Case& c : cases) {
@@ -60,7 +60,9 @@ TEST_F(UpgradeActionTest, TheFirstChosenDeviceInTheSubnetStartsTheRun) {
         station.SetUpdateFile(WriteFirmware());
         AddRows({{"127.0.0.4", "255.255.255.0", false}, {"127.0.1.5"}, {"127.0.0.2"}, {"127.0.0.3"}});
         station.m_DeviceList.SetCell(3, kColState, "100%");
-        view = {};
+        view.messages.clear();
+        view.captions.clear();
+        view.enabled_.clear();
         station.m_hLoopEvent.Reset();
 
         station.OnUpgrade();
@@ -77,7 +79,7 @@ TEST_F(UpgradeActionTest, TheFirstChosenDeviceInTheSubnetStartsTheRun) {
         for (int id : kLocked) EXPECT_FALSE(view.Enabled(id)) << id;
         for (int id : kUntouched) EXPECT_FALSE(view.enabled_.count(id)) << id;
         EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 0);
-        EXPECT_EQ(view.progress, 0);
+        EXPECT_EQ(view.progress.load(), 0);
         EXPECT_TRUE(station.m_hLoopEvent.Wait(0)) << "the command loop starts watching at once";
         EXPECT_EQ(devices.Received(0), kThreeUpgradeCommands);
         EXPECT_TRUE(devices.Received(1).empty());

@@ -8,18 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/mainwindow/fake_view.h"
 #include "devicelink/protocol.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/station.h"
 #include "support/tick_clock.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
 
 namespace quillane::test {
 
@@ -70,12 +68,9 @@ struct TableDevice {
 class UpgradeRunFixture : public ::testing::Test {
 protected:
     // Devices 127.0.0.2, .3, .4 in the subnet, 127.0.1.5 outside it.
-    UpgradeRunFixture() : devices({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.1.5"}), station(view, Dir(), Network()) {}
-    ~UpgradeRunFixture() override {
-        TickClock::UseReal();
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
+    UpgradeRunFixture()
+        : devices({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.1.5"}), station(view, folder.Dir(), Network()) {}
+    ~UpgradeRunFixture() override { TickClock::UseReal(); }
 
     void SetUp() override {
         TickClock::UseManual(50000);
@@ -89,23 +84,13 @@ protected:
         station.m_bLoopRun = 1;
     }
 
-    const std::string& Dir() {
-        if (m_dir.empty()) {
-            std::string pattern = (std::filesystem::temp_directory_path() / "upgrade-run-XXXXXX").string();
-            m_dir = std::string(mkdtemp(pattern.data())) + "/";
-        }
-        return m_dir;
-    }
     StationNetwork Network() const {
         StationNetwork network;
         network.startServices = false;
         network.commandPort = devices.Port();
         return network;
     }
-    std::string WriteFirmware(const std::string& name = "unit.bin") {
-        std::ofstream(Dir() + name, std::ios::binary) << std::string(700, 'x');
-        return Dir() + name;
-    }
+    std::string WriteFirmware(const std::string& name = "unit.bin") { return folder.Write(name, std::string(700, 'x')); }
 
     void AddRows(const std::vector<TableDevice>& rows) {
         for (const TableDevice& d : rows) {
@@ -130,9 +115,9 @@ protected:
     }
     bool RunEnded() const { return station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0; }
 
-    std::string m_dir;
+    TempFolder folder;
     LoopbackDevices devices;
-    quillane::testing::RecordingView view;
+    RecordingView view;
     Station station;
 };
 
