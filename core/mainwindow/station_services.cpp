@@ -12,8 +12,10 @@ namespace quillane {
 // endpoint last. Safe to call when nothing was started.
 void Station::StartServices() {
     if (!m_network.startServices) return;
-    StartTftpServer(*this);
-    StartBootEndpoint(*this);
+    if (m_network.firmwareServices) {
+        StartTftpServer(*this);
+        StartBootEndpoint(*this);
+    }
     StartDeviceEndpoint(*this);
     StartCommandLoop(*this);
 }
