@@ -53,16 +53,21 @@ spec = importlib.util.spec_from_file_location("device_client", sys.argv[1])
 dc = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(dc)
 log_path, count = sys.argv[2], int(sys.argv[3])
+log, rest, finished = open(log_path), "", set()
 def done(number):
-    lines = open(log_path).read().split("\n")[:-1]
-    return any(json.loads(l).get("dev") == number and json.loads(l).get("event") == "upgrade-done" for l in lines if l)
+    # Reads only what the simulator added: the poller must not compete with the transfer.
+    global rest
+    lines = (rest + log.read()).split("\n")
+    rest = lines.pop()
+    finished.update(e["dev"] for e in map(json.loads, filter(None, lines)) if e.get("event") == "upgrade-done")
+    return number in finished
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 for i in range(1, count + 1):
     for _ in range(3):
         s.sendto(dc.upgrade_command(), (f"10.77.1.{i}", dc.COMMAND_PORT))
     deadline = time.monotonic() + 60
     while not done(700 + i) and time.monotonic() < deadline:
-        time.sleep(0.01)
+        time.sleep(0.05)
 PY
     kill -TERM "$station_pid"
     wait "$station_pid" || true
