@@ -41,6 +41,7 @@ namespace {
 struct FleetDevice {
     std::string number, ip, version;
     bool fails = false;       // never delivers its image
+    bool silent = false;      // never even asks for it
     bool offSegment = false;  // outside the workstation's subnet
 };
 
@@ -62,7 +63,8 @@ std::vector<FleetDevice> LoadFleet() {
             if (const size_t eq = word.find('='); eq != std::string::npos) words[word.substr(0, eq)] = word.substr(eq + 1);
         FleetDevice device{words["number"], words["ip"], words["version"]};
         const std::string& faults = words["faults"];
-        device.fails = faults.find("no-boot") != std::string::npos || faults.find("abort-after") != std::string::npos;
+        device.silent = faults.find("no-boot") != std::string::npos;
+        device.fails = device.silent || faults.find("abort-after") != std::string::npos;
         device.offSegment = words["mask"] == "255.255.255.0";
         fleet.push_back(device);
     }
@@ -263,7 +265,11 @@ TEST_F(UpgradeRunTest, RunUpgradesEveryChosenDeviceInTurn) {
             EXPECT_GT(now, percent) << "the percentage only climbs";
             percent = now;
         }
-        if (d->fails) {
+        if (d->silent) {
+            EXPECT_EQ(last.text, texts->stateUpgradeFailed);
+            EXPECT_GT(last.ms - started.ms, 10000.0) << "more than 10 s of silence";
+            EXPECT_LT(last.ms - started.ms, 10500.0) << "the time-out is seen at once";
+        } else if (d->fails) {
             EXPECT_EQ(last.text, texts->stateUpgradeFailed);
         } else {
             EXPECT_EQ(last.text, "100%");
