@@ -15,11 +15,14 @@ namespace quillane {
 
 namespace {
 
-bool IsRow(const Station& station, int row) { return row >= 0 && row < station.m_DeviceList.RowCount(); }
+bool IsRow(const Station& station, int row) {
+    return row >= 0 && row < station.m_DeviceList.RowCount();
+}
 
 // Marks the current device failed (the same text in both languages).
 void MarkCurrentFailed(Station& station, int row) {
-    if (IsRow(station, row)) station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
+    if (IsRow(station, row))
+        station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
 }
 
 }  // namespace
@@ -63,9 +66,9 @@ int FindNextUpgradeRow(Station& station, int firstRow, bool whileLoopRuns) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
         if (!table.IsChosen(row)) continue;
         const uint32_t address = ParseIPv4(table.Cell(row, kColIP));
+        const uint32_t mask = ParseIPv4(table.Cell(row, kColMask));
         station.m_DestAddr.SetAddress(address);
-        if (FindFacingLocalAddress(address, ParseIPv4(table.Cell(row, kColMask)), local->ips, local->masks) >= 0)
-            return row;
+        if (FindFacingLocalAddress(address, mask, local->ips, local->masks) >= 0) return row;
         table.SetCell(row, kColState, noSegment);
     }
     return -1;

@@ -31,8 +31,8 @@ void ReportMissedBound(const std::string& name, uint32_t boundMs) {
         handler(name);
         return;
     }
-    std::fprintf(stderr, "quillane: the %s thread did not end within %u ms; ending the process\n", name.c_str(),
-                 static_cast<unsigned>(boundMs));
+    std::fprintf(stderr, "quillane: the %s thread did not end within %u ms; ending the process\n",
+                 name.c_str(), static_cast<unsigned>(boundMs));
     std::fflush(stderr);
     std::_Exit(EXIT_FAILURE);
 }
@@ -41,10 +41,14 @@ void ReportMissedBound(const std::string& name, uint32_t boundMs) {
 
 BoundedThread::BoundedThread() = default;
 
-BoundedThread::~BoundedThread() { Stop(kDefaultStopBoundMs); }
+BoundedThread::~BoundedThread() {
+    Stop(kDefaultStopBoundMs);
+}
 
 BoundedThread::BoundedThread(BoundedThread&& other) noexcept
-    : m_thread(std::move(other.m_thread)), m_shared(std::move(other.m_shared)), m_name(std::move(other.m_name)) {}
+    : m_thread(std::move(other.m_thread)),
+      m_shared(std::move(other.m_shared)),
+      m_name(std::move(other.m_name)) {}
 
 BoundedThread& BoundedThread::operator=(BoundedThread&& other) noexcept {
     if (this != &other) {
@@ -73,7 +77,9 @@ bool BoundedThread::Start(std::string name, std::function<void()> body) {
     return true;
 }
 
-bool BoundedThread::Ended() const { return m_shared && m_shared->ended.load(); }
+bool BoundedThread::Ended() const {
+    return m_shared && m_shared->ended.load();
+}
 
 void BoundedThread::Stop(uint32_t boundMs) {
     if (!m_thread.joinable()) return;

@@ -60,7 +60,8 @@ std::vector<FleetDevice> LoadFleet() {
         std::istringstream in(line);
         std::string word;
         while (in >> word)
-            if (const size_t eq = word.find('='); eq != std::string::npos) words[word.substr(0, eq)] = word.substr(eq + 1);
+            if (const size_t eq = word.find('='); eq != std::string::npos)
+                words[word.substr(0, eq)] = word.substr(eq + 1);
         FleetDevice device{words["number"], words["ip"], words["version"]};
         const std::string& faults = words["faults"];
         device.silent = faults.find("no-boot") != std::string::npos;
@@ -71,7 +72,9 @@ std::vector<FleetDevice> LoadFleet() {
     return fleet;
 }
 
-double MsSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 // The window: records what the station shows, from any thread.
 class View : public NullStationView {
@@ -169,7 +172,8 @@ protected:
         ASSERT_FALSE(fleet.empty()) << "UPGRADE_FLEET names no fleet";
         std::string pattern = (std::filesystem::temp_directory_path() / "upgrade-e2e-XXXXXX").string();
         dir = mkdtemp(pattern.data());
-        std::ofstream(dir / "Config.ini") << "[LANGUAGE]\r\nCurLanguage=" << Env("UPGRADE_LANGUAGE", "2") << "\r\n";
+        std::ofstream(dir / "Config.ini")
+            << "[LANGUAGE]\r\nCurLanguage=" << Env("UPGRADE_LANGUAGE", "2") << "\r\n";
         station = std::make_unique<Station>(view, dir.string() + "/");
         station->m_DeviceList.SetObserver(&history);
         station->Initialise();
@@ -190,8 +194,12 @@ protected:
         std::this_thread::sleep_for(300ms);  // late copies of replies add nothing
         ASSERT_EQ(station->m_DeviceList.RowCount(), int(fleet.size()));
     }
-    int RowOf(const std::string& number) const { return station->m_DeviceList.FindRowByDeviceNumber(std::stoi(number)); }
-    std::string State(const std::string& number) const { return station->m_DeviceList.Cell(RowOf(number), kColState); }
+    int RowOf(const std::string& number) const {
+        return station->m_DeviceList.FindRowByDeviceNumber(std::stoi(number));
+    }
+    std::string State(const std::string& number) const {
+        return station->m_DeviceList.Cell(RowOf(number), kColState);
+    }
     // Devices in table order (the order the run takes them).
     std::vector<const FleetDevice*> InTableOrder() const {
         std::vector<const FleetDevice*> ordered;
@@ -203,7 +211,8 @@ protected:
     bool RunActive() const { return station->m_bUpgrading.load() != 0; }
     void ExpectControlsGivenBack() const {
         EXPECT_EQ(view.Caption(kIdUpgrade), texts->upgrade);
-        for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdModifyIP, kIdOpen, kIdSelectAll, kIdCancel, 1028, 1046})
+        for (int id :
+             {kIdFindType, kIdKeyboard, kIdFind, kIdModifyIP, kIdOpen, kIdSelectAll, kIdCancel, 1028, 1046})
             EXPECT_TRUE(view.Enabled(id)) << id;
         EXPECT_EQ(station->m_DeviceList.m_bSortEnabled.load(), 1);
     }
@@ -239,7 +248,8 @@ TEST_F(UpgradeRunTest, RunUpgradesEveryChosenDeviceInTurn) {
     const std::vector<int> bar = view.Progress();
     EXPECT_EQ(bar.back(), 0) << "the bar is reset at the end of the run";
     EXPECT_EQ(std::count(bar.begin(), bar.end(), 100),
-              std::count_if(fleet.begin(), fleet.end(), [](const FleetDevice& d) { return !d.fails && !d.offSegment; }))
+              std::count_if(fleet.begin(), fleet.end(),
+                            [](const FleetDevice& d) { return !d.fails && !d.offSegment; }))
         << "the bar climbs to 100 once per delivered image";
 
     double previousEnd = pressed;
@@ -275,12 +285,13 @@ TEST_F(UpgradeRunTest, RunUpgradesEveryChosenDeviceInTurn) {
             EXPECT_EQ(last.text, "100%");
         }
         timing += std::string(timing.back() == '[' ? "" : ",") + "{\"number\":" + d->number +
-                  ",\"started_ms\":" + std::to_string(started.ms - pressed) + ",\"ended_ms\":" +
-                  std::to_string(last.ms - pressed) + ",\"state\":\"" + last.text + "\"}";
+                  ",\"started_ms\":" + std::to_string(started.ms - pressed) +
+                  ",\"ended_ms\":" + std::to_string(last.ms - pressed) + ",\"state\":\"" + last.text + "\"}";
         previousEnd = last.ms;
     }
     timing += "]}";
-    if (const std::string path = Env("UPGRADE_TIMING"); !path.empty()) std::ofstream(path, std::ios::app) << timing << "\n";
+    if (const std::string path = Env("UPGRADE_TIMING"); !path.empty())
+        std::ofstream(path, std::ios::app) << timing << "\n";
 
     EXPECT_TRUE(station->Close()) << "closing is allowed again";
     TearDown();  // the next Find from a fresh window, as an operator would
@@ -301,7 +312,8 @@ TEST_F(UpgradeRunTest, RunUpgradesEveryChosenDeviceInTurn) {
     }
     for (const FleetDevice& d : fleet) {
         const std::string expected = d.fails || d.offSegment ? d.version : Env("UPGRADE_NEW_VERSION");
-        EXPECT_EQ(station->m_DeviceList.Cell(RowOf(d.number), kColVersion), expected) << "device " << d.number;
+        EXPECT_EQ(station->m_DeviceList.Cell(RowOf(d.number), kColVersion), expected)
+            << "device " << d.number;
     }
 }
 

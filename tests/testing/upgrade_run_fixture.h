@@ -30,7 +30,8 @@ class UpgradeRunFixture : public ::testing::Test {
 protected:
     // Devices 127.0.0.2, .3, .4 in the subnet, 127.0.1.5 outside it.
     UpgradeRunFixture()
-        : devices({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.1.5"}), station(view, folder.Dir(), Network()) {}
+        : devices({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.1.5"}),
+          station(view, folder.Dir(), Network()) {}
     ~UpgradeRunFixture() override { TickClock::UseReal(); }
 
     void SetUp() override {
@@ -51,7 +52,9 @@ protected:
         network.commandPort = devices.Port();
         return network;
     }
-    std::string WriteFirmware(const std::string& name = "unit.bin") { return folder.Write(name, std::string(700, 'x')); }
+    std::string WriteFirmware(const std::string& name = "unit.bin") {
+        return folder.Write(name, std::string(700, 'x'));
+    }
 
     void AddRows(const std::vector<TableDevice>& rows) {
         for (const TableDevice& d : rows) {
@@ -74,7 +77,9 @@ protected:
         station.m_bUpgradeContinue = 1;
         station.m_DeviceList.m_bSortEnabled = 0;
     }
-    bool RunEnded() const { return station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0; }
+    bool RunEnded() const {
+        return station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0;
+    }
 
     TempFolder folder;
     LoopbackDevices devices;

@@ -1,8 +1,8 @@
 #include "devicelink/upgrade_step.h"
 
-#include "testing/upgrade_run_fixture.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
+#include "testing/upgrade_run_fixture.h"
 
 using namespace quillane;
 using namespace quillane::test;
@@ -57,7 +57,11 @@ TEST_F(UpgradeStepTest, TheNextDeviceIsTheNextChosenOneInTheSubnet) {
         SCOPED_TRACE(language);
         station.m_DeviceList.DeleteAllRows();
         station.m_nLanguage = language;
-        AddRows({{"127.0.0.2"}, {"127.0.0.3"}, {"127.0.0.4", "255.255.255.0", false}, {"127.0.1.5"}, {"127.0.0.4"}});
+        AddRows({{"127.0.0.2"},
+                 {"127.0.0.3"},
+                 {"127.0.0.4", "255.255.255.0", false},
+                 {"127.0.1.5"},
+                 {"127.0.0.4"}});
         RunningOn(1);
         TickClock::Advance(10001);
         UpgradeStep(station);
@@ -96,13 +100,15 @@ TEST_F(UpgradeStepTest, TheRunEndsAtTheTimeOutOfItsLastDeviceOrAfterAStopRequest
         station.m_bLoopRun = c.loopRuns;
         view.captions[kIdUpgrade] = "Stop";
         view.findType = 1;
-        for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046}) view.enabled_[id] = false;
+        for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046})
+            view.enabled_[id] = false;
         TickClock::Advance(10001);
         UpgradeStep(station);
         EXPECT_EQ(State(0), "失败");
         EXPECT_TRUE(RunEnded());
         EXPECT_EQ(view.captions[kIdUpgrade], "Upgrade");
-        for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046}) EXPECT_TRUE(view.Enabled(id)) << id;
+        for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046})
+            EXPECT_TRUE(view.Enabled(id)) << id;
         EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 1);
         EXPECT_EQ(view.progress.load(), 0);
         EXPECT_TRUE(devices.Received(1).empty());

@@ -1,8 +1,8 @@
 #include "firmware/transfer_callbacks.h"
 
-#include "testing/upgrade_run_fixture.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
+#include "testing/upgrade_run_fixture.h"
 
 using namespace quillane;
 using namespace quillane::test;
@@ -16,16 +16,17 @@ TEST(TransferPercentTest, CountsTheBlockAfterTheAcknowledgedOneAndStopsAt100) {
         int percent;
     };
     const Case cases[] = {
-        {50, 100 * 512, 50},          // block 49 of a file of exactly 100 blocks
+        {50, 100 * 512, 50},  // block 49 of a file of exactly 100 blocks
         {1, 100 * 512, 1},
-        {101, 100 * 512, 100},        // the empty last block
-        {10, 9 * 512 + 100, 100},     // nine full blocks and a short tenth...
-        {11, 9 * 512 + 100, 100},     // ...end at 100%, not 110%
-        {2, 3 * 512, 66},             // truncated, not rounded
-        {5, 0, 0},                    // size unknown
+        {101, 100 * 512, 100},     // the empty last block
+        {10, 9 * 512 + 100, 100},  // nine full blocks and a short tenth...
+        {11, 9 * 512 + 100, 100},  // ...end at 100%, not 110%
+        {2, 3 * 512, 66},          // truncated, not rounded
+        {5, 0, 0},                 // size unknown
         {1, 100, 100},
     };
-    for (const Case& c : cases) EXPECT_EQ(TransferPercent(c.nextBlock, 512, c.fileSize), c.percent) << c.nextBlock;
+    for (const Case& c : cases)
+        EXPECT_EQ(TransferPercent(c.nextBlock, 512, c.fileSize), c.percent) << c.nextBlock;
     EXPECT_EQ(TransferPercent(3, 0, 1000), 0);
 }
 
@@ -82,7 +83,8 @@ TEST_F(TransferCallbacksTest, ProgressShowsInTheClientsRowAndRenewsTheStamp) {
 TEST_F(TransferCallbacksTest, TheEndOfATransferStartsTheNextDevice) {
     for (bool delivered : {true, false}) {
         for (int language : {1, 2}) {
-            SCOPED_TRACE(std::string(delivered ? "delivered" : "cut short") + ", language " + std::to_string(language));
+            SCOPED_TRACE(std::string(delivered ? "delivered" : "cut short") + ", language " +
+                         std::to_string(language));
             station.m_DeviceList.DeleteAllRows();
             station.m_nLanguage = language;
             const TextTable& t = Texts(language);

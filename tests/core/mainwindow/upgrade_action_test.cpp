@@ -1,8 +1,8 @@
 #include <filesystem>
 
-#include "testing/upgrade_run_fixture.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
+#include "testing/upgrade_run_fixture.h"
 
 using namespace quillane;
 using namespace quillane::test;
@@ -14,8 +14,10 @@ using Message = RecordingView::Message;
 class UpgradeActionTest : public UpgradeRunFixture {
 protected:
     // Everything the run locks, with the Upgrade button that stays free.
-    static constexpr int kLocked[] = {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdModifyIP, kIdOpen,
-                                      kIdSelectAll, kIdCancel, 1028, 1030, 1031, 1032, 1033, 1034, 1035, 1046};
+    static constexpr int kLocked[] = {kIdStartIP,  kIdEndIP, kIdFindType,  kIdKeyboard, kIdFind,
+                                      kIdModifyIP, kIdOpen,  kIdSelectAll, kIdCancel,   1028,
+                                      1030,        1031,     1032,         1033,        1034,
+                                      1035,        1046};
     static constexpr int kUntouched[] = {kIdUpgrade, kIdFilePath, 1048, 1049, 1050};
 };
 
