@@ -5,10 +5,9 @@
 #include "actions/segment_rule.h"
 #include "devicelink/device_commands.h"
 #include "firmware/tftp_server.h"
-#include "mainwindow/control_ids.h"
-#include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
+#include "mainwindow/upgrade_controls.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -65,10 +64,9 @@ int FindNextUpgradeRow(Station& station, int firstRow, bool whileLoopRuns) {
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
         if (!table.IsChosen(row)) continue;
-        const uint32_t address = ParseIPv4(table.Cell(row, kColIP));
-        const uint32_t mask = ParseIPv4(table.Cell(row, kColMask));
-        station.m_DestAddr.SetAddress(address);
-        if (FindFacingLocalAddress(address, mask, local->ips, local->masks) >= 0) return row;
+        const std::string address = table.Cell(row, kColIP);
+        station.m_DestAddr.SetAddress(ParseIPv4(address));
+        if (FindFacingLocalAddress(address, table.Cell(row, kColMask), local->ips, local->masks) >= 0) return row;
         table.SetCell(row, kColState, noSegment);
     }
     return -1;
@@ -102,17 +100,9 @@ void ContinueUpgradeRun(Station& station, int firstRow) {
 // The controls are given back before the flags are cleared, so a new run
 // never gets the captions of an idle window; a press in between does nothing.
 void EndUpgradeRun(Station& station) {
-    StationView& view = station.View();
-    const bool range = view.FindTypeSelection() != 0;
-    view.EnableControl(kIdStartIP, range);
-    view.EnableControl(kIdEndIP, range);
-    for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdModifyIP, kIdOpen}) view.EnableControl(id, true);
-    view.SetCaption(kIdUpgrade, Texts(station.m_nLanguage).upgrade);
-    view.EnableControl(kIdSelectAll, true);
-    view.EnableControl(kIdCancel, true);
-    for (int id : kRunLockedTypeBoxes) view.EnableControl(id, true);
+    ReturnControlsAfterUpgrade(station.View(), station.m_nLanguage);
     station.m_DeviceList.m_bSortEnabled = 1;
-    view.SetProgress(0);
+    station.View().SetProgress(0);
     station.m_dwUpgradeTick = GetTickCount();
     station.m_bUpgrading = 0;
     station.m_bUpgradeContinue = 0;

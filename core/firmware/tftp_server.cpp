@@ -155,7 +155,7 @@ void TftpServer::Stop() {
         SocketClose(socket);
         SocketCleanup();
     }
-    m_log.Close();
+    // The log stays open until the server goes: its owner may still note why it stopped.
 }
 
 namespace {

@@ -3,10 +3,9 @@
 
 #include "devicelink/upgrade_step.h"
 #include "firmware/tftp_server.h"
-#include "mainwindow/control_ids.h"
-#include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
+#include "mainwindow/upgrade_controls.h"
 #include "support/file_status.h"
 #include "support/tick_clock.h"
 
@@ -18,19 +17,6 @@ bool AnyRowChosen(const DeviceTable& table) {
     for (int row = 0; row < table.RowCount(); ++row)
         if (table.IsChosen(row)) return true;
     return false;
-}
-
-// Everything but the Upgrade button (now the Stop button) waits for the run.
-void LockControlsForUpgrade(Station& station) {
-    StationView& view = station.View();
-    for (int id : {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdModifyIP, kIdOpen})
-        view.EnableControl(id, false);
-    view.SetCaption(kIdUpgrade, Texts(station.m_nLanguage).stop);
-    view.EnableControl(kIdSelectAll, false);
-    view.EnableControl(kIdCancel, false);
-    // Rows are addressed by index for the whole run.
-    station.m_DeviceList.m_bSortEnabled = 0;
-    for (int id : kRunLockedTypeBoxes) view.EnableControl(id, false);
 }
 
 }  // namespace
@@ -66,7 +52,8 @@ void Station::OnUpgrade() {
     m_dwUpgradeTick = GetTickCount();
     m_bUpgrading = 1;
     m_bUpgradeContinue = 1;
-    LockControlsForUpgrade(*this);
+    LockControlsForUpgrade(m_view, m_nLanguage);
+    m_DeviceList.m_bSortEnabled = 0;  // rows are addressed by index for the whole run
     m_hLoopEvent.Set();
     m_view.SetProgress(0);
     SendUpgradeCommandToRow(*this, row);
