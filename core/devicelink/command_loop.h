@@ -23,7 +23,7 @@ inline constexpr size_t kMaxQueuedDatagrams = 1 << 18;
 // flood of them while the loop is busy stays within about 40 MB.
 inline constexpr size_t kLongestReplyLength = 56;
 inline constexpr size_t kMaxQueuedLongDatagrams = 1 << 13;
-inline constexpr uint32_t kLoopIdleWaitMs = 1000;  // wait of a pass without work
+inline constexpr uint32_t kLoopIdleWaitMs = 1000;   // wait of a pass without work
 inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the last change result
 
 // The loop's own state between passes.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+
 #include "support/bounded_thread.h"
 #include "support/udp_socket.h"
 

@@ -66,7 +66,8 @@ int FindNextUpgradeRow(Station& station, int firstRow, bool whileLoopRuns) {
         if (!table.IsChosen(row)) continue;
         const std::string address = table.Cell(row, kColIP);
         station.m_DestAddr.SetAddress(ParseIPv4(address));
-        if (FindFacingLocalAddress(address, table.Cell(row, kColMask), local->ips, local->masks) >= 0) return row;
+        if (FindFacingLocalAddress(address, table.Cell(row, kColMask), local->ips, local->masks) >= 0)
+            return row;
         table.SetCell(row, kColState, noSegment);
     }
     return -1;

@@ -27,7 +27,8 @@ struct TftpRequest;
 // a transfer cut short by an error or a stop is a failure, not a success.
 using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
                                           const sockaddr_in* client, void* window);
-using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, bool delivered, void* window);
+using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, bool delivered,
+                                          void* window);
 using TransferAbandonedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
 
 // What Start needs beyond the fixed settings. The application passes the real

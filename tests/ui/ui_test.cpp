@@ -33,12 +33,12 @@
 #include "device_table_model.h"
 #include "devicelink/command_loop.h"
 #include "edit_ip_dlg.h"
+#include "firmware/tftp_server.h"
 #include "ip_address_edit.h"
 #include "mainwindow/control_ids.h"
 #include "message_box.h"
 #include "single_instance.h"
 #include "sort_list_ctrl.h"
-#include "firmware/tftp_server.h"
 #include "support/bounded_thread.h"
 #include "support/stop_signals.h"
 #include "testing/loopback_devices.h"
@@ -57,7 +57,8 @@ struct Message {
 // starts no service (or its services on loopback addresses only).
 class WindowFixture {
 public:
-    explicit WindowFixture(int language = 1, StationNetwork network = StationNetwork{.startServices = false}) {
+    explicit WindowFixture(int language = 1,
+                           StationNetwork network = StationNetwork{.startServices = false}) {
         QFile config(dir.filePath(QStringLiteral("Config.ini")));
         config.open(QIODevice::WriteOnly);
         config.write(QStringLiteral("[LANGUAGE]\r\nCurLanguage=%1\r\n").arg(language).toUtf8());

@@ -502,7 +502,8 @@ TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
 TEST_F(TftpServerTest, ProgressReportsTheNextBlockTheFileSizeAndTheCurrentRow) {
     StartServer();
     server.currentRow.store(4);
-    const std::vector<std::pair<std::string, std::string>> optionSets[] = {{{"tsize", "0"}}, {{"blksize", "512"}}};
+    const std::vector<std::pair<std::string, std::string>> optionSets[] = {{{"tsize", "0"}},
+                                                                           {{"blksize", "512"}}};
     int ends = 0;
     for (const auto& options : optionSets) {
         SCOPED_TRACE(options.front().first);
