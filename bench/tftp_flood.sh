@@ -3,7 +3,7 @@
 # could send them: the tool runs offscreen in a lab's workstation namespace
 # with the usual soft limit of 1,024 open files; from the devices' side
 #   1. a burst of BURST requests at BURST_RATE per second, never
-#      acknowledged, with a real device's fetch (tftp-hpa) during the burst;
+#      acknowledged, with three real device fetches (tftp-hpa) during it;
 #   2. a steady RATE requests per second for SECONDS seconds, with a real
 #      fetch every three seconds.
 # Prints the answers the flood got (first data blocks, error packets by text),
@@ -12,8 +12,9 @@
 #
 #   bench/tftp_flood.sh [BURST = 3000] [BURST_RATE = 1000] [RATE = 100] [SECONDS = 30]
 #
-# QUILLANE_TOOL names the tool to measure (default: the build's). Needs root;
-# not run by ctest.
+# QUILLANE_TOOL names the tool to measure (default: the build's); FILES_HARD
+# sets the hard limit of open files as well (the soft one is always 1,024).
+# Needs root; not run by ctest.
 set -uo pipefail
 [[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
 command -v tftp >/dev/null || { echo "tftp (tftp-hpa) missing"; exit 1; }
@@ -42,8 +43,9 @@ cp "$TOOL" "$app/quillane"
 head -c $((256 * 1024)) /dev/urandom >"$app/fw.bin"
 want=$(sha256sum <"$app/fw.bin" | cut -d' ' -f1)
 printf '[Quillane]\r\nUpdateProPath=%s\r\n' "$app/fw.bin" >"$app/Quillane.ini"
-ip netns exec "$WS_NS" bash -c 'ulimit -Sn 1024; exec env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$1" "$2"' _ \
-    "$WORK/run" "$app/quillane" >"$WORK/tool.out" 2>&1 &
+ip netns exec "$WS_NS" bash -c 'ulimit -Sn 1024; [[ -n "$3" ]] && ulimit -Hn "$3"
+    exec env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$1" "$2"' _ "$WORK/run" "$app/quillane" "${FILES_HARD:-}" \
+    >"$WORK/tool.out" 2>&1 &
 tool=$!
 for _ in $(seq 100); do
     "$LAB" exec "$NAME" ws -- ss -uan 2>/dev/null | grep -q ':69 ' && break
@@ -76,8 +78,12 @@ echo "burst of $BURST requests at $BURST_RATE per second:"
 "$LAB" exec "$NAME" dev -- python3 "$LOAD" burst --server "$WS_IP" --file "$app/fw.bin" --count "$BURST" \
     --rate "$BURST_RATE" --listen 3 >"$WORK/burst.json" &
 burst=$!
-sleep 1
-echo "  real fetch during the burst: $(fetch "$WORK/out/burst")"
+during=""
+for _ in 1 2 3; do
+    sleep 1
+    during+=" $(fetch "$WORK/out/burst")"
+done
+echo "  real fetches during the burst:$during"
 wait "$burst"
 echo "  answers: $(cat "$WORK/burst.json")"
 echo "  peak descriptors and threads: $(cat "$WORK/peak")"
