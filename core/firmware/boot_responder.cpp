@@ -65,6 +65,12 @@ std::optional<BootAddresses> ChooseBootAddresses(Station& station, bool upgradin
     return BootAddresses{device, ParseIPv4(local->ips[static_cast<size_t>(facing)])};
 }
 
+uint32_t UpgradingDeviceAddress(const Station& station, int32_t currentRow) {
+    if (station.m_bUpgrading.load() != 1) return 0;
+    const int row = FirstChosenRow(station.m_DeviceList, currentRow);
+    return row < 0 ? 0 : ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
+}
+
 void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* user) {
     if (!user || !data || length != static_cast<int>(kBootPacketSize)) return;
     auto& station = *static_cast<Station*>(user);

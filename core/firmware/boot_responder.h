@@ -50,4 +50,9 @@ void OnBootRequest(const sockaddr_in* from, const uint8_t* data, int length, voi
 // run it also makes the chosen device the destination of device commands.
 std::optional<BootAddresses> ChooseBootAddresses(Station& station, bool upgrading);
 
+// The address (network order) that the boot reply gives the device being
+// upgraded, whose TFTP requests come from it: the first chosen row from
+// `currentRow` on. 0 when no upgrade runs or no row is chosen.
+uint32_t UpgradingDeviceAddress(const Station& station, int32_t currentRow);
+
 }  // namespace quillane

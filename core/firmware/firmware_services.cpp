@@ -37,6 +37,11 @@ void StartTftpServer(Station& station) {
     settings.onProgress = OnTransferProgress;
     settings.onFinished = OnTransferFinished;
     settings.onAbandoned = OnTransferAbandoned;
+    // The listener may ask before the station holds the server: the server is named directly.
+    TftpServer* const started = server.get();
+    settings.reservedClient = [&station, started] {
+        return UpgradingDeviceAddress(station, started->currentRow.load());
+    };
     server->Start(&station, settings);
     station.m_pTftpServer = std::move(server);
 }

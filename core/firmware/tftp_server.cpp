@@ -97,16 +97,44 @@ bool TftpServer::WaitWhileRunning(Event& event) {
     return false;
 }
 
-// A request that no thread could take is dropped, so the socket does not stay
-// readable and the listener does not spin on it.
-void TftpServer::DiscardPendingDatagram() {
-    uint8_t scratch[kTftpMaxDatagram];
-    SocketReceiveFrom(listenSocket.load(), scratch, sizeof scratch, nullptr);
+// Whether the waiting request may have a transfer of its own: within the
+// bound for anyone, within the reserved places for the device being upgraded.
+// The transfers counted have each taken their request already (the hand-off
+// waits for that), so the count is exact here.
+bool TftpServer::AdmitWaitingRequest() {
+    const uint32_t live = liveTransfers.load();
+    const uint32_t cap = m_settings.maxLiveTransfers;
+    const uint32_t reserved = m_settings.reservedTransfers;
+    if (AdmitTransfer(live, cap, reserved, false)) return true;
+    sockaddr_in sender{};
+    const uint32_t device = m_settings.reservedClient ? m_settings.reservedClient() : 0;
+    const bool fromDevice = device != 0 && SocketPeekSender(listenSocket.load(), sender) &&
+                            sender.sin_addr.s_addr == device;
+    return AdmitTransfer(live, cap, reserved, fromDevice);
+}
+
+// Takes the waiting datagram (so the socket does not stay readable) and, if it
+// is a request, answers it with an error packet from the listening port and
+// logs it, at the refusal log's pace: these come in floods.
+void TftpServer::RefuseWaitingRequest(const std::string& message) {
+    uint8_t datagram[kTftpMaxDatagram];
+    TftpRequest request;
+    const int length = SocketReceiveFrom(listenSocket.load(), datagram, sizeof datagram, &request.client);
+    if (length < 2) return;
+    const TftpRequestFields fields = ParseTftpRequest(datagram, static_cast<size_t>(length));
+    if (fields.opcode != kTftpReadRequest && fields.opcode != kTftpWriteRequest) return;
+    const std::vector<uint8_t> packet = BuildTftpError(0, message);
+    SocketSendTo(listenSocket.load(), packet.data(), packet.size(), request.client);
+    request.path = fields.fileName;
+    request.message = message;
+    if (const std::string summary = m_refusalLog.TakeSummary(); !summary.empty()) LogServerMessage(summary);
+    if (m_refusalLog.Refused()) LogRequestMessage(request, 1);
 }
 
 void TftpServer::ListenerThread() {
     while (ready.load()) {
         ReapEndedThreads();
+        if (const std::string summary = m_refusalLog.TakeSummary(); !summary.empty()) LogServerMessage(summary);
         const int readable = SocketWaitReadable(listenSocket.load(), static_cast<int>(kTftpListenerWaitMs));
         if (readable <= 0) {
             if (readable < 0 && ready.load())  // socket error: keep the pace instead of spinning
@@ -115,8 +143,13 @@ void TftpServer::ListenerThread() {
         }
         if (!WaitWhileRunning(intake)) return;
         const bool idleThreadExists = liveTransfers.load() != 0 && busyTransfers.load() < liveTransfers.load();
+        if (!idleThreadExists && !AdmitWaitingRequest()) {
+            RefuseWaitingRequest(kTftpBusyMessage);
+            intake.Set();
+            continue;
+        }
         if (!idleThreadExists && !StartThread("TFTP transfer", TransferThread)) {
-            DiscardPendingDatagram();
+            RefuseWaitingRequest(kTftpNoThreadMessage);
             intake.Set();
             continue;
         }

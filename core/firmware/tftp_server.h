@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "firmware/tftp_admission.h"
 #include "firmware/tftp_log.h"
 #include "support/bounded_thread.h"
 #include "support/event.h"
@@ -47,6 +48,12 @@ struct TftpServerSettings {
     TransferProgressCallback onProgress = nullptr;
     TransferFinishedCallback onFinished = nullptr;
     TransferAbandonedCallback onAbandoned = nullptr;
+    uint16_t maxLiveTransfers = kMaxLiveTransfers;
+    uint16_t reservedTransfers = kReservedTransfers;
+    // The address (network order) of the device being upgraded, whose requests
+    // may take the reserved places; 0 when no upgrade runs. Called on the
+    // listener thread, only when the places for anyone else are taken.
+    std::function<uint32_t()> reservedClient;
 };
 
 inline constexpr uint32_t kTftpThreadStopWaitMs = 4000;  // per thread, at Stop
@@ -115,8 +122,9 @@ private:
     void ListenerThread();
     bool StartThread(const char* name, void (*body)(TftpServer*));
     void ReapEndedThreads();
-    void DiscardPendingDatagram();
     bool WaitWhileRunning(Event& event);
+    bool AdmitWaitingRequest();
+    void RefuseWaitingRequest(const std::string& message);
 
     TftpServerSettings m_settings;
     TftpLog m_log;
@@ -124,6 +132,7 @@ private:
     std::map<uint64_t, int> m_sending;  // client address and port -> transfers serving it
     mutable std::mutex m_threadsLock;
     std::vector<BoundedThread> m_threads;  // the listener first, then the transfers
+    RefusalLog m_refusalLog;               // the listener's
 };
 
 // Thread procedure of one transfer (tftp_transfer.cpp).

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "firmware/tftp_server.h"
+#include "support/served_file.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -53,6 +54,23 @@ bool PeerReportedUnreachable() {
     return WSAGetLastError() == WSAECONNRESET;
 #else
     return errno == ECONNREFUSED;
+#endif
+}
+
+// The process or the system has no descriptor left: said as such, never as a missing file.
+bool OutOfDescriptors() {
+#ifdef _WIN32
+    return WSAGetLastError() == WSAEMFILE;
+#else
+    return errno == EMFILE || errno == ENFILE;
+#endif
+}
+
+std::string LastErrorText() {
+#ifdef _WIN32
+    return "Too many open sockets";
+#else
+    return std::strerror(errno);
 #endif
 }
 
@@ -154,7 +172,8 @@ bool Transfer::OpenTransferSocket() {
     ResetExpiry();
     m_request.transferSocket = UdpSocketCreate();
     if (m_request.transferSocket == kInvalidSocket) {
-        Refuse(0, "Thread Socket Creation Error", 1, true);
+        Refuse(0, std::string("Thread Socket Creation Error") + (OutOfDescriptors() ? ": " + LastErrorText() : ""), 1,
+               true);
         return false;
     }
     bool bound = false;
@@ -186,29 +205,36 @@ bool Transfer::OpenFile() {
     }
     // Text mode is the C library's; on POSIX it reads the same bytes as binary.
     const std::string& mode = m_request.fields.mode;
-    const char* openMode = (mode == "netascii" || mode == "ascii") ? "rt" : "rb";
+    m_request.textMode = mode == "netascii" || mode == "ascii";
     // The file the name was checked against, not the one chosen now: the
-    // operator may have opened another file since.
-    m_request.file = std::fopen(m_request.servedFile.c_str(), openMode);
-    if (!m_request.file) {
-        Refuse(1, "File not found or No Access", 1);
-        return false;
+    // operator may have opened another file since. What the name leads to now
+    // may be a FIFO or a device: the open never blocks and takes only a
+    // regular file, whose size at this moment is all that will be sent.
+    const ServedFile opened = OpenServedFile(m_request.servedFile, m_request.textMode);
+    switch (opened.result) {
+        case ServedFileOpen::kOpened:
+            break;
+        case ServedFileOpen::kNotRegular:
+            Refuse(2, "Access violation", 1);
+            return false;
+        case ServedFileOpen::kOutOfDescriptors:
+            Refuse(0, std::strerror(opened.error), 1);
+            return false;
+        case ServedFileOpen::kNotFound:
+            Refuse(1, "File not found or No Access", 1);
+            return false;
     }
+    m_request.file = opened.stream;
+    m_request.unread = opened.size;
+    m_request.fileSize = static_cast<uint32_t>(std::min<uint64_t>(opened.size, UINT32_MAX));
     std::setvbuf(m_request.file, nullptr, _IOFBF, 5u * m_request.blockSize);
     return true;
 }
 
 bool Transfer::Negotiate() {
     const auto& options = m_request.fields.options;
-    // The size is learnt whatever the options: progress reports count against it.
-    const long end = std::fseek(m_request.file, 0, SEEK_END) == 0 ? std::ftell(m_request.file) : -1L;
-    const bool sizeKnown = end >= 0;
-    if (sizeKnown) m_request.fileSize = static_cast<uint32_t>(end);
+    // The size found at the open serves tsize and the progress reports.
     if (options.empty()) return true;
-    if (!sizeKnown && RequestsOption(m_request.fields, "tsize")) {
-        Refuse(2, "Invalid Path or No Access", 1);
-        return false;
-    }
     const TftpNegotiation agreed = NegotiateOptions(options, m_server.maxBlockSize, m_request.fileSize);
     m_request.blockSize = agreed.blockSize;
     if (agreed.timeout) {
@@ -223,15 +249,26 @@ bool Transfer::Negotiate() {
     return true;
 }
 
-// Reads the next block of the file into a data packet. A short block is the
-// last one: the file is closed.
+// Reads the next block of the file into a data packet, never past the size
+// found at the open: a file that grows meanwhile is sent as it was. A short
+// block is the last one: the file is closed. A file that shrank is not sent
+// cut short as if whole (text reading may end early by design).
 bool Transfer::FillBuffer(std::vector<uint8_t>& buffer, size_t& length, uint16_t block) {
     buffer[0] = 0;
     buffer[1] = kTftpData;
     buffer[2] = static_cast<uint8_t>(block >> 8);
     buffer[3] = static_cast<uint8_t>(block & 0xFF);
-    length = std::fread(buffer.data() + 4, 1, m_request.blockSize, m_request.file);
-    if (std::ferror(m_request.file)) return false;
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(m_request.blockSize, m_request.unread));
+    length = wanted ? std::fread(buffer.data() + 4, 1, wanted, m_request.file) : 0;
+    if (std::ferror(m_request.file)) {
+        m_request.readProblem = std::strerror(errno);
+        return false;
+    }
+    if (length < wanted && !m_request.textMode) {
+        m_request.readProblem = "File changed while being sent";
+        return false;
+    }
+    m_request.unread = length < wanted ? 0 : m_request.unread - length;
     if (length < m_request.blockSize) {
         std::fclose(m_request.file);
         m_request.file = nullptr;
@@ -274,7 +311,7 @@ bool Transfer::SendDataFrom(std::vector<uint8_t>& sent, size_t sentLength, std::
     const uint16_t expected = m_request.expectedBlock;
     if (m_request.file && static_cast<uint16_t>(BlockOf(other) + 1) == expected) {
         if (!FillBuffer(other, otherLength, static_cast<uint16_t>(expected + 1))) {
-            Refuse(4, std::strerror(errno), 1);
+            Refuse(4, m_request.readProblem, 1);
             return false;
         }
     }

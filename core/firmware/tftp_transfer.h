@@ -25,6 +25,9 @@ struct TftpRequest {
     std::string path;      // the name as requested, local separators
     std::string servedFile;  // the file the name was checked against: the one opened
     std::FILE* file = nullptr;
+    bool textMode = false;   // netascii: the C library's text reading
+    uint64_t unread = 0;     // bytes still to be sent: the file's size at open, never more
+    std::string readProblem;  // why the last read failed: the error packet's text
     TftpRequestFields fields;
     uint32_t fileSize = 0;
     uint32_t acknowledged = 0;  // accepted acknowledgements (+1 without options)

@@ -165,6 +165,22 @@ int SocketReceiveFrom(SocketHandle socket, void* buffer, size_t capacity, sockad
     return static_cast<int>(n);
 }
 
+bool SocketPeekSender(SocketHandle socket, sockaddr_in& from) {
+    sockaddr_in sender{};
+    char byte = 0;
+#ifdef _WIN32
+    int len = sizeof sender;
+    const int n = ::recvfrom(socket, &byte, 1, MSG_PEEK, reinterpret_cast<sockaddr*>(&sender), &len);
+    // A datagram longer than the byte asked for is reported as an error, with the sender filled in.
+    if (n == SOCKET_ERROR && WSAGetLastError() != WSAEMSGSIZE) return false;
+#else
+    socklen_t len = sizeof sender;
+    if (::recvfrom(socket, &byte, 1, MSG_PEEK, reinterpret_cast<sockaddr*>(&sender), &len) < 0) return false;
+#endif
+    from = sender;
+    return true;
+}
+
 int SocketWaitReadable(SocketHandle socket, int timeoutMs) {
 #ifdef _WIN32
     WSAPOLLFD fd{};

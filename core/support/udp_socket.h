@@ -57,6 +57,9 @@ int SocketSend(SocketHandle socket, const void* data, size_t length);  // connec
 // never delivered cut). `from` may be null.
 int SocketReceiveFrom(SocketHandle socket, void* buffer, size_t capacity, sockaddr_in* from);
 
+// The sender of the next datagram, which stays waiting; false when none waits.
+bool SocketPeekSender(SocketHandle socket, sockaddr_in& from);
+
 // Waits until the socket is readable: 1 readable, 0 time-out, -1 error.
 int SocketWaitReadable(SocketHandle socket, int timeoutMs);
 

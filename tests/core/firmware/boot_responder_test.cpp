@@ -131,6 +131,18 @@ TEST_F(BootResponderTest, DuringARunTheChosenDeviceFromTheCurrentRowIsAnswered) 
     EXPECT_FALSE(Exchange(BootRequest()));
 }
 
+// The TFTP server keeps room for the device the boot reply sent to it.
+TEST_F(BootResponderTest, TheUpgradedDeviceIsTheOneTheBootReplyNames) {
+    AddRow(true, "192.168.40.77", "255.255.255.0");
+    AddRow(false, "10.9.9.9", "255.0.0.0");
+    AddRow(true, "10.20.30.40", "255.0.0.0");
+    EXPECT_EQ(UpgradingDeviceAddress(station, 1), 0u) << "no run";
+    station.m_bUpgrading.store(1);
+    EXPECT_EQ(UpgradingDeviceAddress(station, 1), ParseIPv4("10.20.30.40"));
+    EXPECT_EQ(UpgradingDeviceAddress(station, 0), ParseIPv4("192.168.40.77"));
+    EXPECT_EQ(UpgradingDeviceAddress(station, 3), 0u) << "no chosen row left";
+}
+
 // The worked example: no local subnet holds the device under the longer mask.
 TEST_F(BootResponderTest, ADeviceOutsideEveryLocalSubnetGetsTheFallback) {
     station.m_bUpgrading.store(1);

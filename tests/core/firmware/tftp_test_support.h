@@ -56,12 +56,14 @@ struct Packet {
     uint16_t FromPort() const { return ntohs(from.sin_port); }
 };
 
-// A client socket on 127.0.0.1 with a port of its own.
+// A client socket on 127.0.0.1 (or another loopback address, host order)
+// with a port of its own.
 class LoopbackClient {
 public:
-    explicit LoopbackClient(uint16_t serverPort) : m_server(MakeAddress(htonl(INADDR_LOOPBACK), serverPort)) {
+    explicit LoopbackClient(uint16_t serverPort, uint32_t localAddress = INADDR_LOOPBACK)
+        : m_server(MakeAddress(htonl(INADDR_LOOPBACK), serverPort)) {
         m_socket = UdpSocketCreate();
-        SocketBind(m_socket, htonl(INADDR_LOOPBACK), 0);
+        SocketBind(m_socket, htonl(localAddress), 0);
     }
     ~LoopbackClient() { Close(); }
     LoopbackClient(const LoopbackClient&) = delete;

@@ -3,9 +3,16 @@
 #include <filesystem>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
+
+#include <fstream>
+#include <memory>
 
 #include "tftp_test_support.h"
 
@@ -556,5 +563,141 @@ TEST_F(TftpServerTest, ARepeatedRequestEndsWithOneReport) {
     EXPECT_EQ(recorder.delivered, 1);
     EXPECT_EQ(recorder.abandoned, 0);
 }
+
+// Anyone on the LAN may send read requests: only so many transfers run at
+// once, a request beyond is told that the server is busy, and the device
+// being upgraded still gets its file from the places kept for it.
+TEST_F(TftpServerTest, RequestsBeyondTheBoundAreRefusedAsBusyWhileTheUpgradedDeviceIsServed) {
+    constexpr uint32_t kDevice = 0x7F000002;  // 127.0.0.2, host order
+    settings.maxLiveTransfers = 3;
+    settings.reservedTransfers = 1;
+    settings.reservedClient = [] { return htonl(kDevice); };
+    StartServer(1000, 20);  // one-second seconds: the flood's transfers outlive the test
+    std::vector<std::unique_ptr<LoopbackClient>> flood;
+    for (int i = 0; i < 2; ++i) {
+        flood.push_back(std::make_unique<LoopbackClient>(server.ListenPort()));
+        flood.back()->SendToServer(Request(kTftpReadRequest, served));
+        const auto first = flood.back()->Receive();
+        ASSERT_TRUE(first && first->Opcode() == kTftpData);
+    }
+    for (int i = 0; i < 3; ++i) {
+        LoopbackClient late(server.ListenPort());
+        late.SendToServer(Request(kTftpReadRequest, served));
+        const auto reply = late.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->Opcode(), kTftpError);
+        EXPECT_EQ(reply->Word2(), 0);
+        EXPECT_EQ(reply->ErrorText(), kTftpBusyMessage);
+        EXPECT_EQ(reply->FromPort(), server.ListenPort());
+    }
+    LoopbackClient device(server.ListenPort(), kDevice);
+    device.SendToServer(Request(kTftpReadRequest, served));
+    EXPECT_EQ(device.FetchRest(device.Receive()), Pattern(1500));
+    EXPECT_TRUE(WaitForThreads(3)) << "the listener and the two transfers of the flood";
+    EXPECT_NE(Log().find(LoggedName() + ", " + kTftpBusyMessage), std::string::npos) << Log();
+}
+
+#ifndef _WIN32
+// The transfer's name may lead to something else than a regular file by now
+// (swapped for a link to a FIFO, a device, a folder): it is refused at once
+// as any other name would be, and no thread stays behind.
+TEST_F(TftpServerTest, OnlyARegularFileIsServedAndOpeningItNeverWaits) {
+    const std::string fifo = folder.File("fifo.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string linkToFifo = folder.File("link.bin");
+    ASSERT_EQ(symlink(fifo.c_str(), linkToFifo.c_str()), 0);
+    const std::string subfolder = folder.File("sub");
+    std::filesystem::create_directory(subfolder);
+    StartServer();
+    for (const std::string& path : {fifo, linkToFifo, std::string("/dev/zero"), subfolder}) {
+        SCOPED_TRACE(path);
+        served = path;
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, path));
+        const auto reply = client.Receive();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->Opcode(), kTftpError);
+        EXPECT_EQ(reply->Word2(), 2);
+        EXPECT_EQ(reply->ErrorText(), "Access violation");
+        EXPECT_TRUE(WaitForThreads(1));
+    }
+}
+#endif
+
+// A file that changes while it is sent: what grew is not sent (tsize and the
+// data agree with the size at the open), what shrank is not passed off as the
+// whole file.
+TEST_F(TftpServerTest, ExactlyTheSizeFoundAtTheOpenIsSent) {
+    StartServer();
+    served = folder.Write("fw.bin", Pattern(5000));
+    LoopbackClient grows(server.ListenPort());
+    grows.SendToServer(Request(kTftpReadRequest, served, "octet", {{"tsize", "0"}}));
+    const auto answer = grows.Receive();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->bytes, Word(kTftpOptionAck) + Text("tsize") + Text("5000"));
+    std::ofstream(served, std::ios::binary | std::ios::app) << std::string(3000, 'x');
+    EXPECT_EQ(grows.FetchRest(answer), Pattern(5000));
+
+    served = folder.Write("fw.bin", Pattern(5000));
+    LoopbackClient shrinks(server.ListenPort());
+    shrinks.SendToServer(Request(kTftpReadRequest, served));
+    auto packet = shrinks.Receive();
+    ASSERT_TRUE(packet && packet->Opcode() == kTftpData);
+    std::filesystem::resize_file(served, 1000);
+    for (uint16_t block = 1; packet && packet->Opcode() == kTftpData; packet = shrinks.Receive())
+        shrinks.SendToTransfer(Ack(block++));
+    ASSERT_TRUE(packet);
+    EXPECT_EQ(packet->Opcode(), kTftpError);
+    EXPECT_EQ(packet->ErrorText(), "File changed while being sent");
+}
+
+#ifndef _WIN32
+// Runs in a death test's child, under a low limit of open files: with no
+// descriptor left the request hears so, never that the file is missing.
+// Exits 0 when every answer was right.
+void RunOutOfDescriptors(const std::string& served, const std::string& executable) {
+    const rlimit low{64, 64};
+    if (setrlimit(RLIMIT_NOFILE, &low) != 0) _exit(2);
+    TftpServer server;
+    TftpServerSettings settings;
+    settings.listenAddress = htonl(INADDR_LOOPBACK);
+    settings.listenPort = 0;
+    settings.minPort = 0;
+    settings.maxPort = 1;
+    settings.executablePath = executable;
+    settings.servedFile = [&served] { return served; };
+    settings.passWaitMs = 20;
+    settings.secondMs = 20;
+    if (!server.Start(nullptr, settings)) _exit(3);
+    LoopbackClient client(server.ListenPort());
+    std::vector<int> fillers;
+    for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) fillers.push_back(fd);
+    auto errorText = [&] {
+        client.SendToServer(Request(kTftpReadRequest, served));
+        const auto reply = client.Receive();
+        return reply && reply->Opcode() == kTftpError ? reply->ErrorText() : std::string("(no error)");
+    };
+    if (errorText() != "Thread Socket Creation Error: Too many open files") _exit(4);
+    close(fillers.back());  // room for the transfer's socket, none for the file
+    fillers.pop_back();
+    if (errorText() != "Too many open files") _exit(5);
+    for (int i = 0; i < 3; ++i) {  // room for a new client, the socket and the file
+        close(fillers.back());
+        fillers.pop_back();
+    }
+    LoopbackClient device(server.ListenPort());
+    device.SendToServer(Request(kTftpReadRequest, served));
+    if (device.FetchRest(device.Receive()) != Pattern(1500)) _exit(6);
+    server.Stop();
+    _exit(0);
+}
+
+TEST(TftpServerDeathTest, RunningOutOfDescriptorsIsToldAsSuch) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.File("log"));
+    const std::string served = folder.Write("fw.bin", Pattern(1500));
+    EXPECT_EXIT(RunOutOfDescriptors(served, folder.File("quillane")), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
