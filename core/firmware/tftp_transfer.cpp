@@ -103,7 +103,7 @@ private:
 
     // Wait for the acknowledgement of the packet outstanding. kContinue: send
     // (again); kLeave: the loop ends.
-    enum class Wait { kSend, kLeave };
+    enum class Wait { kSend, kLeave, kStopped };
     Wait WaitForAcknowledgement();
 
     bool FillBuffer(std::vector<uint8_t>& buffer, size_t& length, uint16_t block);
@@ -328,7 +328,7 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
     for (;;) {
         std::fill(received.begin(), received.begin() + 4, 0);
         const int length = SocketReceiveFrom(request.transferSocket, received.data(), received.size(), nullptr);
-        if (m_server.running.load() == 0) return Wait::kLeave;
+        if (m_server.running.load() == 0) return Wait::kStopped;
         const bool silence = length == -1 && (ReceiveTimedOut() || PeerReportedUnreachable());
         if (!silence) {
             if (length <= 0) {
@@ -375,15 +375,24 @@ Ending Transfer::GiveUp() {
 Ending Transfer::SendLoop() {
     auto& request = m_request;
     bool optionsSent = !request.optionAnswer.empty();
-    while (m_server.ready.load() && request.attempts <= 10) {
-        if (!optionsSent) {
+    while (request.attempts <= 10) {
+        Wait wait = Wait::kSend;
+        if (!m_server.ready.load()) {
+            wait = Wait::kStopped;
+        } else if (!optionsSent) {
             // Without options block 1 goes out at once.
             optionsSent = true;
             request.expectedBlock = 1;
             request.acknowledged = 1;
-        } else if (WaitForAcknowledgement() == Wait::kLeave) {
+        } else {
+            wait = WaitForAcknowledgement();
+        }
+        if (wait == Wait::kStopped) {
+            // The device learns at once that this transfer is over, instead of after its retries.
+            Refuse(0, "Server stopped", 1);
             break;
         }
+        if (wait == Wait::kLeave) break;
         if (request.attempts >= 3) return GiveUp();
         if (request.acknowledged == 0) {
             if (!SendOnTransferSocket(request.optionAnswer.data(), request.optionAnswer.size())) {

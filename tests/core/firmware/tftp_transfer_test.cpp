@@ -412,6 +412,11 @@ TEST_F(TftpServerTest, StopEndsARunningTransferAsFinishedUndelivered) {
     EXPECT_EQ(recorder.delivered, 0);
     EXPECT_EQ(recorder.abandoned, 0);
     EXPECT_EQ(server.ThreadCount(), 0u);
+    // The device is told, rather than left to its retries.
+    const auto told = client.Receive(0);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->Opcode(), kTftpError);
+    EXPECT_EQ(told->ErrorText(), "Server stopped");
 }
 
 #ifndef _WIN32
