@@ -7,6 +7,23 @@ bool AdmitTransfer(uint32_t live, uint32_t cap, uint32_t reserved, bool fromRese
     return live < open;
 }
 
+void ClientTransfers::Add(uint32_t address) {
+    std::lock_guard lock(m_lock);
+    ++m_count[address];
+}
+
+void ClientTransfers::Remove(uint32_t address) {
+    std::lock_guard lock(m_lock);
+    const auto it = m_count.find(address);
+    if (it != m_count.end() && --it->second == 0) m_count.erase(it);
+}
+
+uint32_t ClientTransfers::Of(uint32_t address) const {
+    std::lock_guard lock(m_lock);
+    const auto it = m_count.find(address);
+    return it == m_count.end() ? 0 : it->second;
+}
+
 bool RefusalLog::Refused(Clock::time_point now) {
     if (m_linesInWindow < kLinesPerSecond) {
         if (m_linesInWindow++ == 0) m_windowStart = now;

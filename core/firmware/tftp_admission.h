@@ -7,18 +7,34 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace quillane {
 
-inline constexpr uint16_t kMaxLiveTransfers = 256;  // transfers at once
-inline constexpr uint16_t kReservedTransfers = 8;   // of them, kept for the device being upgraded
+inline constexpr uint16_t kMaxLiveTransfers = 256;       // transfers at once
+inline constexpr uint16_t kReservedTransfers = 8;        // of them, kept for the device being upgraded
+inline constexpr uint16_t kMaxTransfersPerClient = 32;  // from one address: one host cannot take them all
 inline constexpr const char* kTftpBusyMessage = "Server busy, too many transfers";
 inline constexpr const char* kTftpNoThreadMessage = "Out of threads, no transfer could be started";
 
 // Whether one more transfer may start while `live` run: up to `cap` for the
 // reserved client, up to `cap - reserved` for anyone else.
 bool AdmitTransfer(uint32_t live, uint32_t cap, uint32_t reserved, bool fromReservedClient);
+
+// Live transfers per client address, kept by the transfer threads (a thread
+// counts its client before the listener may go on) and read by the listener.
+class ClientTransfers {
+public:
+    void Add(uint32_t address);
+    void Remove(uint32_t address);
+    uint32_t Of(uint32_t address) const;
+
+private:
+    mutable std::mutex m_lock;
+    std::unordered_map<uint32_t, uint32_t> m_count;
+};
 
 // Lines about refused requests, at most kLinesPerSecond a second; the rest are
 // counted and summed up in one line per second, so a flood of requests cannot

@@ -98,19 +98,20 @@ bool TftpServer::WaitWhileRunning(Event& event) {
 }
 
 // Whether the waiting request may have a transfer of its own: within the
-// bound for anyone, within the reserved places for the device being upgraded.
-// The transfers counted have each taken their request already (the hand-off
-// waits for that), so the count is exact here.
+// bound for its sender's address, and within the bound for anyone or, for
+// the device being upgraded, within the places kept for it. The transfers
+// counted have each taken their request already (the hand-off waits for
+// that), so the counts are exact here.
 bool TftpServer::AdmitWaitingRequest() {
+    sockaddr_in sender{};
+    if (!SocketPeekSender(listenSocket.load(), sender)) return true;  // gone: the transfer finds nothing
+    if (clientTransfers.Of(sender.sin_addr.s_addr) >= m_settings.maxTransfersPerClient) return false;
     const uint32_t live = liveTransfers.load();
     const uint32_t cap = m_settings.maxLiveTransfers;
     const uint32_t reserved = m_settings.reservedTransfers;
     if (AdmitTransfer(live, cap, reserved, false)) return true;
-    sockaddr_in sender{};
     const uint32_t device = m_settings.reservedClient ? m_settings.reservedClient() : 0;
-    const bool fromDevice = device != 0 && SocketPeekSender(listenSocket.load(), sender) &&
-                            sender.sin_addr.s_addr == device;
-    return AdmitTransfer(live, cap, reserved, fromDevice);
+    return AdmitTransfer(live, cap, reserved, device != 0 && sender.sin_addr.s_addr == device);
 }
 
 // Takes the waiting datagram (so the socket does not stay readable) and, if it
@@ -143,7 +144,7 @@ void TftpServer::ListenerThread() {
         }
         if (!WaitWhileRunning(intake)) return;
         const bool idleThreadExists = liveTransfers.load() != 0 && busyTransfers.load() < liveTransfers.load();
-        if (!idleThreadExists && !AdmitWaitingRequest()) {
+        if (!AdmitWaitingRequest()) {
             RefuseWaitingRequest(kTftpBusyMessage);
             intake.Set();
             continue;

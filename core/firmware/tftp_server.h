@@ -50,6 +50,7 @@ struct TftpServerSettings {
     TransferAbandonedCallback onAbandoned = nullptr;
     uint16_t maxLiveTransfers = kMaxLiveTransfers;
     uint16_t reservedTransfers = kReservedTransfers;
+    uint16_t maxTransfersPerClient = kMaxTransfersPerClient;
     // The address (network order) of the device being upgraded, whose requests
     // may take the reserved places; 0 when no upgrade runs. Called on the
     // listener thread, only when the places for anyone else are taken.
@@ -117,6 +118,7 @@ public:
     TransferFinishedCallback onFinished = nullptr;
     TransferAbandonedCallback onAbandoned = nullptr;
     void* window = nullptr;
+    ClientTransfers clientTransfers;  // live transfers per client address
 
 private:
     void ListenerThread();

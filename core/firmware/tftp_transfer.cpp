@@ -145,6 +145,10 @@ bool Transfer::TakeRequest() {
     int length = -1;
     if (m_server.running.load() != 0 && SocketWaitReadable(m_request.listenSocket, 0) > 0)
         length = SocketReceiveFrom(m_request.listenSocket, datagram.data(), datagram.size(), &m_request.client);
+    if (length > 0) {  // counted before the listener judges the client's next request
+        m_server.clientTransfers.Add(m_request.client.sin_addr.s_addr);
+        m_request.clientCounted = true;
+    }
     m_server.intake.Set();  // the listener may watch the socket again
     if (length <= 0) {
         Note("Communication Error", 1);
@@ -460,6 +464,7 @@ void TransferThread(TftpServer* server) {
         Transfer(*server, request).Run();
         if (request.file) std::fclose(request.file);
         if (request.transferSocket != kInvalidSocket) SocketClose(request.transferSocket);
+        if (request.clientCounted) server->clientTransfers.Remove(request.client.sin_addr.s_addr);
         // Live first: the listener never sees a thread counted idle that is leaving.
         if (server->liveTransfers.load() != 0) --server->liveTransfers;
         --server->busyTransfers;

@@ -35,6 +35,7 @@ struct TftpRequest {
     std::vector<uint8_t> bufferA, bufferB;  // data packets: opcode, block, data
     size_t lengthA = 0, lengthB = 0;        // data bytes in each
     sockaddr_in client{};
+    bool clientCounted = false;             // in the server's transfers per client
     uint16_t errorCode = 0;
     std::string message;                    // error packet text and log message
     std::vector<uint8_t> received;          // the last datagram

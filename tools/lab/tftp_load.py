@@ -12,11 +12,12 @@ the lab's device namespace:
       (last block, error packet) or nothing arrived for IDLE seconds, and
       prints one JSON object per fetch: blocks, complete, error.
 
-  tftp_load.py burst --server IP --file NAME --count N [--rate R] [--listen S]
+  tftp_load.py burst --server IP --file NAME --count N [--rate R] [--listen S] [--bind A]
       N read requests from one socket, as fast as possible or R per second,
       never acknowledged; then listens S seconds more (default 2) and prints
       one JSON object: requests sent, transfers that sent their first data
-      block, and the error packets received counted by their text.
+      block, and the error packets received counted by their text. The
+      requests come from address A when given (one of the namespace's own).
 """
 
 import argparse
@@ -97,7 +98,7 @@ def slow(args):
 def burst(args):
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4 << 20)
-    sock.bind(("0.0.0.0", 0))
+    sock.bind((args.bind, 0))
     request = struct.pack("!H", 1) + args.file.encode() + b"\0octet\0"
     data_blocks, errors = 0, {}
     first_seen = {}  # transfer port -> when its block 1 came; a repeat within 10 s is a retransmission
@@ -151,6 +152,7 @@ def main():
     p.add_argument("--count", type=int, required=True)
     p.add_argument("--rate", type=float, default=0)
     p.add_argument("--listen", type=float, default=2)
+    p.add_argument("--bind", default="0.0.0.0")
     args = parser.parse_args()
     return slow(args) if args.command == "slow" else burst(args)
 

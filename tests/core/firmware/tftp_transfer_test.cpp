@@ -570,35 +570,39 @@ TEST_F(TftpServerTest, ARepeatedRequestEndsWithOneReport) {
 }
 
 // Anyone on the LAN may send read requests: only so many transfers run at
-// once, a request beyond is told that the server is busy, and the device
-// being upgraded still gets its file from the places kept for it.
-TEST_F(TftpServerTest, RequestsBeyondTheBoundAreRefusedAsBusyWhileTheUpgradedDeviceIsServed) {
-    constexpr uint32_t kDevice = 0x7F000002;  // 127.0.0.2, host order
-    settings.maxLiveTransfers = 3;
+// once, and only so many for one address; a request beyond is told that the
+// server is busy, and the device being upgraded still gets its file from the
+// places kept for it.
+TEST_F(TftpServerTest, RequestsBeyondTheBoundsAreRefusedAsBusyWhileTheUpgradedDeviceIsServed) {
+    constexpr uint32_t kFlooder = 0x7F000001, kOther = 0x7F000003, kLate = 0x7F000004;  // host order
+    constexpr uint32_t kDevice = 0x7F000002;
+    settings.maxLiveTransfers = 4;
     settings.reservedTransfers = 1;
+    settings.maxTransfersPerClient = 2;
     settings.reservedClient = [] { return htonl(kDevice); };
-    StartServer(1000, 20);  // one-second seconds: the flood's transfers outlive the test
-    std::vector<std::unique_ptr<LoopbackClient>> flood;
-    for (int i = 0; i < 2; ++i) {
-        flood.push_back(std::make_unique<LoopbackClient>(server.ListenPort()));
-        flood.back()->SendToServer(Request(kTftpReadRequest, served));
-        const auto first = flood.back()->Receive();
-        ASSERT_TRUE(first && first->Opcode() == kTftpData);
-    }
-    for (int i = 0; i < 3; ++i) {
-        LoopbackClient late(server.ListenPort());
-        late.SendToServer(Request(kTftpReadRequest, served));
-        const auto reply = late.Receive();
-        ASSERT_TRUE(reply);
-        EXPECT_EQ(reply->Opcode(), kTftpError);
-        EXPECT_EQ(reply->Word2(), 0);
-        EXPECT_EQ(reply->ErrorText(), kTftpBusyMessage);
-        EXPECT_EQ(reply->FromPort(), server.ListenPort());
-    }
+    StartServer(1000, 20);  // one-second seconds: the held transfers outlive the test
+    std::vector<std::unique_ptr<LoopbackClient>> held;
+    auto request = [&](uint32_t from) {
+        held.push_back(std::make_unique<LoopbackClient>(server.ListenPort(), from));
+        held.back()->SendToServer(Request(kTftpReadRequest, served));
+        const auto reply = held.back()->Receive();
+        return reply ? *reply : Packet{};
+    };
+    auto expectBusy = [&](const Packet& reply) {
+        EXPECT_EQ(reply.Opcode(), kTftpError);
+        EXPECT_EQ(reply.Word2(), 0);
+        EXPECT_EQ(reply.ErrorText(), kTftpBusyMessage);
+        EXPECT_EQ(reply.FromPort(), server.ListenPort());
+    };
+    EXPECT_EQ(request(kFlooder).Opcode(), kTftpData);
+    EXPECT_EQ(request(kFlooder).Opcode(), kTftpData);
+    expectBusy(request(kFlooder));  // its address holds its share
+    EXPECT_EQ(request(kOther).Opcode(), kTftpData);
+    expectBusy(request(kLate));  // the place left is kept for the device
     LoopbackClient device(server.ListenPort(), kDevice);
     device.SendToServer(Request(kTftpReadRequest, served));
     EXPECT_EQ(device.FetchRest(device.Receive()), Pattern(1500));
-    EXPECT_TRUE(WaitForThreads(3)) << "the listener and the two transfers of the flood";
+    EXPECT_TRUE(WaitForThreads(4)) << "the listener and the three held transfers";
     EXPECT_NE(Log().find(LoggedName() + ", " + kTftpBusyMessage), std::string::npos) << Log();
 }
 
