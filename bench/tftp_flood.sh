@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The TFTP server under a flood of read requests, as anyone on the LAN could
-# send them, from an address of the devices' side that no device uses:
+# send them, from FLOOD_SOURCES addresses of the devices' side that no device
+# uses (default 1; with more, a host's own bound is not what stops the flood):
 #   1. the tool (offscreen, soft limit of 1,024 open files): a burst of BURST
 #      requests at BURST_RATE per second, never acknowledged, with three real
 #      fetches (tftp-hpa) during it;
@@ -40,8 +41,11 @@ chmod 755 "$WORK"
 SAMPLER=
 trap '[[ -n "$SAMPLER" ]] && kill "$SAMPLER" 2>/dev/null; "$LAB" down "$NAME" >/dev/null 2>&1; rm -rf "$WORK"' EXIT
 trap 'exit 1' INT TERM
-eval "$("$LAB" up "$NAME" --devices 4)"
-FLOOD_IP=10.77.1.4  # the fourth address of the devices' side: no device
+FLOOD_SOURCES=${FLOOD_SOURCES:-1}
+eval "$("$LAB" up "$NAME" --devices $((3 + FLOOD_SOURCES)))"
+# Addresses from the fourth of the devices' side on: no device has them.
+FLOOD_IPS=$(for ((i = 4; i < 4 + FLOOD_SOURCES; i++)); do printf '10.77.%d.%d,' $((1 + i / 256)) $((i % 256)); done)
+FLOOD_IPS=${FLOOD_IPS%,}
 app=$WORK/app
 mkdir -p "$app/log" "$WORK/run" "$WORK/out"
 chmod 700 "$WORK/run"
@@ -74,7 +78,7 @@ SAMPLER=$!
 
 flood() {  # flood COUNT RATE OUT: requests from the flood's address, in the background
     "$LAB" exec "$NAME" dev -- python3 "$LOAD" burst --server "$WS_IP" --file "$app/fw.bin" --count "$1" \
-        --rate "$2" --listen 3 --bind "$FLOOD_IP" >"$3" &
+        --rate "$2" --listen 3 --bind "$FLOOD_IPS" >"$3" &
 }
 fetch() {  # fetch OUT: a real device's fetch; prints ok or failed
     rm -f "$1"

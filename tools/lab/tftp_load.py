@@ -12,12 +12,12 @@ the lab's device namespace:
       (last block, error packet) or nothing arrived for IDLE seconds, and
       prints one JSON object per fetch: blocks, complete, error.
 
-  tftp_load.py burst --server IP --file NAME --count N [--rate R] [--listen S] [--bind A]
+  tftp_load.py burst --server IP --file NAME --count N [--rate R] [--listen S] [--bind A[,B...]]
       N read requests from one socket, as fast as possible or R per second,
       never acknowledged; then listens S seconds more (default 2) and prints
       one JSON object: requests sent, transfers that sent their first data
       block, and the error packets received counted by their text. The
-      requests come from address A when given (one of the namespace's own).
+      requests come from the addresses given, in turn (the namespace's own).
 """
 
 import argparse
@@ -96,26 +96,35 @@ def slow(args):
 
 
 def burst(args):
-    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4 << 20)
-    sock.bind((args.bind, 0))
+    socks = []
+    for address in args.bind.split(","):
+        sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
+        sock.bind((address, 0))
+        socks.append(sock)
     request = struct.pack("!H", 1) + args.file.encode() + b"\0octet\0"
     data_blocks, errors = 0, {}
-    first_seen = {}  # transfer port -> when its block 1 came; a repeat within 10 s is a retransmission
+    first_seen = {}  # transfer (address, port) -> when its block 1 came; again within 10 s: a retransmission
+
+    def take(data, peer):
+        nonlocal data_blocks
+        opcode = struct.unpack_from("!H", data)[0] if len(data) >= 2 else 0
+        if opcode == 3 and len(data) >= 4 and struct.unpack_from("!H", data, 2)[0] == 1:
+            now = time.monotonic()
+            if now - first_seen.get(peer, -100) > 10:
+                data_blocks += 1
+            first_seen[peer] = now
+        elif opcode == 5:
+            text = data[4:].split(b"\0")[0].decode(errors="replace")
+            errors[text] = errors.get(text, 0) + 1
 
     def drain(timeout):
-        nonlocal data_blocks
-        while select.select([sock], [], [], max(timeout, 0))[0]:
-            data, peer = sock.recvfrom(65536)
-            opcode = struct.unpack_from("!H", data)[0] if len(data) >= 2 else 0
-            if opcode == 3 and len(data) >= 4 and struct.unpack_from("!H", data, 2)[0] == 1:
-                now = time.monotonic()
-                if now - first_seen.get(peer[1], -100) > 10:
-                    data_blocks += 1
-                first_seen[peer[1]] = now
-            elif opcode == 5:
-                text = data[4:].split(b"\0")[0].decode(errors="replace")
-                errors[text] = errors.get(text, 0) + 1
+        while True:
+            readable = select.select(socks, [], [], max(timeout, 0))[0]
+            if not readable:
+                return
+            for sock in readable:
+                take(*sock.recvfrom(65536))
             timeout = 0
 
     start = time.monotonic()
@@ -124,7 +133,7 @@ def burst(args):
             due = start + i / args.rate
             while time.monotonic() < due:
                 drain(due - time.monotonic())
-        sock.sendto(request, (args.server, 69))
+        socks[i % len(socks)].sendto(request, (args.server, 69))
         if i % 64 == 63:
             drain(0)
     end = time.monotonic() + args.listen
