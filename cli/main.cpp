@@ -25,10 +25,12 @@ int main(int argc, char** argv) {
         case Command::Search:
             return RunSearchCommand(invocation, std::cout, std::cerr);
         case Command::Change:
+            return RunChangeCommand(invocation, std::cout, std::cerr);
         case Command::Upgrade:
+            return RunUpgradeCommand(invocation, std::cout, std::cerr);
         case Command::None:
             break;
     }
-    std::cerr << "quillane-cli: " << CommandName(invocation.command) << " is not available in this build\n";
+    std::cerr << HelpText(Command::None);
     return kExitUnusable;
 }
