@@ -28,7 +28,7 @@ IpSettingsValues EnteredSettings(const ChangeOptions& change) {
     put(change.mask, values.mask, values.maskCheck);
     put(change.gateway, values.gateway, values.gatewayCheck);
     put(change.server, values.server, values.serverCheck);
-    put(change.standby, values.standby, values.backupServerCheck);
+    put(change.standby, values.backupServer, values.backupServerCheck);
     values.editType = static_cast<int>(change.editType);
     return values;
 }
