@@ -21,10 +21,11 @@ n1=$(number 1) n2=$(number 2) n3=$(number 3) n4=$(number 4) n5=$(number 5) n6=$(
 head -c 150000 /dev/urandom >"$T/firmware.bin"
 chmod 644 "$T/firmware.bin"
 
-run() {  # run CODE NAME ARGS...: the tool's output in $T/NAME.out and .err
-    local code=$1 name=$2 got=0
+run() {  # run CODE NAME [setpriv ...] ARGS...: the tool's output in $T/NAME.out and .err
+    local code=$1 name=$2 got=0 as=()
     shift 2
-    ws "$CLI" "$@" >"$T/$name.out" 2>"$T/$name.err" || got=$?
+    [[ $1 == setpriv ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups) && shift
+    ws "${as[@]}" "$CLI" "$@" >"$T/$name.out" 2>"$T/$name.err" || got=$?
     ((got == code)) || { echo "FAIL: quillane-cli $* exited $got, not $code"; cat "$T/$name.out" "$T/$name.err"; exit 1; }
 }
 
@@ -32,7 +33,7 @@ run 3 verified upgrade --file "$T/firmware.bin" --devices "$n1,$n2,$n3,999" --ve
 run 3 silent upgrade --file "$T/firmware.bin" --devices "$n4,$n5" --wait 500
 run 0 single upgrade --file "$T/firmware.bin" --devices "$n6" --wait 500
 run 1 nofile upgrade --file "$T/missing.bin" --all
-run 1 unprivileged setpriv --reuid=65534 --regid=65534 --clear-groups "$CLI" upgrade --file "$T/firmware.bin" --all
+run 1 unprivileged setpriv upgrade --file "$T/firmware.bin" --all
 
 python3 - "$T" "$n1" "$n2" "$n3" "$n4" "$n5" "$n6" <<'PY'
 import re, sys
@@ -43,10 +44,6 @@ for line in open(f"{tmp}/fleet.txt"):
     fleet[d["number"]] = d
 read = lambda name: open(f"{tmp}/{name}.out").read().splitlines()
 err = lambda name: open(f"{tmp}/{name}.err").read()
-
-def bumped(version):  # the simulator's new version: the old one plus one
-    parts = [int(p) for p in version.split(".")]
-    return version, parts
 
 out = read("verified")
 assert len(out) == 4, out
