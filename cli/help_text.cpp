@@ -19,8 +19,9 @@ commands:
 
 exit status: 0 all done, 1 bad arguments or the tool could not start,
 3 some devices failed or were not found.
-The tool reads and writes no settings file; an upgrade writes the TFTP
-server's log in the 'log' folder beside the program.
+The tool reads and writes no settings file. During an upgrade the TFTP
+server keeps its daily log in the 'log' folder beside the program, when that
+folder exists (as the window's does).
 )";
 
 constexpr const char* kSearchOptions = R"(search options:
