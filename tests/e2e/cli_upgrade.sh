@@ -32,6 +32,21 @@ run() {  # run CODE NAME [setpriv ...] ARGS...: the tool's output in $T/NAME.out
 run 3 verified upgrade --file "$T/firmware.bin" --devices "$n1,$n2,$n3,999" --verify --wait 500
 run 3 silent upgrade --file "$T/firmware.bin" --devices "$n4,$n5" --wait 500
 run 0 single upgrade --file "$T/firmware.bin" --devices "$n6" --wait 500
+# Ctrl+C during a run, as the window's Stop: the current device (silent here)
+# is waited for, the run ends there, the next device is never started.
+logged=$(wc -l <"$DEVSIM_LOG")
+"$LAB" exec "$LAB_TEST_NAME" ws -- "$CLI" upgrade --file "$T/firmware.bin" --devices "$n5,$n6" --wait 300 \
+    >"$T/stopped.out" 2>"$T/stopped.err" &
+stopped=$!
+for _ in $(seq 200); do  # until this run's upgrade command reached the silent device
+    sed -n "$((logged + 1)),\$p" "$DEVSIM_LOG" >"$T/new.log"
+    grep -q "\"dev\":$n5,.*\"kind\":\"upgrade\"" "$T/new.log" && break
+    sleep 0.05
+done
+kill -INT "$stopped"
+code=0
+wait "$stopped" || code=$?
+((code == 3)) || { echo "FAIL: the stopped run exited $code, not 3"; cat "$T/stopped.out" "$T/stopped.err"; exit 1; }
 run 1 nofile upgrade --file "$T/missing.bin" --all
 run 1 unprivileged setpriv upgrade --file "$T/firmware.bin" --all
 
@@ -65,6 +80,9 @@ out = read("silent")
 assert f"device {n4}  {fleet[n4]['ip']}  upgraded" in out, out
 assert f"device {n5}  {fleet[n5]['ip']}  failed: the device did not load the file" in out, out
 assert read("single") == [f"device {n6}  {fleet[n6]['ip']}  upgraded"], read("single")
+assert read("stopped") == [f"device {n5}  {fleet[n5]['ip']}  failed: the device did not load the file",
+                           f"device {n6}  {fleet[n6]['ip']}  not upgraded: the run was stopped before this device"], read("stopped")
+assert "The upgrade is complete the current device and then stop" in err("stopped"), err("stopped")
 assert "The upgrade file does not exist" in err("nofile"), err("nofile")
 assert "cannot use UDP port 67 (boot requests): ports below 1024 need root or the CAP_NET_BIND_SERVICE" in err("unprivileged"), err("unprivileged")
 PY
