@@ -80,7 +80,8 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     cli.station().OnModifyIP();
     const bool answered = WaitForTheRun(cli.station());
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
-    if (!answered) err << "quillane-cli: the answers were not checked in time; devices still waiting count as failed\n";
+    if (!answered)
+        err << "quillane-cli: the answers were not checked in time; devices still waiting count as failed\n";
 
     int failed = 0;
     for (const auto& [row, was] : before) {

@@ -125,7 +125,6 @@ std::vector<DeviceRow> CliStation::SortedRows() const {
     return rows;
 }
 
-
 ChosenDevices CliStation::Choose(const DeviceChoice& choice) {
     ChosenDevices result;
     DeviceTable& table = m_station.m_DeviceList;

@@ -14,7 +14,8 @@ int ReportMissing(const ChosenDevices& devices, std::ostream& out) {
 int ReportNothingChosen(const ChosenDevices& devices, std::ostream& out, std::ostream& err) {
     ReportMissing(devices, out);
     out << std::flush;
-    err << "quillane-cli: " << (devices.missing.empty() ? "no device answered the search" : "none of the devices was found")
+    err << "quillane-cli: "
+        << (devices.missing.empty() ? "no device answered the search" : "none of the devices was found")
         << "; nothing was done\n";
     return kExitSomeFailed;
 }

@@ -46,7 +46,9 @@ struct Device {
     DeviceRow before;
 };
 
-std::string Label(const DeviceRow& row) { return "device " + row[kColDeviceNo] + "  " + row[kColIP]; }
+std::string Label(const DeviceRow& row) {
+    return "device " + row[kColDeviceNo] + "  " + row[kColIP];
+}
 
 // What the run left in the device's State cell, as a verdict; empty when it loaded the whole file.
 std::string TransferVerdict(const std::string& state, const TextTable& texts) {
@@ -61,7 +63,8 @@ void FollowTheRun(CliStation& cli, UpgradeProgress& progress, std::ostream& err,
     Station& station = cli.station();
     bool stopAsked = false;
     while (true) {
-        for (const auto& change : cli.watch().TakeStateChanges()) progress.StateChanged(change.row, change.text);
+        for (const auto& change : cli.watch().TakeStateChanges())
+            progress.StateChanged(change.row, change.text);
         if (station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0) break;
         if (g_interrupted.load() && !stopAsked) {
             stopAsked = true;
@@ -76,7 +79,8 @@ void FollowTheRun(CliStation& cli, UpgradeProgress& progress, std::ostream& err,
 }
 
 // The versions the chosen devices report when searched for again.
-std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<Device>& devices, std::ostream& err) {
+std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<Device>& devices,
+                                             std::ostream& err) {
     std::map<int32_t, std::string> versions;
     const auto end = std::chrono::steady_clock::now() + kVerifyWait;
     do {
