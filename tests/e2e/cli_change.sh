@@ -56,5 +56,9 @@ assert after[n1]["ip"] == "10.77.5.1" and after[n2]["ip"] == "10.77.5.2", (after
 assert after[n4]["ip"] == "10.77.1.4", after[n4]
 assert after[n5]["gateway"] == "10.77.0.254", after[n5]
 PY
+# Neither the dialog's file nor the window's settings are written.
+for f in Config.ini Quillane.ini Ostrel.ini; do
+    [[ ! -e "$(dirname "$CLI")/$f" ]] || { echo "FAIL: quillane-cli wrote $f"; exit 1; }
+done
 lab_test_stop_devsim
 echo "cli change: all checks passed"
