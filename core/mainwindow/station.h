@@ -21,8 +21,8 @@
 #include "mainwindow/station_view.h"
 #include "mainwindow/type_filter.h"
 #include "support/event.h"
-#include "support/helper_program.h"
 #include "support/exe_dir.h"
+#include "support/helper_program.h"
 #include "support/locks.h"
 
 namespace quillane {
