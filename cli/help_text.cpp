@@ -31,7 +31,8 @@ constexpr const char* kSearchOptions = R"(search options:
                        (devices that report no type are always listed):
 )";
 
-constexpr const char* kSearchOptionsAfterTypes = R"(  --wait MS            the search ends when no new device has answered for MS
+constexpr const char* kSearchOptionsAfterTypes =
+    R"(  --wait MS            the search ends when no new device has answered for MS
                        milliseconds after the probes went out (default 1500)
   --language en|zh     texts of the device type and state columns (default en)
 )";
@@ -41,12 +42,15 @@ std::string TypeCodeLines() {
     std::string lines;
     for (const DeviceType& type : kDeviceTypes) {
         const std::string code = std::to_string(type.code);
-        lines += std::string(23, ' ') + code + std::string(6 - code.size(), ' ') + type.caption.english + "\n";
+        lines +=
+            std::string(23, ' ') + code + std::string(6 - code.size(), ' ') + type.caption.english + "\n";
     }
     return lines;
 }
 
-std::string SearchOptionsText() { return kSearchOptions + TypeCodeLines() + kSearchOptionsAfterTypes; }
+std::string SearchOptionsText() {
+    return kSearchOptions + TypeCodeLines() + kSearchOptionsAfterTypes;
+}
 
 constexpr const char* kSearch = R"(usage: quillane-cli search [--range FIRST-LAST] [--types CODES] [--wait MS]
                          [--format table|csv|json] [--language en|zh]
