@@ -1,8 +1,11 @@
 #include <QApplication>
 
 #include "costrel_app.h"
+#include "support/stop_signals.h"
 
 int main(int argc, char** argv) {
+    // First of all: a stop signal from now on waits for the window's orderly stop.
+    quillane::InstallStopSignals();
     QApplication application(argc, argv);
     COstrelApp app;
     return app.InitInstance();

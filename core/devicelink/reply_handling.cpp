@@ -7,6 +7,7 @@
 
 #include "devicelink/command_queue.h"
 #include "devicelink/protocol.h"
+#include "mainwindow/control_ids.h"
 #include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
@@ -15,14 +16,11 @@
 namespace quillane {
 namespace {
 
-// Only languages 1 and 2 have texts; with any other value nothing is written.
-bool HasTexts(int language) { return language == 1 || language == 2; }
-
 using CellWrites = std::vector<std::pair<int, std::string>>;
 
 // The State text of a change result; only languages 1 and 2 write one.
 void AddOutcome(CellWrites& writes, int language, bool succeeded) {
-    if (!HasTexts(language)) return;
+    if (!LanguageHasTexts(language)) return;
     const TextTable& texts = Texts(language);
     writes.emplace_back(kColState, succeeded ? texts.stateSuccess : texts.stateFailure);
 }
@@ -36,8 +34,14 @@ bool TypeListed(const Station& station, const SearchReply& reply) {
 }
 
 std::string TypeText(const SearchReply& reply, int language) {
-    if (!HasTexts(language)) return {};
+    if (!LanguageHasTexts(language)) return {};
     return reply.hasType ? DeviceTypeName(reply.typeCode, language) : Texts(language).unknownDevice;
+}
+
+// Said once per filling of the table, on the first reply it turns away; the
+// next search empties the table and puts the usual note back.
+void SayTableFull(Station& station) {
+    station.View().SetCaption(kIdNoteLine, Texts(station.m_nLanguage.load()).noteTableFull);
 }
 
 void ListDevice(Station& station, const SearchReply& reply) {
@@ -60,6 +64,10 @@ void ListDevice(Station& station, const SearchReply& reply) {
         "0",                                    // no address change awaits an answer
     };
     const int row = table.AppendRow(cells);
+    if (row < 0) {  // the table is full: the reply is dropped and counted
+        if (table.RefusedRows() == 1) SayTableFull(station);
+        return;
+    }
     table.SetItemData(row, row);
 }
 

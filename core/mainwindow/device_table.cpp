@@ -4,7 +4,7 @@
 #include <cctype>
 #include <limits>
 
-#include "support/udp_socket.h"
+#include "support/ipv4.h"
 
 namespace quillane {
 
@@ -33,11 +33,20 @@ int DeviceTable::RowCount() const {
     return static_cast<int>(m_rows.size());
 }
 
+uint64_t DeviceTable::RefusedRows() const {
+    std::lock_guard lock(m_mutex);
+    return m_refusedRows;
+}
+
 int DeviceTable::AppendRow() { return AppendRow(DeviceRow{}); }
 
 int DeviceTable::AppendRow(const DeviceRow& cells) {
     std::lock_guard lock(m_mutex);
     const int row = static_cast<int>(m_rows.size());
+    if (row >= m_capacity) {
+        ++m_refusedRows;
+        return -1;
+    }
     m_rows.push_back(Entry{cells, 0});
     IndexRow(row);
     if (m_observer) m_observer->RowAppended(row, cells);
@@ -46,8 +55,10 @@ int DeviceTable::AppendRow(const DeviceRow& cells) {
 
 void DeviceTable::DeleteAllRows() {
     std::lock_guard lock(m_mutex);
-    m_rows.clear();
-    m_byNumber.clear();
+    // Swapped out rather than cleared: a full table's storage would otherwise stay reserved.
+    std::vector<Entry>().swap(m_rows);
+    decltype(m_byNumber)().swap(m_byNumber);
+    m_refusedRows = 0;
     if (m_observer) m_observer->RowsCleared();
 }
 
@@ -78,6 +89,15 @@ int DeviceTable::SetCellsOfDevice(int32_t number, const std::vector<std::pair<in
     const int row = it->second.front();
     for (const auto& [column, text] : cells) SetCellLocked(row, column, text);
     return row;
+}
+
+void DeviceTable::RewriteRows(const RowRewrite& rewrite) {
+    std::lock_guard lock(m_mutex);
+    for (int row = 0; row < static_cast<int>(m_rows.size()); ++row) {
+        for (const auto& [column, text] : rewrite(m_rows[static_cast<size_t>(row)].cells)) {
+            SetCellLocked(row, column, text);
+        }
+    }
 }
 
 DeviceRow DeviceTable::Row(int row) const {
@@ -144,7 +164,7 @@ int DeviceTable::CompareCells(int column, const std::string& a, const std::strin
         case kColServer:
         case kColStandbyServer:
             // Text that is not an address reads as 255.255.255.255 (inet_addr's INADDR_NONE).
-            return sign(ntohl(ParseIPv4(a)), ntohl(ParseIPv4(b)));
+            return sign(IPv4Address::Parse(a), IPv4Address::Parse(b));
         default:
             return 0;
     }

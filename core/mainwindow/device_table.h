@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -30,6 +31,11 @@ enum DeviceColumn : int {
 
 inline constexpr const char* kCheckMark = "\xE2\x88\x9A";  // "√" (U+221A)
 
+// Rows the table holds at most: a walk over a whole /16, far above any real
+// installation. Anyone on the LAN can answer with made-up device numbers, so
+// without a bound a flood of replies would grow the table without end.
+inline constexpr int kMaxDeviceRows = 65536;
+
 using DeviceRow = std::array<std::string, kColumnCount>;
 
 // Receives every change of the table, in order, on the thread that made it and
@@ -49,7 +55,7 @@ public:
 // bracketed by the station's m_ListLock as the callers describe.
 class DeviceTable {
 public:
-    DeviceTable() = default;
+    explicit DeviceTable(int capacity = kMaxDeviceRows) : m_capacity(capacity) {}
     DeviceTable(const DeviceTable&) = delete;
     DeviceTable& operator=(const DeviceTable&) = delete;
 
@@ -58,9 +64,14 @@ public:
     int RowCount() const;
     // Appends a row of empty cells; returns its index.
     int AppendRow();
-    // Appends a row with its cells in one step; returns its index.
+    // Appends a row with its cells in one step; returns its index, or -1 when
+    // the table already holds its `capacity` rows: nothing is appended and the
+    // refusal is counted.
     int AppendRow(const DeviceRow& cells);
+    // Empties the table, gives its memory back and clears the refusal count.
     void DeleteAllRows();
+    // Rows refused because the table was full, since it was last emptied.
+    uint64_t RefusedRows() const;
 
     // "" for a row or column out of range.
     std::string Cell(int row, int column) const;
@@ -79,6 +90,11 @@ public:
     // step, so a sort in between cannot move another device into the row.
     // Returns the row, or -1 (nothing written) when none matches.
     int SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells);
+    // Goes through the rows in table order in one step: `rewrite` sees each
+    // row's cells and returns the (column, text) writes for that row. It runs
+    // with the table locked and must not call back into the table.
+    using RowRewrite = std::function<std::vector<std::pair<int, std::string>>(const DeviceRow&)>;
+    void RewriteRows(const RowRewrite& rewrite);
 
     // Header click: does nothing unless left button and sorting enabled; else
     // updates the direction and column and sorts (first click descending).
@@ -102,8 +118,10 @@ private:
     void UnindexRow(int row);
     void RebuildIndex();
 
+    const int m_capacity;
     mutable std::mutex m_mutex;
     std::vector<Entry> m_rows;
+    uint64_t m_refusedRows = 0;
     // device number -> rows holding it, ascending, so the first is the table-order match
     std::unordered_map<int32_t, std::vector<int>> m_byNumber;
     DeviceTableObserver* m_observer = nullptr;

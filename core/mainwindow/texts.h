@@ -29,6 +29,7 @@ struct TextTable {
     std::string cancel;             // 1003
     std::array<std::string, 2> findTypes;  // 1011 items: auto search, specified IP
     std::string noteLine;           // 1025
+    std::string noteTableFull;      // 1025 once replies were dropped because the table is full
     std::array<std::string, 12> columnHeaders;
     std::array<int, 12> columnWidths;
 
@@ -74,6 +75,10 @@ struct TextTable {
 
 // The text set of a language: 2 English, anything else Chinese.
 const TextTable& Texts(int language);
+// Whether a language has texts at all: places that write nothing for other values ask this.
+inline bool LanguageHasTexts(int language) {
+    return language == 1 || language == 2;
+}
 
 // One of a text's two languages: English for 2, Chinese otherwise.
 std::string InLanguage(const BilingualText& text, int language);

@@ -1,12 +1,13 @@
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <cstring>
 #endif
 
 #include <QAbstractItemModelTester>
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,12 +31,14 @@
 #include "costrel_app.h"
 #include "costrel_dlg.h"
 #include "device_table_model.h"
+#include "devicelink/command_loop.h"
 #include "edit_ip_dlg.h"
 #include "ip_address_edit.h"
 #include "mainwindow/control_ids.h"
 #include "message_box.h"
 #include "single_instance.h"
 #include "sort_list_ctrl.h"
+#include "support/stop_signals.h"
 
 using namespace quillane;
 
@@ -87,11 +91,45 @@ public:
     std::unique_ptr<COstrelDlg> window;
 };
 
+constexpr char kStopSignalChild[] = "--stop-signal-child";
+
+// The process that stopSignalEndsTheToolThroughItsOrderlyStop signals: a
+// window during an upgrade run, with a dialog open on top of it, run as the
+// application runs its window. Prints "ready" once the dialog's loop runs.
+int RunStopSignalChild(int argc, char** argv) {
+    InstallStopSignals();
+    QApplication app(argc, argv);
+    WindowFixture fixture;
+    fixture.station().m_bUpgrading = 1;
+    fixture.station().m_bUpgradeContinue = 1;
+    QTimer::singleShot(0, fixture.window.get(), [&fixture] {
+        QDialog nested(fixture.window.get());
+        QTimer::singleShot(0, &nested, [] {
+            std::puts("ready");
+            std::fflush(stdout);
+        });
+        nested.exec();
+        std::puts("nested dialog ended");
+    });
+    const int code = RunMainWindow(*fixture.window);
+    std::puts("window ended");
+    return code;
+}
+
 void TypeAddress(IpAddressEdit* edit, const QStringList& octets) {
     for (int i = 0; i < 4; ++i) {
         edit->Field(i)->clear();
         QTest::keyClicks(edit->Field(i), octets[i]);
     }
+}
+
+// Presses OK in the IP settings dialog as soon as it is open (it runs modally).
+void ConfirmNextIpDialog() {
+    QTimer::singleShot(0, [] {
+        QTRY_VERIFY(qobject_cast<CEditIP*>(QApplication::activeModalWidget()));
+        auto* dialog = qobject_cast<CEditIP*>(QApplication::activeModalWidget());
+        QTest::mouseClick(dialog->Control(kIdOk), Qt::LeftButton);
+    });
 }
 
 }  // namespace
@@ -365,6 +403,27 @@ private slots:
         QCOMPARE(f.window->result(), int(QDialog::Rejected));
     }
 
+#ifndef Q_OS_WIN
+    // SIGTERM (logout, a service manager, kill) ends the tool through the
+    // system's close even during an upgrade run and with a dialog open: the
+    // process ends with status 0 and nothing waits for the operator.
+    void stopSignalEndsTheToolThroughItsOrderlyStop() {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kStopSignalChild)});
+        QVERIFY(child.waitForStarted());
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += child.readAllStandardOutput()).contains("ready"), 20000);
+        QCOMPARE(::kill(static_cast<pid_t>(child.processId()), SIGTERM), 0);
+        QVERIFY(child.waitForFinished(20000));
+        output += child.readAllStandardOutput();
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(output.contains("nested dialog ended") && output.contains("window ended"),
+                 output.constData());
+    }
+#endif
+
     void workerCallsAreQueuedAndNeverWait() {
         WindowFixture f;
         std::thread worker([&] {
@@ -507,6 +566,65 @@ private slots:
     }
 #endif
 
+    // Modify IP from the window: the dialog, the locked controls with the Stop
+    // caption, the stop press, and the controls given back by the batch.
+    void modifyIpLocksTheWindowUntilTheBatchEnds() {
+        WindowFixture f;
+        QFile ini(f.dir.filePath(QStringLiteral("Ostrel.ini")));  // valid entries for OK
+        ini.open(QIODevice::WriteOnly);
+        ini.write(
+            "[Ostrel]\r\nIP=172820737\r\nGateWay=172818686\r\nServerIP=172818433\r\n"
+            "BackServerIP=172818434\r\nMask=-65536\r\n");
+        ini.close();
+        DeviceRow row;
+        row[kColIP] = "10.77.1.5";
+        row[kColMask] = "255.255.0.0";
+        row[kColGateway] = row[kColServer] = row[kColStandbyServer] = "10.77.0.1";
+        row[kColDeviceNo] = "5";
+        f.station().m_DeviceList.AppendRow(row);
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 1);
+
+        ConfirmNextIpDialog();
+        QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.messages[0].text, QStringLiteral("请选择需要修改的设备"));
+        QCOMPARE(f.messages[0].caption, QStringLiteral("错误"));
+        QVERIFY(f.Control(kIdFind)->isEnabled());
+
+        QTest::mouseClick(f.Control(kIdSelectAll), Qt::LeftButton);
+        ConfirmNextIpDialog();
+        QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("停止"));
+        QVERIFY(f.Control(kIdModifyIP)->isEnabled());
+        for (int id : {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade,
+                       kIdSelectAll, kIdCancel, kIdPlayDev, kIdSoundCollectionDev}) {
+            QVERIFY2(!f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+        }
+        QVERIFY(f.Control(kIdAmpMonitorDev)->isEnabled());
+        QCOMPARE(f.station().m_dwNewIP, 0x0A4D0105u);  // the chosen row's values came up
+        QCOMPARE(f.station().m_bModifyRequest.load(), 1);
+
+        QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);  // Stop
+        QCOMPARE(f.station().m_bModifyContinue.load(), 0);
+        QCOMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("停止"));
+
+        // The command loop's pass on a worker thread: the batch ends at once
+        // and gives the controls back through the window's queue.
+        std::thread loop([&] {
+            CommandLoopState state;
+            RunCommandLoopPass(f.station(), state);
+        });
+        loop.join();
+        QTRY_COMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("编辑IP"));
+        for (int id :
+             {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev}) {
+            QVERIFY2(f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+        }
+        QVERIFY2(!f.Control(kIdStartIP)->isEnabled(), "automatic search keeps the range off");
+        QCOMPARE(f.station().m_bModifyRequest.load(), 0);
+    }
+
     void ipSettingsDialogChecksAndSaves() {
         QTemporaryDir dir;
         const std::string appDir = dir.path().toStdString() + "/";
@@ -590,6 +708,7 @@ private slots:
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc > 1 && std::strcmp(argv[1], kStopSignalChild) == 0) return RunStopSignalChild(argc, argv);
     QApplication app(argc, argv);
     UiTest test;
     return QTest::qExec(&test, argc, argv);
