@@ -93,6 +93,8 @@ then upgrades them one after the other as the window's Upgrade does: the
 device is told to load PATH, asks the built-in boot responder (UDP port 67)
 for its address and reads the file from the built-in TFTP server (port 69).
 Progress goes to standard error; a summary line per device to standard output.
+Ctrl+C (or SIGTERM, SIGHUP) during the run ends it after the current device,
+as the window's Stop does; a second one ends the tool at once.
 Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
 
   --file PATH           the firmware file (.bin)

@@ -1,6 +1,4 @@
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -11,6 +9,7 @@
 #include "device_report.h"
 #include "mainwindow/texts.h"
 #include "support/file_status.h"
+#include "support/stop_signals.h"
 #include "upgrade_progress.h"
 
 namespace quillane::cli {
@@ -21,25 +20,6 @@ constexpr auto kPoll = 50ms;
 // Devices restart after loading their firmware: the check searches again
 // until every one of them answered, for this long at most.
 constexpr auto kVerifyWait = 60s;
-
-// Ctrl+C during a run asks it to end after the current device, as the
-// window's Stop does; a second Ctrl+C ends the tool at once.
-std::atomic<int> g_interrupted{0};
-extern "C" void OnInterrupt(int) {
-    g_interrupted = 1;
-    std::signal(SIGINT, SIG_DFL);
-}
-
-class InterruptAsStop {
-public:
-    InterruptAsStop() { m_previous = std::signal(SIGINT, OnInterrupt); }
-    ~InterruptAsStop() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
-    InterruptAsStop(const InterruptAsStop&) = delete;
-    InterruptAsStop& operator=(const InterruptAsStop&) = delete;
-
-private:
-    void (*m_previous)(int) = SIG_DFL;
-};
 
 struct Device {
     int row;
@@ -66,11 +46,14 @@ void FollowTheRun(CliStation& cli, UpgradeProgress& progress, std::ostream& err,
         for (const auto& change : cli.watch().TakeStateChanges())
             progress.StateChanged(change.row, change.text);
         if (station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0) break;
-        if (g_interrupted.load() && !stopAsked) {
+        // A stop signal (Ctrl+C, SIGTERM, SIGHUP) presses Stop: the run ends
+        // after the current device rather than leaving it half loaded. A
+        // second one ends the tool.
+        if (!stopAsked && TakeStopSignal() != 0) {
             stopAsked = true;
-            station.OnUpgrade();  // the Stop button
+            station.OnUpgrade();
             progress.Finish();
-            err << "quillane-cli: " << texts.msgStopPending << " (Ctrl+C again ends at once)\n";
+            err << "quillane-cli: " << texts.msgStopPending << " (a second stop signal ends the tool at once)\n";
         }
         std::this_thread::sleep_for(kPoll);
     }
@@ -95,7 +78,7 @@ std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<
             const int row = table.FindRowByDeviceNumber(number);
             if (row >= 0) versions[number] = table.Cell(row, kColVersion);
         }
-    } while (versions.size() < devices.size() && std::chrono::steady_clock::now() < end);
+    } while (versions.size() < devices.size() && std::chrono::steady_clock::now() < end && TakeStopSignal() == 0);
     return versions;
 }
 
@@ -131,12 +114,10 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
 
     UpgradeProgress progress(err, labels, texts.stateUpgrading, StandardErrorIsTerminal());
     cli.watch().KeepStateChanges(true);
-    {
-        InterruptAsStop interrupts;
-        station.OnUpgrade();
-        for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
-        FollowTheRun(cli, progress, err, texts);
-    }
+    InstallStopSignals();
+    station.OnUpgrade();
+    for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
+    FollowTheRun(cli, progress, err, texts);
     cli.watch().KeepStateChanges(false);
 
     std::map<int, std::string> verdicts;

@@ -32,8 +32,9 @@ run() {  # run CODE NAME [setpriv ...] ARGS...: the tool's output in $T/NAME.out
 run 3 verified upgrade --file "$T/firmware.bin" --devices "$n1,$n2,$n3,999" --verify --wait 500
 run 3 silent upgrade --file "$T/firmware.bin" --devices "$n4,$n5" --wait 500
 run 0 single upgrade --file "$T/firmware.bin" --devices "$n6" --wait 500
-# Ctrl+C during a run, as the window's Stop: the current device (silent here)
-# is waited for, the run ends there, the next device is never started.
+# A stop signal during a run, as the window's Stop: the current device
+# (silent here) is waited for, the run ends there, the next device is never
+# started. SIGTERM, as a background job of a script ignores SIGINT.
 logged=$(wc -l <"$DEVSIM_LOG")
 "$LAB" exec "$LAB_TEST_NAME" ws -- "$CLI" upgrade --file "$T/firmware.bin" --devices "$n5,$n6" --wait 300 \
     >"$T/stopped.out" 2>"$T/stopped.err" &
@@ -43,7 +44,7 @@ for _ in $(seq 200); do  # until this run's upgrade command reached the silent d
     grep -q "\"dev\":$n5,.*\"kind\":\"upgrade\"" "$T/new.log" && break
     sleep 0.05
 done
-kill -INT "$stopped"
+kill -TERM "$stopped"
 code=0
 wait "$stopped" || code=$?
 ((code == 3)) || { echo "FAIL: the stopped run exited $code, not 3"; cat "$T/stopped.out" "$T/stopped.err"; exit 1; }
