@@ -53,7 +53,8 @@ void FollowTheRun(CliStation& cli, UpgradeProgress& progress, std::ostream& err,
             stopAsked = true;
             station.OnUpgrade();
             progress.Finish();
-            err << "quillane-cli: " << texts.msgStopPending << " (a second stop signal ends the tool at once)\n";
+            err << "quillane-cli: " << texts.msgStopPending
+                << " (a second stop signal ends the tool at once)\n";
         }
         std::this_thread::sleep_for(kPoll);
     }
@@ -78,7 +79,8 @@ std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<
             const int row = table.FindRowByDeviceNumber(number);
             if (row >= 0) versions[number] = table.Cell(row, kColVersion);
         }
-    } while (versions.size() < devices.size() && std::chrono::steady_clock::now() < end && TakeStopSignal() == 0);
+    } while (versions.size() < devices.size() && std::chrono::steady_clock::now() < end &&
+             TakeStopSignal() == 0);
     return versions;
 }
 
