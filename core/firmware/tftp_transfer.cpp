@@ -7,6 +7,8 @@
 #include <new>
 
 #include "firmware/tftp_server.h"
+#include "support/narrow_text.h"
+#include "support/utf8_files.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -185,7 +187,7 @@ bool Transfer::OpenFile() {
     const std::string& mode = m_request.fields.mode;
     const char* openMode = (mode == "netascii" || mode == "ascii") ? "rt" : "rb";
     // The name was checked against the served file; that file is what opens.
-    m_request.file = std::fopen(m_server.ServedFile().c_str(), openMode);
+    m_request.file = OpenFileUtf8(m_server.ServedFile(), openMode);
     if (!m_request.file) {
         Refuse(1, "File not found or No Access", 1);
         return false;
@@ -379,7 +381,8 @@ Ending Transfer::Run() {
     policy.foreignSeparator = m_server.foreignSeparator;
     policy.homeDirectoryLength = m_server.homeDirectory.size();
     policy.readAllowed = m_server.readAllowed;
-    policy.servedFile = m_server.ServedFile();
+    // The device asks for the name the boot reply gave it: the system's narrow form.
+    policy.servedFile = ToNarrowFromUtf8(m_server.ServedFile()).str();
     if (const auto refusal = CheckTftpRequest(m_request.fields, policy, m_request.path)) {
         Refuse(refusal->code, refusal->message, 1);
         return Ending::kRefused;

@@ -23,8 +23,8 @@
 // none is found). A file larger than kMaxProfileFileBytes, a UTF-16 file or an
 // unreadable one holds no values and is never rewritten: writes to it fail.
 //
-// Paths are narrow text of the platform (as ToNarrow produces); doubled
-// separators ("dir//Quillane.ini") are fine. All calls are thread-safe.
+// Paths are UTF-8 text; doubled separators ("dir//Quillane.ini") are fine.
+// All calls are thread-safe.
 
 #include <cstddef>
 #include <cstdint>
