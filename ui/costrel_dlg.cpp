@@ -22,8 +22,8 @@
 #include "edit_ip_dlg.h"
 #include "ip_address_edit.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/texts.h"
-#include "mainwindow/type_filter.h"
 #include "message_box.h"
 #include "sort_list_ctrl.h"
 
@@ -36,42 +36,43 @@ enum class Kind { Combo, IpAddress, Label, RightLabel, Button, Check, Edit, List
 struct ControlTemplate {
     int id;  // 0: a static without id
     Kind kind;
-    const char* caption;
     int x, y, width, height;  // dialog units
 };
 
-// Template 102. The captions are replaced per language at initialisation.
+// Template 102. The captions come from the text tables when the station
+// initialises the window; only the range's "~" is the same in every language.
 const ControlTemplate kMainTemplate[] = {
-    {kIdFindType, Kind::Combo, "", 4, 8, 58, 45},
-    {kIdStartIP, Kind::IpAddress, "", 65, 6, 92, 15},
-    {0, Kind::Label, "~", 159, 10, 8, 8},
-    {kIdEndIP, Kind::IpAddress, "", 167, 6, 92, 15},
-    {kIdKeyboard, Kind::Button, "键盘", 263, 7, 42, 14},
-    {kIdFind, Kind::Button, "查找", 310, 7, 42, 14},
-    {kIdModifyIP, Kind::Button, "修改IP", 357, 7, 42, 14},
-    {kIdTypeLabel, Kind::RightLabel, "设备类型:", 0, 28, 37, 8},
-    {kIdPlayDev, Kind::Check, "播放终端", 39, 28, 54, 10},
-    {kIdMorePlayDev, Kind::Check, "机架式终端", 95, 28, 59, 10},
-    {kIdPowerDev, Kind::Check, "网络化功放", 157, 28, 62, 10},
-    {kIdSoundBoxDev, Kind::Check, "网络化音箱", 223, 28, 48, 10},
-    {kIdAlarmDev, Kind::Check, "消防联动", 273, 28, 50, 10},
-    {kIdTelCallDev, Kind::Check, "电话寻呼卡", 324, 28, 50, 10},
-    {kIdSoundCollectionDev, Kind::Check, "音频采集卡", 376, 28, 62, 10},
-    {kIdAmpMonitorDev, Kind::Check, "功放监听卡", 38, 42, 115, 10},
-    {kIdPowerManageDev, Kind::Check, "电源管理控制卡", 157, 43, 112, 10},
-    {kIdSenseInterfaceDev, Kind::Check, "噪感接口模块", 273, 44, 103, 10},
-    {kIdSmallPoxSoundBoxDev, Kind::Check, "天花音箱", 381, 45, 43, 10},
-    {kIdFileLabel, Kind::RightLabel, "文件路径:", 2, 58, 35, 8},
-    {kIdFilePath, Kind::Edit, "", 38, 56, 214, 14},
-    {kIdOpen, Kind::Button, "打开", 253, 56, 42, 14},
-    {kIdUpgrade, Kind::Button, "升级", 300, 56, 42, 14},
-    {kIdSelectAll, Kind::Button, "全选", 347, 56, 42, 14},
-    {kIdCancel, Kind::Button, "取消", 394, 56, 42, 14},
-    {kIdDeviceList, Kind::List, "", 4, 78, 434, 190},
-    {kIdProgress, Kind::Progress, "", 3, 270, 433, 14},
-    {kIdNoteLine, Kind::Label, "播放终端:", 4, 286, 430, 8},
+    {kIdFindType, Kind::Combo, 4, 8, 58, 45},
+    {kIdStartIP, Kind::IpAddress, 65, 6, 92, 15},
+    {0, Kind::Label, 159, 10, 8, 8},
+    {kIdEndIP, Kind::IpAddress, 167, 6, 92, 15},
+    {kIdKeyboard, Kind::Button, 263, 7, 42, 14},
+    {kIdFind, Kind::Button, 310, 7, 42, 14},
+    {kIdModifyIP, Kind::Button, 357, 7, 42, 14},
+    {kIdTypeLabel, Kind::RightLabel, 0, 28, 37, 8},
+    {kIdPlayDev, Kind::Check, 39, 28, 54, 10},
+    {kIdMorePlayDev, Kind::Check, 95, 28, 59, 10},
+    {kIdPowerDev, Kind::Check, 157, 28, 62, 10},
+    {kIdSoundBoxDev, Kind::Check, 223, 28, 48, 10},
+    {kIdAlarmDev, Kind::Check, 273, 28, 50, 10},
+    {kIdTelCallDev, Kind::Check, 324, 28, 50, 10},
+    {kIdSoundCollectionDev, Kind::Check, 376, 28, 62, 10},
+    {kIdAmpMonitorDev, Kind::Check, 38, 42, 115, 10},
+    {kIdPowerManageDev, Kind::Check, 157, 43, 112, 10},
+    {kIdSenseInterfaceDev, Kind::Check, 273, 44, 103, 10},
+    {kIdSmallPoxSoundBoxDev, Kind::Check, 381, 45, 43, 10},
+    {kIdFileLabel, Kind::RightLabel, 2, 58, 35, 8},
+    {kIdFilePath, Kind::Edit, 38, 56, 214, 14},
+    {kIdOpen, Kind::Button, 253, 56, 42, 14},
+    {kIdUpgrade, Kind::Button, 300, 56, 42, 14},
+    {kIdSelectAll, Kind::Button, 347, 56, 42, 14},
+    {kIdCancel, Kind::Button, 394, 56, 42, 14},
+    {kIdDeviceList, Kind::List, 4, 78, 434, 190},
+    {kIdProgress, Kind::Progress, 3, 270, 433, 14},
+    {kIdNoteLine, Kind::Label, 4, 286, 430, 8},
 };
 
+constexpr const char* kRangeTilde = "~";
 constexpr int kMainWidth = 439, kMainHeight = 297, kMainPointSize = 9;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -104,7 +105,6 @@ void COstrelDlg::BuildControls() {
     setFixedSize(units.X(kMainWidth), units.Y(kMainHeight));
     for (const ControlTemplate& t : kMainTemplate) {
         QWidget* widget = nullptr;
-        const QString caption = QString::fromUtf8(t.caption);
         switch (t.kind) {
             case Kind::Combo: {
                 m_cmbFindType = new QComboBox(this);
@@ -119,20 +119,21 @@ void COstrelDlg::BuildControls() {
             }
             case Kind::Label:
             case Kind::RightLabel: {
-                auto* label = new QLabel(caption, this);
+                auto* label = new QLabel(this);
+                if (t.id == 0) label->setText(QString::fromUtf8(kRangeTilde));
                 label->setAlignment((t.kind == Kind::RightLabel ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
                 widget = label;
                 break;
             }
             case Kind::Button: {
                 // No default button: Enter on a focused button presses it, elsewhere it closes.
-                auto* button = new QPushButton(caption, this);
+                auto* button = new QPushButton(this);
                 button->setAutoDefault(false);
                 widget = button;
                 break;
             }
             case Kind::Check:
-                widget = new QCheckBox(caption, this);
+                widget = new QCheckBox(this);
                 break;
             case Kind::Edit:
                 m_edtFilePath = new QLineEdit(this);
@@ -172,8 +173,8 @@ void COstrelDlg::ConnectControls() {
     onClick(kIdUpgrade, [&s] { s.OnUpgrade(); });
     onClick(kIdSelectAll, [&s] { s.OnSelectAll(); });
     onClick(kIdCancel, [&s] { s.OnCancel(); });
-    for (const TypeFilterBox& box : kTypeFilterBoxes) {
-        const int id = box.boxId;
+    for (const DeviceType& type : kDeviceTypes) {
+        const int id = type.boxId;
         onClick(id, [&s, id] { s.OnTypeFilterClick(id); });
     }
     connect(m_cmbFindType, &QComboBox::currentIndexChanged, this, [this](int index) { m_findTypeMirror = index; });
@@ -268,7 +269,7 @@ std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel
 
 std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, int language,
                                                           const IpDeviceValues& device) {
-    CEditIP dialog(appDir, language, device, this);
+    CEditIP dialog(appDir, language, device, m_station->m_startHelperProgram, this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Result();
 }

@@ -13,7 +13,6 @@
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
 #include "message_box.h"
-#include "support/helper_program.h"
 
 using namespace quillane;
 
@@ -26,26 +25,30 @@ constexpr int kAddressY[5] = {26, 52, 79, 106, 133};
 constexpr int kCheckY[5] = {27, 54, 82, 108, 136};
 struct LabelTemplate {
     int id;
-    const char* caption;
     int x, y, width, height;
 };
-// Template 129's labels; the captions are replaced per language.
-constexpr LabelTemplate kFieldLabels[5] = {{1041, "IP地址:", 50, 27, 26, 8},
-                                           {1042, "子网掩码:", 40, 54, 36, 8},
-                                           {1043, "默认网关:", 40, 81, 36, 8},
-                                           {1044, "服务器IP地址:", 26, 108, 50, 8},
-                                           {1045, "备用服务器IP地址:", 10, 135, 66, 8}};
-constexpr LabelTemplate kOctetLabels[4] = {{1037, "第1位", 81, 11, 21, 8},
-                                           {1038, "第2位", 108, 11, 21, 8},
-                                           {1039, "第3位", 135, 11, 21, 8},
-                                           {1040, "第4位( 范围(1~249) )", 162, 11, 122, 8}};
+// Template 129's labels; their captions come from the text tables.
+constexpr LabelTemplate kFieldLabels[5] = {{1041, 50, 27, 26, 8},
+                                           {1042, 40, 54, 36, 8},
+                                           {1043, 40, 81, 36, 8},
+                                           {1044, 26, 108, 50, 8},
+                                           {1045, 10, 135, 66, 8}};
+constexpr LabelTemplate kOctetLabels[4] = {{1037, 81, 11, 21, 8},
+                                           {1038, 108, 11, 21, 8},
+                                           {1039, 135, 11, 21, 8},
+                                           {1040, 162, 11, 122, 8}};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, QWidget* parent)
-    : QDialog(parent), m_strDir(std::move(dir)), m_nLanguage(language), m_device(device) {
+CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, HelperStarter startHelper,
+                 QWidget* parent)
+    : QDialog(parent),
+      m_strDir(std::move(dir)),
+      m_nLanguage(language),
+      m_device(device),
+      m_startHelper(std::move(startHelper)) {
     setObjectName(QString::number(kIdIpSettingsDialog));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(DialogFont(kPointSize));
@@ -58,35 +61,34 @@ CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, QW
 void CEditIP::BuildControls() {
     const DialogUnits units(font());
     setFixedSize(units.X(kWidth), units.Y(kHeight));
-    setWindowTitle(QStringLiteral("修改IP"));
     auto place = [&](QWidget* w, int id, int x, int y, int width, int height) {
         w->setGeometry(units.Rect(x, y, width, height));
         w->setObjectName(QString::number(id));
     };
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(this);
     ok->setDefault(true);
     place(ok, kIdOk, 75, 163, 50, 14);
     // Enter presses a focused push button (each one is an auto-default
     // button); elsewhere in the dialog it presses OK.
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    auto* cancel = new QPushButton(this);
     place(cancel, kIdDialogCancel, 190, 163, 50, 14);
     for (const LabelTemplate& t : kFieldLabels) {
-        auto* label = new QLabel(QString::fromUtf8(t.caption), this);
+        auto* label = new QLabel(this);
         place(label, t.id, t.x, t.y, t.width, t.height);
     }
     for (int i = 0; i < 5; ++i) {
         m_addresses[static_cast<size_t>(i)] = new IpAddressEdit(this);
         place(m_addresses[static_cast<size_t>(i)], kAddressIds[i], 79, kAddressY[i], 100, 15);
-        m_checks[static_cast<size_t>(i)] = new QCheckBox(QStringLiteral("是否修改"), this);
+        m_checks[static_cast<size_t>(i)] = new QCheckBox(this);
         place(m_checks[static_cast<size_t>(i)], kCheckIds[i], 189, kCheckY[i], 48, 10);
     }
     for (const LabelTemplate& t : kOctetLabels) {
-        auto* label = new QLabel(QString::fromUtf8(t.caption), this);
+        auto* label = new QLabel(this);
         place(label, t.id, t.x, t.y, t.width, t.height);
     }
     m_cmbEditType = new QComboBox(this);
     place(m_cmbEditType, kIdEditType, 239, 24, 74, 14);  // the closed box; its list opens below
-    m_btnKeyboard = new QPushButton(QStringLiteral("键盘"), this);
+    m_btnKeyboard = new QPushButton(this);
     place(m_btnKeyboard, kIdEditKeyboard, 238, 51, 50, 14);
 
     connect(ok, &QPushButton::clicked, this, &CEditIP::accept);
@@ -158,5 +160,5 @@ void CEditIP::accept() {
 
 void CEditIP::OnKeyboard() {
     const QPoint topLeft = m_btnKeyboard->mapToGlobal(QPoint(0, 0));
-    StartHelperProgram(m_strDir, IpDialogKeyboardCommand(topLeft.x(), topLeft.y()));
+    if (m_startHelper) m_startHelper(IpDialogKeyboardCommand(topLeft.x(), topLeft.y()));
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "actions/ip_settings.h"
+#include "support/helper_program.h"
 
 class QCheckBox;
 class QComboBox;
@@ -14,10 +15,13 @@ class IpAddressEdit;
 
 // The IP settings dialog: the new address settings of an address-change run,
 // remembered in "Ostrel.ini". The rules live in the core (actions/ip_settings).
+// Its Keyboard button starts the keyboard through `startHelper` (the main
+// window's starter); without one the button does nothing.
 class CEditIP : public QDialog {
     Q_OBJECT
 public:
-    CEditIP(std::string dir, int language, const quillane::IpDeviceValues& device, QWidget* parent = nullptr);
+    CEditIP(std::string dir, int language, const quillane::IpDeviceValues& device,
+            quillane::HelperStarter startHelper = {}, QWidget* parent = nullptr);
 
     // Valid after exec() returned Accepted.
     const quillane::IpSettingsValues& Result() const { return m_values; }
@@ -36,6 +40,7 @@ private:
     std::string m_strDir;
     int m_nLanguage;
     quillane::IpDeviceValues m_device;
+    quillane::HelperStarter m_startHelper;
     quillane::IpSettingsValues m_values;
     std::array<IpAddressEdit*, 5> m_addresses{};
     std::array<QCheckBox*, 5> m_checks{};

@@ -1,6 +1,6 @@
 #include "actions/ip_settings_store.h"
 
-#include "mainwindow/settings.h"
+#include "support/exe_dir.h"
 #include "support/profile.h"
 
 namespace quillane {

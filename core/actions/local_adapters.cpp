@@ -1,12 +1,12 @@
+#include "actions/local_adapters.h"
+
 #include "actions/adapter_query.h"
-#include "mainwindow/station.h"
 
 namespace quillane {
 
-// Rebuilds the local address lists from the Ethernet adapters' configured
-// addresses and publishes them as one snapshot, so readers on other threads
-// (the boot responder) never see a half-built pair of lists.
-void Station::RefreshLocalAddresses() {
+// Built whole before anyone sees it: the caller publishes it as one snapshot,
+// so readers on other threads (the boot responder) never see half a pair of lists.
+LocalAddressLists QueryLocalAddresses() {
     CIPAddressToos tools;
     AddressList names;
     tools.QueryAdapters(&names, nullptr, nullptr, nullptr, nullptr);
@@ -17,7 +17,7 @@ void Station::RefreshLocalAddresses() {
         CIPAddressToos::ReadInterfaceMasks(masks, name);
         AppendAddressPairs(addresses, masks, lists.ips, lists.masks);
     }
-    SetLocalAddresses(std::move(lists));
+    return lists;
 }
 
 }  // namespace quillane

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "devicelink/command_queue.h"
-#include "devicelink/device_types.h"
 #include "devicelink/protocol.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
 #include "support/tick_clock.h"
@@ -31,7 +31,7 @@ void AddOutcome(CellWrites& writes, int language, bool succeeded) {
 // A reply without a type is always listed, as an unknown device.
 bool TypeListed(const Station& station, const SearchReply& reply) {
     if (!reply.hasType) return true;
-    const std::optional<DeviceTypeInfo> type = FindDeviceType(reply.typeCode);
+    const DeviceType* type = FindDeviceType(reply.typeCode);
     return type && FilterAdmits(station, *type);
 }
 

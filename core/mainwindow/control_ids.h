@@ -56,7 +56,4 @@ inline constexpr int kIdOctetLabel4 = 1040;
 inline constexpr int kIdLabelIP = 1041;
 inline constexpr int kIdLabelBackupServer = 1045;
 
-// The device-type boxes that address-change and upgrade runs disable and give back.
-inline constexpr int kRunLockedTypeBoxes[] = {1028, 1030, 1031, 1032, 1033, 1034, 1035, 1046};
-
 }  // namespace quillane

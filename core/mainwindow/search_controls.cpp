@@ -3,10 +3,10 @@
 // command loop does the searching.
 
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
-#include "mainwindow/type_filter.h"
 #include "support/helper_program.h"
 
 namespace quillane {
@@ -27,7 +27,7 @@ void Station::OnFind() {
         return;
     }
     bool anyType = false;
-    for (const TypeFilterBox& box : kTypeFilterBoxes) anyType = anyType || (this->*box.flag).load() != 0;
+    for (const DeviceType& type : kDeviceTypes) anyType = anyType || FilterAdmits(*this, type);
     if (!anyType) {
         m_view.ShowMessage(t.msgNoDeviceType, t.captionError);
         return;
@@ -39,14 +39,12 @@ void Station::OnFind() {
 // The box has toggled itself; the flag is inverted rather than read from the
 // box, and stays equal to it because initialisation set the box from the flag.
 void Station::OnTypeFilterClick(int boxId) {
-    for (size_t i = 0; i < kTypeFilterBoxes.size(); ++i) {
-        if (kTypeFilterBoxes[i].boxId != boxId) continue;
-        std::atomic<int>& flag = this->*kTypeFilterBoxes[i].flag;
-        const int inverted = flag.load() == 0 ? 1 : 0;
-        flag = inverted;
-        WriteFilter(m_strAppDir, static_cast<int>(i), inverted);
-        return;
-    }
+    const DeviceType* type = FindTypeBox(boxId);
+    if (!type) return;
+    std::atomic<int>& flag = this->*type->flag;
+    const int inverted = flag.load() == 0 ? 1 : 0;
+    flag = inverted;
+    WriteFilter(m_strAppDir, static_cast<int>(type - kDeviceTypes.data()), inverted);
 }
 
 void Station::OnKeyboard() {

@@ -9,11 +9,6 @@
 
 namespace quillane {
 
-const std::array<const char*, kFilterCount> kFilterKeys = {
-    "PlayDev",         "MorePlayDev",    "PowerDev",           "SoundBoxDev",
-    "AlarmDev",        "TelCallDev",     "SoundCollectionDev", "SmallPoxSoundBoxDev",
-    "bPowerManageDev", "bAmpMonitorDev", "bSenseInterfaceDev"};
-
 namespace {
 
 constexpr const char* kMainSection = "Quillane";
@@ -29,13 +24,6 @@ std::string Decimal(int32_t value) {
 }
 
 }  // namespace
-
-std::string SettingsFilePath(const std::string& appDir, const std::string& fileName) {
-    if (appDir.empty()) return fileName;
-    const char last = appDir.back();
-    if (last == '/' || last == '\\') return appDir + fileName;
-    return appDir + kPathSeparator + fileName;
-}
 
 int ReadLanguage(const std::string& appDir) {
     const int32_t value =
@@ -66,7 +54,7 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir) {
             {"EditType", "0"},
             {"UpdateProPath", ""},
         };
-        for (const char* key : kFilterKeys) defaults.push_back({key, "1"});
+        for (const DeviceType& type : kDeviceTypes) defaults.push_back({type.settingsKey, "1"});
         WriteProfileStrings(path, kMainSection, defaults);
         settings.created = true;
         settings.startIP = kFirstStartShownStart;
@@ -78,9 +66,8 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir) {
     const int32_t findType = ReadProfileInt(path, kMainSection, "CurFindType", 0);
     settings.findType = (findType == 0 || findType == 1) ? findType : 0;
     settings.updateFile = ReadProfileString(path, kMainSection, "UpdateProPath", "", kMaxUpdatePathChars);
-    for (int i = 0; i < kFilterCount; ++i) {
-        settings.filters[static_cast<size_t>(i)] =
-            ReadProfileInt(path, kMainSection, kFilterKeys[static_cast<size_t>(i)], 1);
+    for (size_t i = 0; i < kDeviceTypes.size(); ++i) {
+        settings.filters[i] = ReadProfileInt(path, kMainSection, kDeviceTypes[i].settingsKey, 1);
     }
     return settings;
 }
@@ -97,9 +84,9 @@ bool WriteRange(const std::string& appDir, uint32_t startIP, uint32_t endIP) {
 }
 
 bool WriteFilter(const std::string& appDir, int filterIndex, int value) {
-    if (filterIndex < 0 || filterIndex >= kFilterCount) return false;
+    if (filterIndex < 0 || filterIndex >= kDeviceTypeCount) return false;
     return WriteProfileString(SettingsFilePath(appDir, "Quillane.ini"), kMainSection,
-                              kFilterKeys[static_cast<size_t>(filterIndex)], Decimal(value));
+                              kDeviceTypes[static_cast<size_t>(filterIndex)].settingsKey, Decimal(value));
 }
 
 bool WriteUpdateFile(const std::string& appDir, const std::string& path) {

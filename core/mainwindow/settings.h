@@ -7,19 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#include "mainwindow/device_types.h"
 #include "support/exe_dir.h"
 
 namespace quillane {
-
-// A settings file in the folder `appDir` (with or without a final separator).
-std::string SettingsFilePath(const std::string& appDir, const std::string& fileName);
-
-// The eleven device-type filter keys, in the window's flag order:
-// PlayDev, MorePlayDev, PowerDev, SoundBoxDev, AlarmDev, TelCallDev,
-// SoundCollectionDev, SmallPoxSoundBoxDev, bPowerManageDev, bAmpMonitorDev,
-// bSenseInterfaceDev.
-inline constexpr int kFilterCount = 11;
-extern const std::array<const char*, kFilterCount> kFilterKeys;
 
 // CurLanguage of "Config.ini": 2 for English, otherwise 1 (3 is taken as 1).
 int ReadLanguage(const std::string& appDir);
@@ -30,7 +21,13 @@ struct MainSettings {
     uint32_t endIP = 0;
     int findType = 0;  // 0 auto search, 1 specified IP
     std::string updateFile;
-    std::array<int, kFilterCount> filters{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};  // non-zero: type listed
+    std::array<int, kDeviceTypeCount> filters = AllListed();  // per device type, table order; non-zero: listed
+
+    static std::array<int, kDeviceTypeCount> AllListed() {
+        std::array<int, kDeviceTypeCount> all;
+        all.fill(1);
+        return all;
+    }
 };
 
 // Creates "Quillane.ini" with its defaults when it does not exist (then the
@@ -44,7 +41,7 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir);
 // written; callers may ignore it (the value then holds for this run only).
 bool WriteFindType(const std::string& appDir, int findType);                   // "%d"
 bool WriteRange(const std::string& appDir, uint32_t startIP, uint32_t endIP);  // "%d" of each, signed
-bool WriteFilter(const std::string& appDir, int filterIndex, int value);       // index into kFilterKeys
+bool WriteFilter(const std::string& appDir, int filterIndex, int value);       // index into kDeviceTypes
 // The path as chosen; a path with a line break cannot be stored and is refused.
 bool WriteUpdateFile(const std::string& appDir, const std::string& path);
 

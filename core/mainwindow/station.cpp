@@ -2,9 +2,9 @@
 
 #include "firmware/tftp_server.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/texts.h"
-#include "mainwindow/type_filter.h"
 #include "support/helper_program.h"
 
 namespace quillane {
@@ -48,11 +48,11 @@ void Station::Initialise() {
     m_view.SetRange(settings.startIP, settings.endIP);
     m_nFindType = (settings.findType == 1) ? 1 : 0;
     SetUpdateFile(settings.updateFile);
-    for (size_t i = 0; i < kTypeFilterBoxes.size(); ++i) (this->*kTypeFilterBoxes[i].flag) = settings.filters[i];
+    for (size_t i = 0; i < kDeviceTypes.size(); ++i) (this->*kDeviceTypes[i].flag) = settings.filters[i];
 
     m_view.SetCaption(kIdFilePath, UpdateFile());
     m_view.EnableControl(kIdFilePath, false);
-    for (const TypeFilterBox& box : kTypeFilterBoxes) m_view.SetChecked(box.boxId, (this->*box.flag).load() != 0);
+    for (const DeviceType& type : kDeviceTypes) m_view.SetChecked(type.boxId, FilterAdmits(*this, type));
 
     ApplyTexts();
 
@@ -72,7 +72,7 @@ void Station::ApplyTexts() {
     m_view.SetCaption(kIdFind, t.find);
     m_view.SetCaption(kIdModifyIP, t.modifyIP);
     m_view.SetCaption(kIdTypeLabel, t.typeLabel);
-    for (const TypeBoxCaption& box : t.typeBoxes) m_view.SetCaption(box.id, box.caption);
+    for (const DeviceType& type : kDeviceTypes) m_view.SetCaption(type.boxId, TypeBoxCaption(type, m_nLanguage));
     m_view.SetCaption(kIdFileLabel, t.fileLabel);
     m_view.SetCaption(kIdOpen, t.open);
     m_view.SetCaption(kIdUpgrade, t.upgrade);
@@ -89,6 +89,8 @@ bool Station::Close() {
     StopServices();
     return true;
 }
+
+void Station::RefreshLocalAddresses() { SetLocalAddresses(QueryLocalAddresses()); }
 
 std::shared_ptr<const LocalAddressLists> Station::LocalAddresses() const {
     std::lock_guard lock(m_sharedTextMutex);

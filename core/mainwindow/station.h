@@ -14,23 +14,20 @@
 #include <thread>
 #include <vector>
 
+#include "actions/local_adapters.h"
 #include "devicelink/command_queue.h"
 #include "devicelink/udp_endpoint.h"
 #include "mainwindow/device_table.h"
 #include "mainwindow/station_view.h"
+#include "mainwindow/type_filter.h"
 #include "support/event.h"
+#include "support/helper_program.h"
 #include "support/exe_dir.h"
 #include "support/locks.h"
 
 namespace quillane {
 
 class TftpServer;
-
-// The workstation's IPv4 addresses and their masks, dotted text, index-aligned.
-struct LocalAddressLists {
-    std::vector<std::string> ips;
-    std::vector<std::string> masks;
-};
 
 // Network endpoints and addresses the station's services use. The application
 // uses the real ones; tests put loopback ports and addresses of their own here.
@@ -62,7 +59,9 @@ private:
     std::atomic<uint16_t> m_port{0};
 };
 
-class Station {
+// The device-type filter flags (m_bPlayDev...) come from the base, so the
+// device-type catalogue can name them.
+class Station : public TypeFilterFlags {
 public:
     explicit Station(StationView& view, std::string appDir = ExecutableDirectory(),
                      StationNetwork network = StationNetwork{});
@@ -91,8 +90,9 @@ public:
     void OnModifyIP();
     void OnUpgrade();
 
-    // Starts a helper program by its command line; tests replace it.
-    std::function<void(const std::string& commandLine)> m_startHelperProgram;
+    // Starts a helper program by its command line (the window's Keyboard
+    // buttons); tests replace it.
+    HelperStarter m_startHelperProgram;
 
     // Local addresses: replaced as a whole; readers on any thread get a snapshot.
     void RefreshLocalAddresses();
@@ -130,10 +130,6 @@ public:
     int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0, m_bChangeBackupServer = 0;
     int m_nEditType = 0;
     uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
-    // Device-type filter, in the window's order; non-zero lists the type.
-    std::atomic<int> m_bPlayDev{1}, m_bMorePlayDev{1}, m_bPowerDev{1}, m_bSoundBoxDev{1}, m_bAlarmDev{1},
-        m_bTelCallDev{1}, m_bSoundCollectionDev{1}, m_bSmallPoxSoundBoxDev{1}, m_bPowerManageDev{1},
-        m_bAmpMonitorDev{1}, m_bSenseInterfaceDev{1};
     DeviceTable m_DeviceList;
 
 private:

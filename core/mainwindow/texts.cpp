@@ -1,5 +1,7 @@
 #include "mainwindow/texts.h"
 
+#include "mainwindow/device_types.h"
+
 namespace quillane {
 namespace {
 
@@ -12,17 +14,6 @@ TextTable MakeChinese() {
     t.modifyIPAfterRun = "编辑IP";
     t.stop = "停止";
     t.typeLabel = "设备类型:";
-    t.typeBoxes = {{{1028, "播放终端"},
-                    {1030, "机架式终端"},
-                    {1031, "网络化功放"},
-                    {1032, "网络化音箱"},
-                    {1033, "消防联动"},
-                    {1034, "电话寻呼卡"},
-                    {1035, "音频采集卡"},
-                    {1048, "功放监听卡"},
-                    {1049, "电源管理控制卡"},
-                    {1050, "噪感接口模块"},
-                    {1046, "天花音箱"}}};
     t.fileLabel = "文件路径:";
     t.open = "打开";
     t.upgrade = "升级";
@@ -79,17 +70,6 @@ TextTable MakeEnglish() {
     t.modifyIPAfterRun = "Edit IP";
     t.stop = "Stop";
     t.typeLabel = "Device type:";
-    t.typeBoxes = {{{1028, "Play terminal"},
-                    {1030, "Frame terminal"},
-                    {1031, "Network amplifier"},
-                    {1032, "Network box"},
-                    {1033, "Fire linkage"},
-                    {1034, "Calling card"},
-                    {1035, "Collection card"},
-                    {1048, "Power amplifier monitor card"},
-                    {1049, "Power management control card"},
-                    {1050, "Noise interface module"},
-                    {1046, "Sky box"}}};
     t.fileLabel = "File path:";
     t.open = "Open";
     t.upgrade = "Upgrade";
@@ -150,27 +130,6 @@ TextTable MakeEnglish() {
     return t;
 }
 
-struct DeviceTypeEntry {
-    int32_t code;
-    const char* chinese;
-    const char* english;
-};
-
-// Names of the device-type column. Code 6310 (ceiling speaker) is admitted by
-// its filter but shown as an unknown device, so it is not listed here.
-constexpr DeviceTypeEntry kDeviceTypes[] = {
-    {51, "消防联动", "Fire linkage"},
-    {6111, "电源管理控制卡", "Power Control Card"},
-    {6113, "功放监听卡", "Mornitor Amplifier Card"},
-    {6401, "播放终端", "Play terminal"},
-    {6411, "音频采集卡", "Collection card"},
-    {6418, "电话寻呼卡", "Calling card"},
-    {6463, "网络化音箱", "Network box"},
-    {6801, "机架式终端", "Frame terminal"},
-    {6825, "网络化功放", "Network amplifier"},
-    {7118, "噪感接口模块", "Noise interface module"},
-};
-
 constexpr int kEnglish = 2;
 
 }  // namespace
@@ -181,11 +140,17 @@ const TextTable& Texts(int language) {
     return language == kEnglish ? english : chinese;
 }
 
+std::string InLanguage(const BilingualText& text, int language) {
+    const char* chosen = language == kEnglish ? text.english : text.chinese;
+    return chosen ? chosen : "";
+}
+
+std::string TypeBoxCaption(const DeviceType& type, int language) { return InLanguage(type.caption, language); }
+
 std::string DeviceTypeName(int32_t code, int language) {
-    for (const DeviceTypeEntry& entry : kDeviceTypes) {
-        if (entry.code == code) return language == kEnglish ? entry.english : entry.chinese;
-    }
-    return Texts(language).unknownDevice;
+    const DeviceType* type = FindDeviceType(code);
+    if (!type || !type->name.chinese) return Texts(language).unknownDevice;
+    return InLanguage(type->name, language);
 }
 
 const AboutTexts& About() {

@@ -1,7 +1,8 @@
 #pragma once
 
-// Every text the tool shows, in its Chinese and its English set. No other file
-// spells these texts. Language 2 selects English; every other value Chinese.
+// Every text the tool shows, in its Chinese and its English set; the device
+// types' captions and names stand in their catalogue (device_types.h). No
+// other file spells these texts. Language 2 selects English; every other value Chinese.
 
 #include <array>
 #include <cstdint>
@@ -9,10 +10,8 @@
 
 namespace quillane {
 
-struct TypeBoxCaption {
-    int id;               // check box id
-    std::string caption;
-};
+struct BilingualText;
+struct DeviceType;
 
 struct TextTable {
     // Main window (template 102)
@@ -23,7 +22,6 @@ struct TextTable {
     std::string modifyIPAfterRun;   // 1010 after an address-change run
     std::string stop;               // 1009/1010 while a run is active
     std::string typeLabel;          // 1029
-    std::array<TypeBoxCaption, 11> typeBoxes;  // 1028, 1030-1035, 1048, 1049, 1050, 1046
     std::string fileLabel;          // 1036
     std::string open;               // 1008
     std::string upgrade;            // 1009, also after an upgrade run
@@ -70,6 +68,12 @@ struct TextTable {
 
 // The text set of a language: 2 English, anything else Chinese.
 const TextTable& Texts(int language);
+
+// One of a text's two languages: English for 2, Chinese otherwise.
+std::string InLanguage(const BilingualText& text, int language);
+
+// The caption of a device type's check box.
+std::string TypeBoxCaption(const DeviceType& type, int language);
 
 // The device-type column text of a type code (the unknown-device name for
 // code 6310 and for codes that are not device types).

@@ -1,33 +1,16 @@
 #pragma once
 
-#include <array>
 #include <atomic>
-
-#include "mainwindow/control_ids.h"
-#include "mainwindow/settings.h"
-#include "mainwindow/station.h"
 
 namespace quillane {
 
-// The device-type check boxes with their filter flags, in the flag order of the
-// settings keys (kFilterKeys): box 1049 comes before box 1048 there.
-struct TypeFilterBox {
-    int boxId;
-    std::atomic<int> Station::*flag;
+// The window's device-type filter: one flag per type check box; non-zero lists
+// the devices of that type. The station carries these flags as its base, so
+// the device-type catalogue can name each one without knowing the station.
+struct TypeFilterFlags {
+    std::atomic<int> m_bPlayDev{1}, m_bMorePlayDev{1}, m_bPowerDev{1}, m_bSoundBoxDev{1}, m_bAlarmDev{1},
+        m_bTelCallDev{1}, m_bSoundCollectionDev{1}, m_bSmallPoxSoundBoxDev{1}, m_bPowerManageDev{1},
+        m_bAmpMonitorDev{1}, m_bSenseInterfaceDev{1};
 };
-
-inline const std::array<TypeFilterBox, kFilterCount> kTypeFilterBoxes = {{
-    {kIdPlayDev, &Station::m_bPlayDev},
-    {kIdMorePlayDev, &Station::m_bMorePlayDev},
-    {kIdPowerDev, &Station::m_bPowerDev},
-    {kIdSoundBoxDev, &Station::m_bSoundBoxDev},
-    {kIdAlarmDev, &Station::m_bAlarmDev},
-    {kIdTelCallDev, &Station::m_bTelCallDev},
-    {kIdSoundCollectionDev, &Station::m_bSoundCollectionDev},
-    {kIdSmallPoxSoundBoxDev, &Station::m_bSmallPoxSoundBoxDev},
-    {kIdPowerManageDev, &Station::m_bPowerManageDev},
-    {kIdAmpMonitorDev, &Station::m_bAmpMonitorDev},
-    {kIdSenseInterfaceDev, &Station::m_bSenseInterfaceDev},
-}};
 
 }  // namespace quillane

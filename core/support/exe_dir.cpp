@@ -31,6 +31,13 @@ std::string ExecutablePath() {
 #endif
 }
 
+std::string SettingsFilePath(const std::string& appDir, const std::string& fileName) {
+    if (appDir.empty()) return fileName;
+    const char last = appDir.back();
+    if (last == '/' || last == '\\') return appDir + fileName;
+    return appDir + kPathSeparator + fileName;
+}
+
 std::string ExecutableDirectory() {
     const std::string path = ExecutablePath();
     const size_t cut = path.find_last_of(kPathSeparator);

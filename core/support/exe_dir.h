@@ -15,4 +15,7 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// A settings file in the folder `appDir` (with or without a final separator).
+std::string SettingsFilePath(const std::string& appDir, const std::string& fileName);
+
 }  // namespace quillane

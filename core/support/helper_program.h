@@ -3,6 +3,7 @@
 // Starting the external on-screen keyboard (and any other helper program)
 // as a separate process that the tool never waits for.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ std::string KeyboardCommandLine(int x, int y);
 // The program file a bare program name stands for: the executable's folder
 // first, then the search path; "" when none exists. Names with a separator are taken as they are.
 std::string FindHelperProgram(const std::string& appDir, const std::string& name);
+
+// Something that starts a helper program by its command line; the window's
+// is replaceable, so tests can watch what would be started.
+using HelperStarter = std::function<void(const std::string& commandLine)>;
 
 // Starts `commandLine` (program name, then arguments, separated by blanks)
 // detached: no console, no inherited sockets, no waiting. Returns false (and

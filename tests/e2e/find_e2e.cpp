@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -19,11 +18,11 @@
 #include <sstream>
 #include <thread>
 
-#include "core/devicelink/fake_view.h"
-#include "devicelink/device_types.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
 
 using namespace quillane;
 using namespace std::chrono_literals;
@@ -86,21 +85,18 @@ class FindTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(Fleet().empty()) << "FIND_FLEET names no fleet";
-        std::string pattern = (std::filesystem::temp_directory_path() / "find-e2e-XXXXXX").string();
-        dir = mkdtemp(pattern.data());
-        station = std::make_unique<Station>(view, dir.string() + "/");
+        station = std::make_unique<Station>(view, dir.Dir());
         station->Initialise();
         station->m_nLanguage = 2;
     }
     void TearDown() override {
         if (station) station->Close();
         station.reset();
-        std::filesystem::remove_all(dir);
     }
 
     void Find() {
         station->OnFind();
-        ASSERT_TRUE(view.Messages().empty()) << view.Messages().front().first;
+        ASSERT_TRUE(view.Messages().empty()) << view.Messages().front().text;
     }
 
     // Waits until `count` rows are listed, then a while longer for extras.
@@ -139,8 +135,8 @@ protected:
         EXPECT_TRUE(byNumber.empty()) << byNumber.size() << " devices not listed:" << missing.substr(0, 200);
     }
 
-    FakeView view;
-    std::filesystem::path dir;
+    test::RecordingView view;
+    test::TempFolder dir;
     std::unique_ptr<Station> station;
 };
 

@@ -497,13 +497,17 @@ private slots:
             QCOMPARE(dialog.result(), c.result);
             QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("Ostrel.ini"))), c.saved);
         }
-        // Enter on the focused Keyboard button opens the keyboard, not OK.
-        CEditIP dialog(appDir, 1, device);
+        // Enter on the focused Keyboard button opens the keyboard, not OK, and
+        // through the starter it was given (the station's, which tests replace).
+        std::vector<std::string> started;
+        CEditIP dialog(appDir, 1, device, [&started](const std::string& line) { started.push_back(line); });
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         dialog.Control(kIdEditKeyboard)->setFocus();
         QTest::keyClick(dialog.Control(kIdEditKeyboard), Qt::Key_Return);
         QVERIFY(dialog.isVisible());
+        QCOMPARE(started.size(), size_t{1});
+        QVERIFY(started[0].starts_with("ScreenKeyBoard "));
     }
 };
 

@@ -11,6 +11,7 @@
 #include "about_dlg.h"
 #include "costrel_dlg.h"
 #include "edit_ip_dlg.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/texts.h"
 
 using namespace quillane;
@@ -37,7 +38,7 @@ void AddSampleRows(DeviceTable& table, int language) {
         row[kColGateway] = "192.168.40.1";
         row[kColServer] = "192.168.40.250";
         row[kColStandbyServer] = "192.168.40.251";
-        row[kColType] = t.typeBoxes[static_cast<size_t>(i % 10)].caption;
+        row[kColType] = DeviceTypeName(kDeviceTypes[static_cast<size_t>(i) % kDeviceTypes.size()].code, language);
         row[kColDeviceNo] = std::to_string(1000 + 7 * i);
         row[kColMarker] = "0";
         table.AppendRow(row);

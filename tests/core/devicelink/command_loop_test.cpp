@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
+#include <cstdint>
 #include <thread>
 
-#include "core/devicelink/fake_view.h"
 #include "core/devicelink/reply_bytes.h"
 #include "devicelink/device_search.h"
 #include "devicelink/device_services.h"
@@ -15,8 +13,13 @@
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
 #include "support/tick_clock.h"
+#include "testing/loopback_network.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
 
 using namespace quillane;
+using quillane::test::LoopbackNetwork;
+using quillane::test::RecordingView;
 
 namespace {
 
@@ -48,27 +51,11 @@ private:
     SocketHandle m_socket;
 };
 
-StationNetwork LoopbackNetwork(uint16_t commandPort) {
-    StationNetwork n;
-    n.devicePort = 0;
-    n.commandPort = commandPort;
-    n.commandGroup = kLoopback;
-    n.replyGroup = kLoopback;
-    n.bootServerPort = 0;
-    n.bootClientPort = 0;
-    n.bootReplyAddress = kLoopback;
-    n.tftpPort = 0;
-    return n;
-}
-
 class CommandLoopTest : public ::testing::Test {
 protected:
     CommandLoopTest()
-        : dir(MakeTempDir()), station(view, dir.string() + "/", LoopbackNetwork(devices.Port())) {}
-    ~CommandLoopTest() override {
-        TickClock::UseReal();
-        std::filesystem::remove_all(dir);
-    }
+        : station(view, dir.Dir(), LoopbackNetwork(devices.Port())) {}
+    ~CommandLoopTest() override { TickClock::UseReal(); }
 
     void SetUp() override {
         TickClock::UseManual(100000);
@@ -77,11 +64,6 @@ protected:
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
         station.m_DestAddr.SetPort(devices.Port());
         station.m_bLoopRun = 1;
-    }
-
-    static std::filesystem::path MakeTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "devicelink-XXXXXX").string();
-        return mkdtemp(pattern.data());
     }
 
     void Queue(const Datagram& d) {
@@ -108,8 +90,8 @@ protected:
     }
 
     DeviceSocket devices;
-    FakeView view;
-    std::filesystem::path dir;
+    RecordingView view;
+    test::TempFolder dir;
     Station station;
     CommandLoopState state;
 };
@@ -351,7 +333,7 @@ TEST_F(CommandLoopTest, AnswerCheckWritesNoTextForAnUnknownLanguage) {
 
 // The loop thread itself: started and stopped as the window does, over loopback.
 TEST(CommandLoopThread, ListsQueuedRepliesAndStopsWithinItsBound) {
-    FakeView view;
+    RecordingView view;
     DeviceSocket devices;
     Station station(view, "/nonexistent/", LoopbackNetwork(devices.Port()));
     station.m_nLanguage = 2;

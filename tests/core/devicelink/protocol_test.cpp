@@ -5,10 +5,8 @@
 #include <set>
 
 #include "devicelink/device_commands.h"
-#include "devicelink/device_types.h"
-#include "core/devicelink/fake_view.h"
-#include "mainwindow/settings.h"
 #include "mainwindow/station.h"
+#include "testing/recording_view.h"
 
 using namespace quillane;
 
@@ -190,49 +188,8 @@ TEST(ProtocolFormat, VersionAndAddressTexts) {
     EXPECT_EQ(FormatAddress(0xFFFFFFFF), "255.255.255.255");
 }
 
-TEST(DeviceTypeTable, ElevenCodesEachWithItsOwnFilter) {
-    ASSERT_EQ(DeviceTypes().size(), 11u);
-    std::set<int> filters;
-    for (const DeviceTypeInfo& t : DeviceTypes()) {
-        filters.insert(t.filterIndex);
-        EXPECT_EQ(FindDeviceType(t.code)->filterIndex, t.filterIndex);
-        EXPECT_STREQ(t.filterKey, kFilterKeys[static_cast<size_t>(t.filterIndex)]) << t.code;
-    }
-    EXPECT_EQ(filters, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    for (int notAType : {0, 50, 52, 6400, 6402, 7117, -6401}) EXPECT_FALSE(FindDeviceType(notAType)) << notAType;
-}
-
-TEST(DeviceTypeTable, EachCodeIsAdmittedByItsOwnStationFlag) {
-    struct Case {
-        int32_t code;
-        std::atomic<int> Station::*flag;
-    };
-    const Case cases[] = {
-        {51, &Station::m_bAlarmDev},           {6111, &Station::m_bPowerManageDev},
-        {6113, &Station::m_bAmpMonitorDev},    {6310, &Station::m_bSmallPoxSoundBoxDev},
-        {6401, &Station::m_bPlayDev},          {6411, &Station::m_bSoundCollectionDev},
-        {6418, &Station::m_bTelCallDev},       {6463, &Station::m_bSoundBoxDev},
-        {6801, &Station::m_bMorePlayDev},      {6825, &Station::m_bPowerDev},
-        {7118, &Station::m_bSenseInterfaceDev},
-    };
-    FakeView view;
-    Station station(view, "/nonexistent/");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
-        const DeviceTypeInfo type = *FindDeviceType(c.code);
-        EXPECT_TRUE(FilterAdmits(station, type));
-        (station.*c.flag).store(0);
-        EXPECT_FALSE(FilterAdmits(station, type));
-        for (const Case& other : cases) {
-            if (other.code == c.code) continue;
-            EXPECT_TRUE(FilterAdmits(station, *FindDeviceType(other.code))) << other.code;
-        }
-        (station.*c.flag).store(1);
-    }
-}
-
 TEST(DeviceCommands, SentFromTheDeviceEndpointToTheGivenDestination) {
-    FakeView view;
+    test::RecordingView view;
     Station station(view, "/nonexistent/");
     ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
     const SocketHandle device = UdpSocketCreate();

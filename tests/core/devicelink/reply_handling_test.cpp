@@ -5,12 +5,12 @@
 #include <cstring>
 #include <functional>
 
-#include "core/devicelink/fake_view.h"
 #include "core/devicelink/reply_bytes.h"
 #include "devicelink/command_queue.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
 #include "support/tick_clock.h"
+#include "testing/recording_view.h"
 
 using namespace quillane;
 
@@ -50,7 +50,7 @@ protected:
         return rows;
     }
 
-    FakeView view;
+    test::RecordingView view;
     Station station;
 };
 
@@ -112,7 +112,7 @@ TEST_F(ReplyTest, SearchRepliesByTypeFilterAndDeviceNumber) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeView view;
+        test::RecordingView view;
         Station fresh(view, "/nonexistent/");
         fresh.m_nLanguage = 2;
         if (c.setup) c.setup(fresh);
@@ -201,7 +201,7 @@ TEST_F(ReplyTest, TextsFollowTheLanguageAndAreLeftOutForOtherValues) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.language);
-        FakeView view;
+        test::RecordingView view;
         Station fresh(view, "/nonexistent/");
         fresh.m_nLanguage = c.language;
         HandleDeviceReply(fresh, Entry(SearchReplyBytes(Device(9, 0))));

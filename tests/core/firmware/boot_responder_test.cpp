@@ -6,6 +6,7 @@
 #include "firmware/tftp_server.h"
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
+#include "testing/loopback_network.h"
 #include "tftp_test_support.h"
 
 using namespace quillane;
@@ -34,15 +35,7 @@ uint32_t AddressAt(const Bytes& packet, size_t offset) {
 // of the test's own instead of the broadcast address and port 68.
 class BootResponderTest : public ::testing::Test {
 protected:
-    BootResponderTest() : receiver(0), station(view, folder.Path(), Network()) {}
-
-    StationNetwork Network() {
-        StationNetwork network;
-        network.startServices = false;
-        network.bootReplyAddress = INADDR_LOOPBACK;
-        network.bootClientPort = receiver.Port();
-        return network;
-    }
+    BootResponderTest() : receiver(0), station(view, folder.Dir(), LoopbackNetwork(0, receiver.Port())) {}
 
     void SetUp() override {
         ASSERT_EQ(UdpEndpointOpen(station.m_BootEndpoint, 0, OnBootRequest, &station), 1);
@@ -69,7 +62,7 @@ protected:
     }
 
     LoopbackClient receiver;
-    ScratchFolder folder;
+    TempFolder folder;
     SilentView view;
     Station station;
 };

@@ -10,6 +10,7 @@
 #include "firmware/tftp_server.h"
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
+#include "testing/loopback_network.h"
 #include "tftp_test_support.h"
 
 using namespace quillane;
@@ -19,30 +20,16 @@ namespace {
 
 using QuietView = NullStationView;
 
-// Every service on a free loopback port; boot replies go to `bootReplyPort`.
-// The test starts the services itself, one by one.
-StationNetwork LoopbackNetwork(uint16_t bootReplyPort) {
-    StationNetwork network;
-    network.startServices = false;
-    network.tftpPort = 0;
-    network.tftpMinPort = 0;
-    network.tftpMaxPort = 1;
-    network.bootServerPort = 0;
-    network.bootReplyAddress = INADDR_LOOPBACK;
-    network.bootClientPort = bootReplyPort;
-    return network;
-}
-
 // The station's firmware services on ports of the test's own: the server
 // serves the station's chosen file and logs beside the station; the boot
 // endpoint answers from the station's state.
 TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
     LoopbackClient bootReceiver(0);
-    const StationNetwork network = LoopbackNetwork(bootReceiver.Port());
+    const StationNetwork network = LoopbackNetwork(0, bootReceiver.Port());
     QuietView view;
-    Station station(view, folder.Path() + "/", network);
+    Station station(view, folder.Dir(), network);
     const std::string firmware = folder.Write("unit.bin", Pattern(3000));
     station.SetUpdateFile(firmware);
     station.SetLocalAddresses({{"192.168.40.10"}, {"255.255.255.0"}});
@@ -70,7 +57,7 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     bool logged = false;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
         logged = logged || (entry.path().filename().string().rfind("test_firmware", 0) == 0 &&
-                            folder.ReadAll("log/" + entry.path().filename().string()).find("Blocks Served") !=
+                            folder.Read("log/" + entry.path().filename().string()).find("Blocks Served") !=
                                 std::string::npos);
     EXPECT_TRUE(logged);
 }
@@ -80,12 +67,12 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
 // server's current row: the server must outlive it. (A fault here shows as a
 // race or a use after free under the sanitizers.)
 TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGoes) {
-    ScratchFolder folder;
+    TempFolder folder;
     LoopbackClient bootReceiver(0);
-    const StationNetwork network = LoopbackNetwork(bootReceiver.Port());
+    const StationNetwork network = LoopbackNetwork(0, bootReceiver.Port());
     QuietView view;
     for (int round = 0; round < 5; ++round) {
-        auto station = std::make_unique<Station>(view, folder.Path() + "/", network);
+        auto station = std::make_unique<Station>(view, folder.Dir(), network);
         station->SetUpdateFile(folder.File("unit.bin"));
         station->SetLocalAddresses({{"127.0.0.1"}, {"255.0.0.0"}});
         DeviceRow row;

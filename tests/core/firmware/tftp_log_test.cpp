@@ -37,7 +37,7 @@ TEST(TftpLogTest, NamePatternUsesTheExecutablesFolderAndBaseName) {
 }
 
 TEST(TftpLogTest, WritesTimeStampedLinesAndContinuesIntoTheNextDaysFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
     ManualDay day;
     TftpLog log;
@@ -47,18 +47,18 @@ TEST(TftpLogTest, WritesTimeStampedLinesAndContinuesIntoTheNextDaysFile) {
     log.Write("second");
     log.Write("third");
     log.Close();
-    EXPECT_EQ(folder.ReadAll("log/quillane20261210.log"),
+    EXPECT_EQ(folder.Read("log/quillane20261210.log"),
               "[10-Dec-26 23:59:58] first\n"
               "Logging Continued on file " +
                   folder.File("log/quillane20261211.log") + "\n");
-    EXPECT_EQ(folder.ReadAll("log/quillane20261211.log"),
+    EXPECT_EQ(folder.Read("log/quillane20261211.log"),
               "Quillane TFTP Server\n\n"
               "[11-Dec-26 00:00:01] second\n"
               "[11-Dec-26 00:00:01] third\n");
 }
 
 TEST(TftpLogTest, AppendsToAnExistingFileWithoutABanner) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
     folder.Write("log/quillane20261210.log", Text("earlier\n", false));
     ManualDay day;
@@ -66,11 +66,11 @@ TEST(TftpLogTest, AppendsToAnExistingFileWithoutABanner) {
     log.Open(TftpLog::NamePattern(folder.File("quillane"), '/'), day.Source());
     log.Write("later");
     log.Close();
-    EXPECT_EQ(folder.ReadAll("log/quillane20261210.log"), "earlier\n[10-Dec-26 23:59:58] later\n");
+    EXPECT_EQ(folder.Read("log/quillane20261210.log"), "earlier\n[10-Dec-26 23:59:58] later\n");
 }
 
 TEST(TftpLogTest, WithoutTheLogFolderNothingIsWrittenAnywhere) {
-    ScratchFolder folder;
+    TempFolder folder;
     ManualDay day;
     TftpLog log;
     log.Open(TftpLog::NamePattern(folder.File("quillane"), '/'), day.Source());
@@ -78,11 +78,11 @@ TEST(TftpLogTest, WithoutTheLogFolderNothingIsWrittenAnywhere) {
     log.Write("lost");
     day.Set(126, 11, 11, 344, 0, 0, 1);
     log.Write("lost too");
-    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Dir()));
 }
 
 TEST(TftpLogTest, LoggingStopsWhenTheNewDaysFileCannotBeOpened) {
-    ScratchFolder folder;
+    TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
     std::filesystem::create_directories(folder.File("log/quillane20261211.log"));  // a folder in its way
     ManualDay day;
@@ -107,9 +107,9 @@ protected:
         settings.localTime = day.Source();
         return settings;
     }
-    std::string Log() const { return folder.ReadAll("log/quillane20261210.log"); }
+    std::string Log() const { return folder.Read("log/quillane20261210.log"); }
 
-    ScratchFolder folder;
+    TempFolder folder;
     ManualDay day;
     TftpServer server;
 };

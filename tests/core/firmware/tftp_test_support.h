@@ -1,18 +1,14 @@
 #pragma once
 
 // Loopback helpers for the TFTP tests: a client socket that speaks raw TFTP,
-// a recorder for the server's callbacks and a scratch folder with the served file.
+// and a recorder for the server's callbacks.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,6 +18,7 @@
 #include "firmware/tftp_packets.h"
 #include "firmware/tftp_server.h"
 #include "support/udp_socket.h"
+#include "testing/temp_folder.h"
 
 namespace quillane::test {
 
@@ -163,39 +160,6 @@ struct CallbackRecorder {
         return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                 [&] { return finished + abandoned >= count; });
     }
-};
-
-// A scratch folder beside which the server "runs": <dir>/quillane, with a
-// log folder and the served file.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("qfw_") + info->test_suite_name() + "_" + info->name();
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        m_path = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    std::string Path() const { return m_path.string(); }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    std::string Write(const std::string& name, const Bytes& content) const {
-        std::ofstream out(File(name), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-        return File(name);
-    }
-    std::string ReadAll(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::filesystem::path m_path;
 };
 
 inline Bytes Pattern(size_t size) {

@@ -52,7 +52,7 @@ protected:
         ASSERT_NE(server.ListenPort(), 0);
     }
 
-    std::string Log() const { return folder.ReadAll("log/quillane20261210.log"); }
+    std::string Log() const { return folder.Read("log/quillane20261210.log"); }
     // The name as the log shows it: local separators, no leading one.
     std::string LoggedName() const { return served.substr(1); }
 
@@ -62,7 +62,7 @@ protected:
         return server.ThreadCount() == count;
     }
 
-    ScratchFolder folder;
+    TempFolder folder;
     std::string served;
     CallbackRecorder recorder;
     TftpServerSettings settings;
@@ -148,7 +148,7 @@ TEST_F(TftpServerTest, RefusesBadRequestsWithoutServingAnything) {
         {"parent", Request(kTftpReadRequest, "../x"), true, 2, "Access violation", false},
         {"nested parent", Request(kTftpReadRequest, "a/../../x"), true, 2, "Access violation", false},
         {"backslash parent", Request(kTftpReadRequest, "..\\x"), true, 2, "Access violation", false},
-        {"parent inside the path", Request(kTftpReadRequest, folder.Path() + "/../fw.bin"), true, 2,
+        {"parent inside the path", Request(kTftpReadRequest, folder.Dir() + "../fw.bin"), true, 2,
          "Access violation", false},
         {"other absolute file", Request(kTftpReadRequest, "/etc/passwd"), true, 2, "Access violation", false},
         {"sibling sharing the prefix", Request(kTftpReadRequest, served + ".bak"), true, 2, "Access violation", false},
@@ -460,7 +460,7 @@ TEST_F(TftpServerTest, ASignalDuringTheWaitForAnAcknowledgementIsSilence) {
 // block 0 is told so when the transfer gives up.
 TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
     const size_t size = 65536u * 512u + 100u;
-    std::filesystem::resize_file(folder.Write("big.bin", {}), size);
+    std::filesystem::resize_file(folder.Write("big.bin", Bytes{}), size);
     served = folder.File("big.bin");
     // 131073 packets: a longer "second" keeps a slow machine (or a sanitizer
     // build) from expiring mid-transfer, which would end it with "Timeout".

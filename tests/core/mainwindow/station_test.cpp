@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
-#include "fake_view.h"
 #include "mainwindow/control_ids.h"
+#include "mainwindow/device_types.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
-#include "mainwindow/type_filter.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
 
-using testing::RecordingView;
-using testing::TempAppDir;
+using test::RecordingView;
+using test::TempFolder;
 using Message = RecordingView::Message;
 
 constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a << 24 | b << 16 | c << 8 | d; }
@@ -18,7 +19,7 @@ constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a
 class StationTest : public ::testing::Test {
 protected:
     std::unique_ptr<Station> Start(RecordingView& view) {
-        auto station = std::make_unique<Station>(view, dir.path(), StationNetwork{.startServices = false});
+        auto station = std::make_unique<Station>(view, dir.Dir(), StationNetwork{.startServices = false});
         station->m_startHelperProgram = [this](const std::string& line) { started.push_back(line); };
         station->Initialise();
         return station;
@@ -27,7 +28,7 @@ protected:
         dir.Write("Config.ini", "[LANGUAGE]\r\nCurLanguage=" + std::to_string(language) + "\r\n");
     }
 
-    TempAppDir dir;
+    TempFolder dir;
     std::vector<std::string> started;
 };
 
@@ -41,9 +42,9 @@ TEST_F(StationTest, FirstStartShowsDefaultsAndTheSecondStartTheStoredRange) {
     EXPECT_FALSE(first.Enabled(kIdEndIP));
     EXPECT_FALSE(first.Enabled(kIdFilePath));
     EXPECT_EQ(first.captions[kIdFilePath], "");
-    for (const TypeFilterBox& box : kTypeFilterBoxes) {
-        EXPECT_TRUE(first.checks[box.boxId]) << box.boxId;
-        EXPECT_EQ((station.get()->*box.flag).load(), 1);
+    for (const DeviceType& type : kDeviceTypes) {
+        EXPECT_TRUE(first.checks[type.boxId]) << type.boxId;
+        EXPECT_EQ((station.get()->*type.flag).load(), 1);
     }
     EXPECT_EQ(first.progressRange, std::make_pair(0, 100));
     EXPECT_EQ(station->m_nLanguage.load(), 1);
@@ -101,7 +102,7 @@ TEST_F(StationTest, StoredChoicesComeBackAtTheNextStart) {
         station->OnTypeFilterClick(kIdSmallPoxSoundBoxDev);
         view.fileAnswer = "/firmware/dev v2.bin";
         station->OnOpen();
-        WriteRange(dir.path(), Ip(200, 1, 1, 1), Ip(200, 1, 1, 9));
+        WriteRange(dir.Dir(), Ip(200, 1, 1, 1), Ip(200, 1, 1, 9));
     }
     RecordingView view;
     auto station = Start(view);
@@ -120,7 +121,7 @@ TEST_F(StationTest, StoredChoicesComeBackAtTheNextStart) {
 
 TEST_F(StationTest, UnknownStoredFindTypeMeansAutoSearch) {
     { RecordingView view; Start(view); }
-    WriteFindType(dir.path(), 5);
+    WriteFindType(dir.Dir(), 5);
     RecordingView view;
     auto station = Start(view);
     EXPECT_EQ(view.findType, 0);
@@ -147,16 +148,16 @@ TEST_F(StationTest, FindChecksTheRangeOnlyForSpecifiedIpAndNeedsADeviceType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TempAppDir fresh;
+        TempFolder fresh;
         RecordingView view;
-        Station station(view, fresh.path(), StationNetwork{.startServices = false});
+        Station station(view, fresh.Dir(), StationNetwork{.startServices = false});
         station.Initialise();
         view.findType = c.findType;
         view.rangeStart = c.start;
         view.rangeEnd = c.end;
-        for (const TypeFilterBox& box : kTypeFilterBoxes) {
-            const bool hidden = box.boxId == kIdSmallPoxSoundBoxDev;
-            if (hidden ? c.clearHiddenType : c.clearVisibleTypes) station.OnTypeFilterClick(box.boxId);
+        for (const DeviceType& type : kDeviceTypes) {
+            const bool hidden = type.boxId == kIdSmallPoxSoundBoxDev;
+            if (hidden ? c.clearHiddenType : c.clearVisibleTypes) station.OnTypeFilterClick(type.boxId);
         }
         station.OnFind();
         EXPECT_EQ(station.m_bSearchRequest.load(), c.searches ? 1 : 0);
@@ -178,7 +179,7 @@ TEST_F(StationTest, EnglishFindMessages) {
     view.rangeEnd = Ip(10, 0, 0, 1);
     station->OnFind();
     view.findType = 0;
-    for (const TypeFilterBox& box : kTypeFilterBoxes) station->OnTypeFilterClick(box.boxId);
+    for (const DeviceType& type : kDeviceTypes) station->OnTypeFilterClick(type.boxId);
     station->OnFind();
     EXPECT_EQ(view.messages, (std::vector<Message>{{"Start IP must be less than the end of IP", "Error"},
                                                    {"Please select the type of device.", "Error"}}));
@@ -191,19 +192,19 @@ TEST_F(StationTest, TypeFilterClickInvertsTheFlagAndStoresIt) {
     station->m_bPowerManageDev = 5;  // any non-zero value lists the type
     station->OnTypeFilterClick(kIdPowerManageDev);
     EXPECT_EQ(station->m_bPowerManageDev.load(), 0);
-    EXPECT_EQ(LoadOrCreateMainSettings(dir.path()).filters[8], 0);  // bPowerManageDev
+    EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).filters[8], 0);  // bPowerManageDev
     station->OnTypeFilterClick(kIdPowerManageDev);
     EXPECT_EQ(station->m_bPowerManageDev.load(), 1);
-    EXPECT_EQ(LoadOrCreateMainSettings(dir.path()).filters[8], 1);
+    EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).filters[8], 1);
 
     station->OnTypeFilterClick(kIdAmpMonitorDev);
     EXPECT_EQ(station->m_bAmpMonitorDev.load(), 0);
     EXPECT_EQ(station->m_bPowerManageDev.load(), 1);
-    EXPECT_EQ(LoadOrCreateMainSettings(dir.path()).filters[9], 0);  // bAmpMonitorDev
+    EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).filters[9], 0);  // bAmpMonitorDev
 
     auto flags = [&] {
         std::vector<int> values;
-        for (const TypeFilterBox& box : kTypeFilterBoxes) values.push_back((station.get()->*box.flag).load());
+        for (const DeviceType& type : kDeviceTypes) values.push_back((station.get()->*type.flag).load());
         return values;
     };
     const std::vector<int> before = flags();
@@ -219,14 +220,14 @@ TEST_F(StationTest, OpenStoresTheChosenFileAndCancelKeepsThePrevious) {
     EXPECT_EQ(view.fileFilter, "(*.bin)|*.bin|.bin");
     EXPECT_EQ(station->UpdateFile(), "/media/固件/amp.bin");
     EXPECT_EQ(view.captions[kIdFilePath], "/media/固件/amp.bin");
-    EXPECT_EQ(LoadOrCreateMainSettings(dir.path()).updateFile, "/media/固件/amp.bin");
+    EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).updateFile, "/media/固件/amp.bin");
 
     view.fileAnswer.reset();
     view.captions.clear();
     station->OnOpen();
     EXPECT_EQ(station->UpdateFile(), "/media/固件/amp.bin");
     EXPECT_EQ(view.captions.count(kIdFilePath), 0u);
-    EXPECT_EQ(LoadOrCreateMainSettings(dir.path()).updateFile, "/media/固件/amp.bin");
+    EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).updateFile, "/media/固件/amp.bin");
 }
 
 TEST_F(StationTest, KeyboardOpensBelowTheEndAddress) {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "support/event.h"
+#include "support/exe_dir.h"
 #include "support/locks.h"
 #include "support/narrow_text.h"
 #include "support/tick_clock.h"
@@ -91,4 +92,10 @@ TEST(TickClock, ManualClockWrapsAndCountsSleeps) {
     const uint32_t a = GetTickCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(15));
     EXPECT_GE(static_cast<uint32_t>(GetTickCount() - a), 10u);
+}
+
+TEST(ExecutableFolder, SettingsFilePathJoinsWithOneSeparator) {
+    EXPECT_EQ(SettingsFilePath("/opt/q/", "Quillane.ini"), "/opt/q/Quillane.ini");
+    EXPECT_EQ(SettingsFilePath("/opt/q", "Quillane.ini"), "/opt/q/Quillane.ini");
+    EXPECT_EQ(SettingsFilePath("", "Quillane.ini"), "Quillane.ini");
 }

@@ -13,14 +13,17 @@
 #include <unistd.h>
 #endif
 
-#include "temp_dir.h"
+#include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
 
+using test::ReadBytes;
+using test::WriteBytes;
+
 class ProfileTest : public ::testing::Test {
 protected:
-    TempDir dir;
+    test::TempFolder dir;
     std::string ini = dir.File("test.ini");
 };
 

@@ -7,13 +7,13 @@
 #include <thread>
 #include <unistd.h>
 
-#include "fake_view.h"
 #include "support/helper_program.h"
+#include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
 
-using testing::TempAppDir;
+using test::TempFolder;
 
 // A stand-in keyboard that writes its arguments, and whether it inherited the
 // descriptor named by its third argument, next to itself.
@@ -34,33 +34,33 @@ std::string WaitForFile(const std::string& path) {
 }
 
 TEST(HelperProgram, LooksInTheExecutableFolderThenOnThePath) {
-    TempAppDir app, onPath;
-    setenv("PATH", onPath.path().c_str(), 1);
-    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), "");
+    TempFolder app, onPath;
+    setenv("PATH", onPath.Dir().c_str(), 1);
+    EXPECT_EQ(FindHelperProgram(app.Dir(), "ScreenKeyBoard"), "");
     WriteRecorder(onPath.File("ScreenKeyBoard"));
-    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), onPath.path() + "/ScreenKeyBoard");
+    EXPECT_EQ(FindHelperProgram(app.Dir(), "ScreenKeyBoard"), onPath.Dir() + "/ScreenKeyBoard");
     app.Write("ScreenKeyBoard", "not executable");
-    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), onPath.path() + "/ScreenKeyBoard");
+    EXPECT_EQ(FindHelperProgram(app.Dir(), "ScreenKeyBoard"), onPath.Dir() + "/ScreenKeyBoard");
     WriteRecorder(app.File("ScreenKeyBoard"));
-    EXPECT_EQ(FindHelperProgram(app.path(), "ScreenKeyBoard"), app.File("ScreenKeyBoard"));
+    EXPECT_EQ(FindHelperProgram(app.Dir(), "ScreenKeyBoard"), app.File("ScreenKeyBoard"));
 }
 
 TEST(HelperProgram, StartsDetachedWithItsArgumentsAndNoInheritedSockets) {
-    TempAppDir app;
+    TempFolder app;
     setenv("PATH", "/usr/bin:/bin", 1);
     WriteRecorder(app.File("ScreenKeyBoard"));
     const int socketFd = socket(AF_INET, SOCK_DGRAM, 0);
     ASSERT_GE(socketFd, 3);
-    EXPECT_TRUE(StartHelperProgram(app.path(), KeyboardCommandLine(455, 360) + " " + std::to_string(socketFd)));
+    EXPECT_TRUE(StartHelperProgram(app.Dir(), KeyboardCommandLine(455, 360) + " " + std::to_string(socketFd)));
     EXPECT_EQ(WaitForFile(app.File("ScreenKeyBoard.out")), "455 360 closed");
     close(socketFd);
 }
 
 TEST(HelperProgram, MissingProgramDoesNothing) {
-    TempAppDir app;
-    setenv("PATH", app.path().c_str(), 1);
-    EXPECT_FALSE(StartHelperProgram(app.path(), "ScreenKeyBoard 1 2"));
-    EXPECT_FALSE(StartHelperProgram(app.path(), ""));
+    TempFolder app;
+    setenv("PATH", app.Dir().c_str(), 1);
+    EXPECT_FALSE(StartHelperProgram(app.Dir(), "ScreenKeyBoard 1 2"));
+    EXPECT_FALSE(StartHelperProgram(app.Dir(), ""));
 }
 
 TEST(HelperProgram, KeyboardCommandLine) {

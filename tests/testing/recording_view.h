@@ -1,15 +1,22 @@
 #pragma once
 
-#include <filesystem>
+#include <array>
+#include <atomic>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mainwindow/station_view.h"
 
-namespace quillane::testing {
+namespace quillane::test {
 
-// Records what the station shows and answers its questions from fields the test sets.
+// A window stand-in: records what the station shows and answers its questions
+// from fields the test sets. Workers may call it on their threads (the
+// recording is locked); a test reads the records once those threads are quiet.
 class RecordingView : public StationView {
 public:
     struct Message {
@@ -17,16 +24,28 @@ public:
         bool operator==(const Message&) const = default;
     };
 
-    void EnableControl(int id, bool enabled) override { enabled_[id] = enabled; }
-    void SetCaption(int id, const std::string& text) override { captions[id] = text; }
+    // Any thread.
+    void EnableControl(int id, bool enabled) override {
+        std::lock_guard lock(m_mutex);
+        enabled_[id] = enabled;
+    }
+    void SetCaption(int id, const std::string& text) override {
+        std::lock_guard lock(m_mutex);
+        captions[id] = text;
+    }
     void SetProgress(int percent) override { progress = percent; }
     void ShowMessage(const std::string& text, const std::string& caption) override {
+        std::lock_guard lock(m_mutex);
         messages.push_back({text, caption});
     }
     int FindTypeSelection() const override { return findType; }
-    uint32_t RangeStart() const override { return rangeStart; }
+    uint32_t RangeStart() const override {
+        if (onRangeRead) onRangeRead();
+        return rangeStart;
+    }
     uint32_t RangeEnd() const override { return rangeEnd; }
 
+    // GUI thread.
     void SetRange(uint32_t start, uint32_t end) override {
         rangeStart = start;
         rangeEnd = end;
@@ -46,45 +65,42 @@ public:
         fileFilter = label + "|" + pattern + "|" + extension;
         return fileAnswer;
     }
-    ScreenRect ControlScreenRect(int id) const override { return rects.count(id) ? rects.at(id) : ScreenRect{}; }
+    ScreenRect ControlScreenRect(int id) const override {
+        return rects.count(id) ? rects.at(id) : ScreenRect{};
+    }
 
-    bool Enabled(int id) const { return enabled_.count(id) ? enabled_.at(id) : true; }
+    // A control never disabled counts as enabled.
+    bool Enabled(int id) const {
+        std::lock_guard lock(m_mutex);
+        return enabled_.count(id) ? enabled_.at(id) : true;
+    }
+    std::vector<Message> Messages() const {
+        std::lock_guard lock(m_mutex);
+        return messages;
+    }
 
+    // What the station showed.
     std::map<int, bool> enabled_;
     std::map<int, std::string> captions;
     std::map<int, bool> checks;
     std::vector<Message> messages;
-    int progress = -1;
-    int findType = -1;
-    uint32_t rangeStart = 0, rangeEnd = 0;
+    std::atomic<int> progress{-1};
     std::array<std::string, 2> findTypeItems;
     std::array<std::string, 12> headers;
     std::array<int, 12> widths{};
     std::pair<int, int> progressRange{-1, -1};
-    std::optional<std::string> fileAnswer;
     std::string fileFilter;
-    std::map<int, ScreenRect> rects;
-};
 
-// A fresh folder standing in for the executable's folder; removed afterwards.
-class TempAppDir {
-public:
-    TempAppDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillane-ui-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        path_ += "/";
-    }
-    ~TempAppDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + name; }
-    void Write(const std::string& name, const std::string& content) const;
-    std::string Read(const std::string& name) const;
+    // What the window answers.
+    std::atomic<int> findType{-1};
+    std::atomic<uint32_t> rangeStart{0};
+    std::atomic<uint32_t> rangeEnd{0};
+    std::function<void()> onRangeRead;  // runs as a search reads its range
+    std::optional<std::string> fileAnswer;
+    std::map<int, ScreenRect> rects;
 
 private:
-    std::string path_;
+    mutable std::mutex m_mutex;
 };
 
-}  // namespace quillane::testing
+}  // namespace quillane::test

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "actions/ip_settings.h"
-#include "fake_view.h"
+#include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
@@ -90,16 +90,16 @@ TEST(IpSettingsOk, FirstTickedFieldWithABadFirstOctetIsRejected) {
 }
 
 TEST(IpSettingsOk, SavesOnlyWhenEveryCheckPasses) {
-    testing::TempAppDir dir;
+    test::TempFolder dir;
     IpSettingsValues entered = FileValues();
     entered.ip = Ip(224, 0, 0, 1);
-    EXPECT_EQ(ConfirmIpSettings(dir.path(), entered), 0);
-    EXPECT_EQ(ReadIpSettings(dir.path()).ip, 0u);  // nothing written
+    EXPECT_EQ(ConfirmIpSettings(dir.Dir(), entered), 0);
+    EXPECT_EQ(ReadIpSettings(dir.Dir()).ip, 0u);  // nothing written
 
     entered.ipCheck = 0;
     entered.mask = 0;
-    EXPECT_EQ(ConfirmIpSettings(dir.path(), entered), -1);
-    const IpSettingsValues saved = ReadIpSettings(dir.path());
+    EXPECT_EQ(ConfirmIpSettings(dir.Dir(), entered), -1);
+    const IpSettingsValues saved = ReadIpSettings(dir.Dir());
     EXPECT_EQ(saved.ip, Ip(224, 0, 0, 1));
     EXPECT_EQ(saved.ipCheck, 0);
     EXPECT_EQ(saved.mask, 0u);

@@ -6,11 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "mainwindow/device_types.h"
+
 namespace quillane {
 namespace {
 
 // Every text of a set with a name, so a forgotten or swapped text shows which.
-std::vector<std::pair<std::string, std::string>> AllTexts(const TextTable& t) {
+std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
+    const TextTable& t = Texts(language);
     std::vector<std::pair<std::string, std::string>> all = {
         {"windowTitle", t.windowTitle},
         {"keyboard", t.keyboard},
@@ -57,8 +60,8 @@ std::vector<std::pair<std::string, std::string>> AllTexts(const TextTable& t) {
     addArray("fieldLabels", t.fieldLabels);
     addArray("editTypes", t.editTypes);
     addArray("msgFirstOctet", t.msgFirstOctet);
-    for (const TypeBoxCaption& box : t.typeBoxes)
-        all.emplace_back("typeBox" + std::to_string(box.id), box.caption);
+    for (const DeviceType& type : kDeviceTypes)
+        all.emplace_back("typeBox" + std::to_string(type.boxId), TypeBoxCaption(type, language));
     return all;
 }
 
@@ -71,8 +74,8 @@ TEST(TextsTest, OnlyTwoSelectsEnglish) {
 TEST(TextsTest, EveryTextIsPresentAndDiffersBetweenLanguagesWhereItShould) {
     const std::set<std::string> sameInBoth = {"windowTitle", "stateModifying", "stateUpgradeFailed",
                                               "columnHeaders11"};
-    const auto chinese = AllTexts(Texts(1));
-    const auto english = AllTexts(Texts(2));
+    const auto chinese = AllTexts(1);
+    const auto english = AllTexts(2);
     ASSERT_EQ(chinese.size(), english.size());
     for (size_t i = 0; i < chinese.size(); ++i) {
         const std::string& name = chinese[i].first;
@@ -109,8 +112,8 @@ TEST(TextsTest, SpotChecksOfExactTexts) {
               "4 do not change");
     EXPECT_EQ(en.modifyIPAfterRun, "Edit IP");
     EXPECT_EQ(en.columnHeaders[6], "gateway");
-    EXPECT_EQ(zh.typeBoxes[10].id, 1046);
-    EXPECT_EQ(zh.typeBoxes[10].caption, "天花音箱");
+    EXPECT_EQ(TypeBoxCaption(*FindTypeBox(1046), 1), "天花音箱");
+    EXPECT_EQ(TypeBoxCaption(*FindTypeBox(1049), 2), "Power management control card");
     EXPECT_EQ(en.noteLine.substr(0, 35), "The play terminal comprises: a play");
     EXPECT_TRUE(en.noteLine.ends_with("remote control controller network"));
     EXPECT_EQ(About().text, "Ostrel，1.0 版");

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "actions/adapter_query.h"
+#include "actions/local_adapters.h"
 #include "actions/segment_rule.h"
-#include "mainwindow/station.h"
 
 using namespace quillane;
 
@@ -73,6 +73,10 @@ TEST(LocalAdaptersTest, QueryListsEthernetAdaptersOnly) {
     EXPECT_EQ(std::count(addresses.begin(), addresses.end(), "127.0.0.1"), 0);
     EXPECT_EQ(addresses.size(), masks.size());
     tools.QueryAdapters(nullptr, nullptr, nullptr, nullptr, nullptr);  // nothing wanted, nothing done
+
+    const LocalAddressLists local = QueryLocalAddresses();
+    EXPECT_EQ(local.ips.size(), local.masks.size());
+    EXPECT_EQ(std::count(local.ips.begin(), local.ips.end(), "127.0.0.1"), 0);
 }
 
 TEST(SegmentRuleTest, FirstLocalSubnetUnderTheLongerMaskDecides) {
