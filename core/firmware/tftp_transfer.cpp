@@ -52,7 +52,9 @@ bool SetReceiveTimeout(SocketHandle socket, uint32_t ms) {
 
 bool PeerReportedUnreachable() {
 #ifdef _WIN32
-    return WSAGetLastError() == WSAECONNRESET;
+    // Windows reports it as a reset; wine passes the host's refusal on as such.
+    const int error = WSAGetLastError();
+    return error == WSAECONNRESET || error == WSAECONNREFUSED;
 #else
     return errno == ECONNREFUSED;
 #endif

@@ -32,11 +32,7 @@ std::mutex& ProfileMutex() {
     return mutex;
 }
 
-#ifdef _WIN32
-constexpr std::string_view kNewFileLineEnd = "\r\n";
-#else
-constexpr std::string_view kNewFileLineEnd = "\n";
-#endif
+constexpr std::string_view kNewFileLineEnd = kProfileNewFileLineEnd;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

@@ -35,6 +35,13 @@
 
 namespace quillane {
 
+// Line end of the lines added to a new file (or one without any line end).
+#ifdef _WIN32
+inline constexpr std::string_view kProfileNewFileLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kProfileNewFileLineEnd = "\n";
+#endif
+
 // Far above any settings file the tool writes (about 1 KB).
 inline constexpr size_t kMaxProfileFileBytes = 1u << 20;
 
