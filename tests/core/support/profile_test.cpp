@@ -259,10 +259,8 @@ TEST_F(ProfileTest, WritesFromTwoThreadsLoseNothing) {
     std::thread second(writer, "b");
     first.join();
     second.join();
-    for (int i = 0; i < 40; ++i) {
-        EXPECT_EQ(ReadProfileInt(ini, "S", "a" + std::to_string(i), 0), 1);
-        EXPECT_EQ(ReadProfileInt(ini, "S", "b" + std::to_string(i), 0), 1);
-    }
+    for (const std::string prefix : {"a", "b"})
+        for (int i = 0; i < 40; ++i) EXPECT_EQ(ReadProfileInt(ini, "S", prefix + std::to_string(i), 0), 1);
 }
 
 }  // namespace
