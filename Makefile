@@ -5,12 +5,13 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Debian packages the project needs: toolchain, Qt 6, test and benchmark
-# libraries, the lab's network tools and the real TFTP peers of the tests.
+# libraries, the lab's network tools, the real TFTP peers of the tests, the
+# fuzzing compiler and the formatter.
 PACKAGES := build-essential cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools libgl-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	iproute2 procps psmisc tftpd-hpa tftp-hpa atftp curl python3 \
-	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev
+	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev clang-format
 
 # What the Windows build needs: the mingw-w64 cross compiler (POSIX
 # threads), wine64 to run its tests, and the locale sources for the tests
@@ -18,7 +19,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean \
+.PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check \
 	windows-deps windows test-windows
 
 all: build
@@ -30,16 +31,21 @@ build:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: deps build
+# Source checks that `make test` runs besides the test programs; format-check
+# joins them once the whole tree is formatted.
+TEST_CHECKS :=
+
+test: deps build $(TEST_CHECKS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# The core library, its tests and the simulator's parts for 64-bit Windows,
-# cross-compiled with mingw-w64; GoogleTest is built from Debian's sources.
+# The core library, its tests, the command-line tool and the simulator's
+# parts for 64-bit Windows, cross-compiled with mingw-w64 (no benchmarks:
+# Debian has no Google Benchmark for it); GoogleTest is built from Debian's sources.
 windows-deps:
 	@bash tools/install-deps $(WINDOWS_PACKAGES)
 
 windows: windows-deps
-	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLANE_BUILD_BENCHMARKS=OFF \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
@@ -63,18 +69,26 @@ sanitize: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -j $(JOBS) -LE e2e
 
-# libFuzzer targets in fuzz/ (clang, AddressSanitizer), each run FUZZ_SECONDS
-# on its own corpus in build-fuzz/. Not part of `make test`.
+# libFuzzer targets in fuzz/ (clang, AddressSanitizer), built by CMake with
+# QUILLANE_FUZZ, each run FUZZ_SECONDS on its own corpus in build-fuzz/. Not
+# part of `make test`.
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
-fuzz:
-	mkdir -p build-fuzz
+fuzz: deps
+	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLANE_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
 	for t in $(FUZZ_TARGETS); do \
-	  clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Icore fuzz/$$t.cpp \
-	    $$(find core -name '*.cpp' | sort) -lpthread -o build-fuzz/$$t || exit 1; \
 	  mkdir -p build-fuzz/$$t-corpus; \
-	  build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus || exit 1; \
+	  build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus || exit 1; \
 	done
+
+# Formats every C++ source of the repository with .clang-format; format-check
+# lists the files that differ from their formatted form and fails if any does.
+format: deps
+	bash tools/format-check --fix
+
+format-check: deps
+	bash tools/format-check
 
 # Benchmarks: the programs in bench/, then (as root) the lab measurements.
 # Figures go to the terminal; nothing here is a pass/fail test.
@@ -82,6 +96,7 @@ bench: build
 	$(BUILD)/bench/udp_endpoint_bench
 	$(BUILD)/bench/bench_profile
 	bash bench/find_bench.sh
+	bash bench/cli_search_bench.sh 5000 3
 	bash tools/devsim/bench_search.sh 5000 3
 	bash bench/tftp_compare.sh
 

@@ -1,11 +1,14 @@
 #include "costrel_dlg.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include "about_dlg.h"
 #include "app_icon.h"
 #include "caption_fit.h"
+#include "device_list_export.h"
 #include "dialog_units.h"
 #include "edit_ip_dlg.h"
 #include "ip_address_edit.h"
@@ -185,6 +189,53 @@ void COstrelDlg::ConnectControls() {
     connect(m_StartIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
     connect(m_EndIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
     connect(m_DeviceList, &CSortListCtrl::RowClicked, this, [&s](int row) { s.OnTableClick(row); });
+
+    m_copyRows = new QAction(m_DeviceList);
+    m_copyRows->setShortcut(QKeySequence::Copy);
+    m_copyRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_DeviceList->addAction(m_copyRows);
+    connect(m_copyRows, &QAction::triggered, this, &COstrelDlg::CopySelectedRows);
+    m_DeviceList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_DeviceList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowTableMenu(m_DeviceList->viewport()->mapToGlobal(pos)); });
+}
+
+void COstrelDlg::ShowTableMenu(const QPoint& globalPos) {
+    const TextTable& t = Texts(m_station->m_nLanguage);
+    QMenu menu(this);
+    menu.addAction(Q(t.menuExportList), this, &COstrelDlg::AskAndExportList);
+    m_copyRows->setText(Q(t.menuCopy));
+    m_copyRows->setEnabled(m_DeviceList->selectionModel() && m_DeviceList->selectionModel()->hasSelection());
+    menu.addAction(m_copyRows);
+    // The window's own entry stays reachable over the table too.
+    menu.addSeparator();
+    menu.addAction(Q(About().menuEntry), this, [this] {
+        CAboutDlg about(this);
+        about.exec();
+    });
+    menu.exec(globalPos);
+    m_copyRows->setEnabled(true);  // Ctrl+C works whenever the table has the focus
+}
+
+void COstrelDlg::AskAndExportList() {
+    const TextTable& t = Texts(m_station->m_nLanguage);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(Q(t.exportFileFilter) + QStringLiteral(" (*.csv)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    ExportListTo(dialog.selectedFiles().first());
+}
+
+void COstrelDlg::ExportListTo(const QString& path) {
+    if (ExportDeviceList(*m_DeviceList, path)) return;
+    const TextTable& t = Texts(m_station->m_nLanguage);
+    ShowMessageBox(this, Q(t.msgExportFailed), Q(t.captionError));
+}
+
+void COstrelDlg::CopySelectedRows() {
+    const QString text = SelectedDevicesText(*m_DeviceList);
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
 void COstrelDlg::MirrorRange() {

@@ -9,6 +9,7 @@
 #include "mainwindow/station.h"
 #include "mainwindow/station_view.h"
 
+class QAction;
 class QComboBox;
 class QLineEdit;
 class QProgressBar;
@@ -30,6 +31,13 @@ public:
 
     // The window's closing procedure; the dialog ends only when the station agrees.
     void CloseProcedure();
+
+    // The device table's context menu: "Export list..." asks for a file and
+    // writes the table as CSV; "Copy" (also Ctrl+C) puts the selected rows on
+    // the clipboard.
+    void ShowTableMenu(const QPoint& globalPos);
+    void ExportListTo(const QString& path);
+    void CopySelectedRows();
 
     // StationView, any thread.
     void EnableControl(int id, bool enabled) override;
@@ -65,6 +73,7 @@ private:
     void BuildControls();
     void ConnectControls();
     void MirrorRange();
+    void AskAndExportList();
     template <class Change>
     void OnGuiThread(Change change);
 
@@ -75,6 +84,7 @@ private:
     QComboBox* m_cmbFindType = nullptr;
     QLineEdit* m_edtFilePath = nullptr;
     QProgressBar* m_Progress = nullptr;
+    QAction* m_copyRows = nullptr;
 
     std::atomic<int> m_findTypeMirror{-1};
     std::atomic<uint32_t> m_rangeStartMirror{0};

@@ -24,6 +24,8 @@
 #endif
 #endif
 
+#include "support/udp_socket.h"
+
 namespace quillane {
 
 namespace {
@@ -130,6 +132,32 @@ void AppendAddressPairs(const AddressList& addresses, const AddressList& masks, 
     }
 }
 
+void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses,
+                                   AddressList* masks, AddressList* gateways) {
+    if (!names && !macs && !addresses && !masks && !gateways) return;
+    for (const EthernetAdapter& adapter : ListEthernetAdapters()) {
+        if (macs) macs->push_back(FormatHardwareAddress(adapter.hardwareAddress.data()));
+        if (names) names->push_back(adapter.name);
+        for (const auto& address : adapter.addresses) AppendIf(addresses, address);
+        for (const auto& mask : adapter.masks) AppendIf(masks, mask);
+        for (const auto& gateway : adapter.gateways) AppendIf(gateways, gateway);
+    }
+}
+
+std::vector<uint32_t> EthernetInterfaceAddresses() {
+    std::vector<uint32_t> interfaces;
+    for (const EthernetAdapter& adapter : ListEthernetAdapters()) {
+        for (const auto& text : adapter.addresses) {
+            if (!CountsAsAddress(text)) continue;
+            const uint32_t address = ParseIPv4(text);
+            if (address == INADDR_NONE) continue;
+            interfaces.push_back(address);
+            break;
+        }
+    }
+    return interfaces;
+}
+
 void CIPAddressToos::ReadInterfaceAddresses(AddressList& list, const std::string& adapterName) {
     for (auto& text : AcceptInterfaceAddresses(InterfaceAddressValue(adapterName))) list.push_back(std::move(text));
 }
@@ -143,33 +171,30 @@ void CIPAddressToos::ReadInterfaceMasks(AddressList& list, const std::string& ad
 AddressList InterfaceAddressValue(const std::string& adapterName) { return InterfaceValue(adapterName, false); }
 AddressList InterfaceMaskValue(const std::string& adapterName) { return InterfaceValue(adapterName, true); }
 
-void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses, AddressList* masks,
-                                   AddressList* gateways) {
+std::vector<EthernetAdapter> ListEthernetAdapters() {
+    std::vector<EthernetAdapter> adapters;
     ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return;
+    if (getifaddrs(&list) != 0) return adapters;
     // The link-layer entries come first, one per interface in index order, and
     // carry the hardware type and address.
     for (const ifaddrs* link = list; link; link = link->ifa_next) {
         if (!link->ifa_addr || link->ifa_addr->sa_family != AF_PACKET) continue;
         const auto* hw = reinterpret_cast<const sockaddr_ll*>(link->ifa_addr);
-        const std::string name = link->ifa_name ? link->ifa_name : "";
-        if (hw->sll_hatype != ARPHRD_ETHER || IsWireless(name)) continue;
-        if (macs) {
-            uint8_t bytes[6] = {};
-            std::memcpy(bytes, hw->sll_addr, hw->sll_halen < 6 ? hw->sll_halen : 6);
-            macs->push_back(FormatHardwareAddress(bytes));
-        }
-        if (names) names->push_back(name);
+        EthernetAdapter adapter;
+        adapter.name = link->ifa_name ? link->ifa_name : "";
+        if (hw->sll_hatype != ARPHRD_ETHER || IsWireless(adapter.name)) continue;
+        std::memcpy(adapter.hardwareAddress.data(), hw->sll_addr, hw->sll_halen < 6 ? hw->sll_halen : 6);
         for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
             if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
-            if (InterfaceOf(entry->ifa_name) != name) continue;
-            AppendIf(addresses, Dotted(entry->ifa_addr));
-            AppendIf(masks, Dotted(entry->ifa_netmask));
+            if (InterfaceOf(entry->ifa_name) != adapter.name) continue;
+            adapter.addresses.push_back(Dotted(entry->ifa_addr));
+            adapter.masks.push_back(Dotted(entry->ifa_netmask));
         }
-        if (gateways)
-            for (const auto& gateway : GatewaysOf(name)) AppendIf(gateways, gateway);
+        adapter.gateways = GatewaysOf(adapter.name);
+        adapters.push_back(std::move(adapter));
     }
     freeifaddrs(list);
+    return adapters;
 }
 
 #elif defined(_WIN32)
@@ -209,8 +234,8 @@ AddressList InterfaceAddressValue(const std::string& adapterName) {
 }
 AddressList InterfaceMaskValue(const std::string& adapterName) { return RegistryMultiString(adapterName, L"SubnetMask"); }
 
-void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, AddressList* addresses, AddressList* masks,
-                                   AddressList* gateways) {
+std::vector<EthernetAdapter> ListEthernetAdapters() {
+    std::vector<EthernetAdapter> adapters;
     ULONG size = sizeof(IP_ADAPTER_INFO);
     auto buffer = std::make_unique<unsigned char[]>(size);
     DWORD result = GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()), &size);
@@ -218,21 +243,22 @@ void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, Addres
         buffer = std::make_unique<unsigned char[]>(size);
         result = GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()), &size);
     }
-    if (result != NO_ERROR) return;
-    for (auto* adapter = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()); adapter; adapter = adapter->Next) {
-        if (adapter->Type != MIB_IF_TYPE_ETHERNET) continue;
-        if (macs) {
-            uint8_t bytes[6] = {};
-            std::memcpy(bytes, adapter->Address, adapter->AddressLength < 6 ? adapter->AddressLength : 6);
-            macs->push_back(FormatHardwareAddress(bytes));
+    if (result != NO_ERROR) return adapters;
+    for (auto* record = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.get()); record; record = record->Next) {
+        if (record->Type != MIB_IF_TYPE_ETHERNET) continue;
+        EthernetAdapter adapter;
+        adapter.name = record->AdapterName;
+        std::memcpy(adapter.hardwareAddress.data(), record->Address,
+                    record->AddressLength < 6 ? record->AddressLength : 6);
+        for (auto* entry = &record->IpAddressList; entry; entry = entry->Next) {
+            adapter.addresses.push_back(entry->IpAddress.String);
+            adapter.masks.push_back(entry->IpMask.String);
         }
-        if (names) names->push_back(adapter->AdapterName);
-        for (auto* entry = &adapter->IpAddressList; entry; entry = entry->Next) {
-            AppendIf(addresses, entry->IpAddress.String);
-            AppendIf(masks, entry->IpMask.String);
-        }
-        for (auto* entry = &adapter->GatewayList; entry; entry = entry->Next) AppendIf(gateways, entry->IpAddress.String);
+        for (auto* entry = &record->GatewayList; entry; entry = entry->Next)
+            adapter.gateways.push_back(entry->IpAddress.String);
+        adapters.push_back(std::move(adapter));
     }
+    return adapters;
 }
 
 #else
@@ -240,7 +266,9 @@ void CIPAddressToos::QueryAdapters(AddressList* names, AddressList* macs, Addres
 // Other POSIX systems: no adapter listing yet, so no local address is known.
 AddressList InterfaceAddressValue(const std::string&) { return {}; }
 AddressList InterfaceMaskValue(const std::string&) { return {}; }
-void CIPAddressToos::QueryAdapters(AddressList*, AddressList*, AddressList*, AddressList*, AddressList*) {}
+std::vector<EthernetAdapter> ListEthernetAdapters() {
+    return {};
+}
 
 #endif
 

@@ -5,6 +5,7 @@
 // "IPAddress" and "SubnetMask" values; the acceptance rules below then decide
 // which of those texts count, the same on every platform.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +28,22 @@ public:
     static void ReadInterfaceAddresses(AddressList& list, const std::string& adapterName);
     static void ReadInterfaceMasks(AddressList& list, const std::string& adapterName);
 };
+
+// One Ethernet adapter as the system reports it now; the lists hold the
+// system's texts unfiltered ("0.0.0.0" included where it gives one).
+struct EthernetAdapter {
+    std::string name;
+    std::array<uint8_t, 6> hardwareAddress{};
+    AddressList addresses, masks, gateways;
+};
+
+// The workstation's Ethernet adapters, in the order the system reports them.
+std::vector<EthernetAdapter> ListEthernetAdapters();
+
+// One address per Ethernet adapter that has an IPv4 address: its first one,
+// network order. Multicast is sent and the reply group joined per adapter by
+// naming it through this address.
+std::vector<uint32_t> EthernetInterfaceAddresses();
 
 // The adapter's raw "IPAddress" / "SubnetMask" value as a list of texts.
 AddressList InterfaceAddressValue(const std::string& adapterName);

@@ -1,5 +1,8 @@
 #include "devicelink/device_search.h"
 
+#include "actions/adapter_query.h"
+#include "devicelink/adapter_multicast.h"
+#include "devicelink/device_services.h"
 #include "devicelink/protocol.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
@@ -13,10 +16,39 @@ void SendTo(Station& station, uint32_t networkOrderAddress, const Datagram& mess
     SocketSendTo(station.m_DeviceEndpoint.socket, message.data(), message.size(), station.m_DestAddr.Get());
 }
 
+// The three probes leave by every network card, so devices behind each are found.
 void SendSearchProbes(Station& station) {
     const Datagram probe = BuildSearchProbe();
-    for (int copy = 0; copy < kSearchProbeCopies; ++copy) SendTo(station, htonl(station.Network().commandGroup), probe);
+    const uint32_t group = htonl(station.Network().commandGroup);
+    station.m_DestAddr.SetAddress(group);
+    const std::vector<uint32_t> interfaces =
+        IsMulticastAddress(group) ? EthernetInterfaceAddresses() : std::vector<uint32_t>{};
+    SendOnEachInterface(station.m_DeviceEndpoint.socket, station.m_DestAddr.Get(), probe.data(), probe.size(),
+                        kSearchProbeCopies, interfaces);
 }
+
+// The progress bar follows the walk in whole percent (at most 100 updates,
+// however long the range) and drops back to 0 when it ends.
+class WalkProgress {
+public:
+    WalkProgress(StationView& view, uint32_t start, uint32_t end)
+        : m_view(view), m_total(start <= end ? uint64_t{end} - start + 1 : 0) {}
+    ~WalkProgress() {
+        if (m_total > 0) m_view.SetProgress(0);
+    }
+    void Probed() {
+        const int percent = static_cast<int>(++m_probed * 100 / m_total);
+        if (percent == m_shown) return;
+        m_shown = percent;
+        m_view.SetProgress(percent);
+    }
+
+private:
+    StationView& m_view;
+    uint64_t m_total;
+    uint64_t m_probed = 0;
+    int m_shown = 0;
+};
 
 }  // namespace
 
@@ -34,20 +66,24 @@ uint64_t WalkRange(uint32_t start, uint32_t end, const std::function<bool()>& ke
 void RunSearch(Station& station) {
     AutoLock lock(&station.m_ListLock);
     station.m_DeviceList.DeleteAllRows();
+    // A card that came up since the start hears the replies too.
+    JoinReplyGroup(station);
     StationView& view = station.View();
     if (view.FindTypeSelection() == 0) {
         SendSearchProbes(station);
     } else {  // item 1, or no selection at all
         const uint32_t start = view.RangeStart();
         const uint32_t end = view.RangeEnd();
-        WriteRange(station.m_strAppDir, start, end);
+        if (station.UsesSettingsFiles()) WriteRange(station.m_strAppDir, start, end);
         const Datagram first = BuildRangeProbe(kCodeRangeProbe);
         const Datagram second = BuildRangeProbe(kCodeRangeProbeSecond);
+        WalkProgress progress(view, start, end);
         WalkRange(
             start, end, [&station] { return station.m_bLoopRun.load() != 0; },
             [&](uint32_t address) {
                 SendTo(station, htonl(address), first);
                 SendTo(station, htonl(address), second);
+                progress.Probed();
             });
     }
     station.m_bSearchRequest = 0;

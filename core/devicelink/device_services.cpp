@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "actions/adapter_query.h"
+#include "devicelink/adapter_multicast.h"
 #include "devicelink/command_loop.h"
 #include "mainwindow/station.h"
 
@@ -33,9 +35,16 @@ void StartDeviceEndpoint(Station& station) {
     if (UdpEndpointOpen(station.m_DeviceEndpoint, network.devicePort, &QueueDeviceDatagram, &station) == 1) {
         EnlargeReceiveBuffer(station.m_DeviceEndpoint.socket);
     }
-    UdpEndpointJoinGroup(station.m_DeviceEndpoint, htonl(network.replyGroup), htonl(INADDR_ANY));
+    JoinReplyGroup(station);
     UdpEndpointStart(station.m_DeviceEndpoint);
     station.m_DestAddr.SetPort(network.commandPort);
+}
+
+void JoinReplyGroup(Station& station) {
+    const uint32_t group = htonl(station.Network().replyGroup);
+    UdpEndpointJoinGroup(station.m_DeviceEndpoint, group, htonl(INADDR_ANY));
+    if (IsMulticastAddress(group))
+        JoinGroupOnEachInterface(station.m_DeviceEndpoint.socket, group, EthernetInterfaceAddresses());
 }
 
 void StartCommandLoop(Station& station) {

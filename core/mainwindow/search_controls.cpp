@@ -17,7 +17,7 @@ void Station::OnFindTypeChange() {
         m_view.EnableControl(kIdStartIP, selection == 1);
         m_view.EnableControl(kIdEndIP, selection == 1);
     }
-    WriteFindType(m_strAppDir, selection);
+    if (UsesSettingsFiles()) WriteFindType(m_strAppDir, selection);
 }
 
 void Station::OnFind() {
@@ -44,7 +44,7 @@ void Station::OnTypeFilterClick(int boxId) {
     std::atomic<int>& flag = this->*type->flag;
     const int inverted = flag.load() == 0 ? 1 : 0;
     flag = inverted;
-    WriteFilter(m_strAppDir, static_cast<int>(type - kDeviceTypes.data()), inverted);
+    if (UsesSettingsFiles()) WriteFilter(m_strAppDir, static_cast<int>(type - kDeviceTypes.data()), inverted);
 }
 
 void Station::OnKeyboard() {
@@ -57,7 +57,7 @@ void Station::OnOpen() {
     if (!path) return;
     SetUpdateFile(*path);
     m_view.SetCaption(kIdFilePath, *path);
-    WriteUpdateFile(m_strAppDir, *path);
+    if (UsesSettingsFiles()) WriteUpdateFile(m_strAppDir, *path);
 }
 
 }  // namespace quillane

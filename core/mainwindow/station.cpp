@@ -18,10 +18,11 @@ std::string WithTrailingSeparator(std::string dir) {
 
 }  // namespace
 
-Station::Station(StationView& view, std::string appDir, StationNetwork network)
+Station::Station(StationView& view, std::string appDir, StationNetwork network, SettingsFiles settings)
     : m_strAppDir(WithTrailingSeparator(std::move(appDir))),
       m_view(view),
       m_network(network),
+      m_settingsFiles(settings),
       m_localAddresses(std::make_shared<LocalAddressLists>()) {
     m_startHelperProgram = [this](const std::string& commandLine) {
         StartHelperProgram(m_strAppDir, commandLine);
@@ -39,12 +40,14 @@ Station::~Station() {
 }
 
 // The window's initialisation: settings and texts first, services last, so
-// no worker sees a half-built window.
+// no worker sees a half-built window. Without settings files the language
+// set beforehand stays and every setting starts from its default.
 void Station::Initialise() {
     RefreshLocalAddresses();
-    m_nLanguage = ReadLanguage(m_strAppDir);
+    if (UsesSettingsFiles()) m_nLanguage = ReadLanguage(m_strAppDir);
 
-    const MainSettings settings = LoadOrCreateMainSettings(m_strAppDir);
+    const MainSettings settings =
+        UsesSettingsFiles() ? LoadOrCreateMainSettings(m_strAppDir) : MainSettings{};
     m_view.SetRange(settings.startIP, settings.endIP);
     m_nFindType = (settings.findType == 1) ? 1 : 0;
     SetUpdateFile(settings.updateFile);

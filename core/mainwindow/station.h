@@ -21,8 +21,8 @@
 #include "mainwindow/station_view.h"
 #include "mainwindow/type_filter.h"
 #include "support/event.h"
-#include "support/helper_program.h"
 #include "support/exe_dir.h"
+#include "support/helper_program.h"
 #include "support/locks.h"
 
 namespace quillane {
@@ -43,7 +43,13 @@ struct StationNetwork {
     uint32_t tftpMinPort = 25020;
     uint32_t tftpMaxPort = 65530;
     bool startServices = true;               // false: initialise without sockets or threads
+    bool firmwareServices = true;            // false: no TFTP server and boot responder (no upgrades)
 };
+
+// Whether the station keeps its settings in the files beside the executable
+// (the window) or reads and writes none (the command-line tool, whose
+// settings are its arguments).
+enum class SettingsFiles { Used, None };
 
 // Destination of device commands: the address is written by each sender
 // before it sends; the port is fixed at initialisation.
@@ -64,13 +70,14 @@ private:
 class Station : public TypeFilterFlags {
 public:
     explicit Station(StationView& view, std::string appDir = ExecutableDirectory(),
-                     StationNetwork network = StationNetwork{});
+                     StationNetwork network = StationNetwork{}, SettingsFiles settings = SettingsFiles::Used);
     ~Station();
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
 
     StationView& View() { return m_view; }
     const StationNetwork& Network() const { return m_network; }
+    bool UsesSettingsFiles() const { return m_settingsFiles == SettingsFiles::Used; }
 
     // Window life cycle.
     void Initialise();
@@ -139,6 +146,7 @@ private:
 
     StationView& m_view;
     StationNetwork m_network;
+    SettingsFiles m_settingsFiles;
     mutable std::mutex m_sharedTextMutex;  // guards the two members below
     std::string m_strUpdateFile;
     std::shared_ptr<const LocalAddressLists> m_localAddresses;

@@ -8,8 +8,10 @@ namespace quillane {
 // wait bounded. Safe to call when nothing was started.
 void Station::StartServices() {
     if (!m_network.startServices) return;
-    StartTftpServer(*this);
-    StartBootEndpoint(*this);
+    if (m_network.firmwareServices) {
+        StartTftpServer(*this);
+        StartBootEndpoint(*this);
+    }
     StartDeviceEndpoint(*this);
     StartCommandLoop(*this);
 }

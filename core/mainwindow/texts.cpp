@@ -58,6 +58,11 @@ TextTable MakeChinese() {
                        "备用服务器IP地址第1位是1~223之间"};
 
     t.unknownDevice = "未知设备";
+
+    t.menuExportList = "导出列表...";
+    t.menuCopy = "复制";
+    t.exportFileFilter = "CSV 文件";
+    t.msgExportFailed = "无法写入该文件";
     return t;
 }
 
@@ -127,6 +132,11 @@ TextTable MakeEnglish() {
                        "The standby server IP address first is between 1~223"};
 
     t.unknownDevice = "Unknown device";
+
+    t.menuExportList = "Export list...";
+    t.menuCopy = "Copy";
+    t.exportFileFilter = "CSV files";
+    t.msgExportFailed = "The file could not be written.";
     return t;
 }
 

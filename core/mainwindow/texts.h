@@ -64,6 +64,12 @@ struct TextTable {
     std::array<std::string, 4> msgFirstOctet;  // IP address, gateway, server, standby server
 
     std::string unknownDevice;
+
+    // The device table's context menu: export to a CSV file, copy the chosen rows
+    std::string menuExportList;
+    std::string menuCopy;
+    std::string exportFileFilter;  // label of the save dialog's only filter
+    std::string msgExportFailed;
 };
 
 // The text set of a language: 2 English, anything else Chinese.

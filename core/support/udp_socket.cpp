@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace quillane {
@@ -61,6 +63,32 @@ sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
 bool SocketBind(SocketHandle socket, uint32_t address, uint16_t port) {
     const sockaddr_in a = MakeAddress(address, port);
     return ::bind(socket, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+}
+
+BindFailure ProbeUdpBind(uint16_t port) {
+    SocketStartup();
+    const SocketHandle socket = UdpSocketCreate();
+    if (socket == kInvalidSocket) {
+        SocketCleanup();
+        return BindFailure::Other;
+    }
+    BindFailure failure = BindFailure::None;
+    if (!SocketBind(socket, htonl(INADDR_ANY), port)) {
+#ifdef _WIN32
+        const int error = WSAGetLastError();
+        failure = error == WSAEADDRINUSE ? BindFailure::InUse
+                  : error == WSAEACCES   ? BindFailure::NotPermitted
+                                         : BindFailure::Other;
+#else
+        const int error = errno;
+        failure = error == EADDRINUSE                   ? BindFailure::InUse
+                  : (error == EACCES || error == EPERM) ? BindFailure::NotPermitted
+                                                        : BindFailure::Other;
+#endif
+    }
+    SocketClose(socket);
+    SocketCleanup();
+    return failure;
 }
 
 uint16_t SocketLocalPort(SocketHandle socket) {

@@ -59,6 +59,11 @@ int SocketReceiveFrom(SocketHandle socket, void* buffer, size_t capacity, sockad
 // Waits until the socket is readable: 1 readable, 0 time-out, -1 error.
 int SocketWaitReadable(SocketHandle socket, int timeoutMs);
 
+// Why a UDP port cannot be bound on any address right now: a trial socket is
+// bound and closed again. Lets a program that found a port taken say why.
+enum class BindFailure { None, InUse, NotPermitted, Other };
+BindFailure ProbeUdpBind(uint16_t port);
+
 sockaddr_in MakeAddress(uint32_t address, uint16_t port);  // port in host order
 // Dotted text to a network-order address with inet_addr's rules;
 // INADDR_NONE (255.255.255.255) for text that is not an address.

@@ -33,7 +33,11 @@ public:
         std::lock_guard lock(m_mutex);
         captions[id] = text;
     }
-    void SetProgress(int percent) override { progress = percent; }
+    void SetProgress(int percent) override {
+        progress = percent;
+        std::lock_guard lock(m_mutex);
+        progressHistory.push_back(percent);
+    }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         std::lock_guard lock(m_mutex);
         messages.push_back({text, caption});
@@ -85,6 +89,7 @@ public:
     std::map<int, bool> checks;
     std::vector<Message> messages;
     std::atomic<int> progress{-1};
+    std::vector<int> progressHistory;  // every value the bar was set to, in order
     std::array<std::string, 2> findTypeItems;
     std::array<std::string, 12> headers;
     std::array<int, 12> widths{};

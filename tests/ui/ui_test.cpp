@@ -12,17 +12,20 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "about_dlg.h"
 #include "costrel_app.h"
@@ -98,6 +101,16 @@ void TypeAddress(IpAddressEdit* edit, const QStringList& octets) {
 class UiTest : public QObject {
     Q_OBJECT
 private slots:
+    // The icon comes from the resources compiled into the executable, in the
+    // sizes the window system picks from (title bar, task bar, switcher).
+    void windowCarriesTheApplicationIcon() {
+        WindowFixture f;
+        const QIcon icon = f.window->windowIcon();
+        for (const int size : {16, 32, 48, 256}) QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        QCOMPARE(icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32),
+                 QImage(QStringLiteral(":/icon/quillane-32.png")).convertToFormat(QImage::Format_ARGB32));
+    }
+
     void findWithStartAboveEndShowsTheErrorAndRequestsNothing() {
         WindowFixture f;
         auto* findType = f.Control<QComboBox>(kIdFindType);
@@ -262,6 +275,82 @@ private slots:
         QApplication::sendEvent(f.window.get(), &event);
         QCOMPARE(entry, QStringLiteral("关于 Ostrel(&A)..."));
         QCOMPARE(aboutTitle, QStringLiteral("关于 Ostrel"));
+    }
+
+    // The file holds what the table shows: its current order, its visible
+    // columns under their headers, Chinese texts readable by a spreadsheet.
+    void exportListWritesTheShownTableAsCsv() {
+        WindowFixture f(1);
+        DeviceRow row;
+        row[kColType] = "播放终端";
+        row[kColVersion] = "1.2.3.4";
+        row[kColState] = "say \"hi\", twice";
+        int added = 0;
+        for (const auto& [ip, number] :
+             {std::pair{"10.0.0.9", "9"}, {"10.0.0.10", "10"}, {"10.0.0.2", "2"}}) {
+            row[kColNo] = std::to_string(++added);
+            row[kColIP] = ip;
+            row[kColDeviceNo] = number;
+            row[kColMarker] = "1";
+            f.station().m_DeviceList.AppendRow(row);
+        }
+        f.station().m_DeviceList.HeaderClick(kColIP);  // descending: .10, .9, .2
+        QTRY_COMPARE(f.Column(kColIP), (QStringList{"10.0.0.10", "10.0.0.9", "10.0.0.2"}));
+        const QString path = f.dir.filePath(QStringLiteral("列表.csv"));
+        f.window->ExportListTo(path);
+        QVERIFY(f.messages.empty());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5);  // headers, three rows, nothing after the last line end
+        QCOMPARE(lines[0], QStringLiteral("序号,选择,版本号,状态,IP地址,子网掩码,默认网关,服务器IP地址,"
+                                          "备用服务器IP地址,设备类型,设备号"));
+        QCOMPARE(lines[1], QStringLiteral("2,,1.2.3.4,\"say \"\"hi\"\", twice\",10.0.0.10,,,,,播放终端,10"));
+        QVERIFY(lines[2].contains(QStringLiteral(",10.0.0.9,")));
+        QVERIFY(lines[3].endsWith(QStringLiteral(",播放终端,2")));
+        QCOMPARE(lines[4], QString());
+
+        // A file that cannot be written is reported, not left half-written.
+        f.window->ExportListTo(f.dir.filePath(QStringLiteral("no/such/folder/list.csv")));
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.messages[0].text, QStringLiteral("无法写入该文件"));
+        QCOMPARE(f.messages[0].caption, QStringLiteral("错误"));
+    }
+
+    void ctrlCCopiesTheSelectedRowsAsTabSeparatedText() {
+        WindowFixture f(2);
+        f.AddRow("10.0.0.1", "1");
+        f.AddRow("10.0.0.2", "2");
+        f.AddRow("10.0.0.3", "3");
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 3);
+        CSortListCtrl* list = f.window->DeviceList();
+        list->setFocus();
+        list->selectRow(2);
+        list->selectionModel()->select(list->model()->index(0, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QApplication::clipboard()->clear();
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("\t\t\t\t10.0.0.1\t\t\t\t\t\t1\n"
+                                                                   "\t\t\t\t10.0.0.3\t\t\t\t\t\t3\n"));
+    }
+
+    void tableMenuOffersExportCopyAndAbout() {
+        WindowFixture f(2);
+        QStringList entries;
+        QTimer::singleShot(50, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* action : menu->actions())
+                    if (!action->isSeparator()) entries << action->text();
+                menu->close();
+            }
+        });
+        QWidget* viewport = f.window->DeviceList()->viewport();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                viewport->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(viewport, &event);
+        QCOMPARE(entries, (QStringList{"Export list...", "Copy", QStringLiteral("关于 Ostrel(&A)...")}));
     }
 
     void escapeRunsTheClosingProcedure() {

@@ -142,6 +142,7 @@ bool ApplyFaults(const std::string& text, Faults& faults, std::string& error) {
         if (name == "silent" && value.empty()) result.silent = true;
         else if (name == "ignore-upgrade" && value.empty()) result.ignoreUpgrade = true;
         else if (name == "no-boot" && value.empty()) result.noBootRequest = true;
+        else if (name == "keep-version" && value.empty()) result.keepVersion = true;
         else if (name == "bad-checksum-silent" && value.empty()) result.badChecksumSilent = true;
         else if (name == "search-delay" && hasNumber) result.searchDelayMs = static_cast<uint32_t>(number);
         else if (name == "change-delay" && hasNumber) result.changeDelayMs = static_cast<uint32_t>(number);

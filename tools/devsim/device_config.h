@@ -28,6 +28,7 @@ struct Faults {
     uint32_t changeDelayMs = 0;       // change results leave this late
     bool ignoreUpgrade = false;       // the upgrade command is not acted on
     bool noBootRequest = false;       // acts on it but never asks for its boot address
+    bool keepVersion = false;         // loads the whole image, then still reports its old version
     int64_t stallAfterBlock = -1;     // stops acknowledging after this many data blocks
     double dropShare = 0.0;           // share of datagrams lost, both directions
     bool badChecksumSilent = false;   // a wrong checksum gets no answer at all

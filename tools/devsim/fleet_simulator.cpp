@@ -317,6 +317,11 @@ void FleetSimulator::HandleUpgrade(size_t index, LogLine& received) {
     m_workers.push_back({std::thread([this, settings, target, done] {
                              RunUpgrade(settings, [this, target] {
                                  std::lock_guard<std::mutex> lock(m_stateMutex);
+                                 if (target->config.faults.keepVersion) {
+                                     m_log.Write(LogLine().Add("dev", target->state.number).Add("event", "version-kept")
+                                                     .Add("version", FormatVersion(target->state.version)));
+                                     return;
+                                 }
                                  target->state.version = m_options.newVersion.value_or(NextVersion(target->state.version));
                                  m_log.Write(LogLine().Add("dev", target->state.number).Add("event", "version-changed")
                                                  .Add("version", FormatVersion(target->state.version)));

@@ -59,6 +59,8 @@ Behaviour (all devices; fleet-file keys override per device):
       change-delay=MS     change results leave MS milliseconds late
       ignore-upgrade      does nothing on the upgrade command
       no-boot             takes the upgrade command, never sends a boot request
+      keep-version        loads the whole image, then keeps reporting its old
+                          version (a load that did not take)
       stall-after=K       acknowledges K data blocks, then falls silent
       drop=P              loses the share P (0..1) of datagrams in each
                           direction, reproducibly for a seed

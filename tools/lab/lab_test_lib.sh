@@ -47,7 +47,14 @@ lab_test_begin() {
     eval "$("$LAB" up "$LAB_TEST_NAME" "$@")"
 }
 
-# lab_test_devsim [devsim args]: starts devsim in the devices namespace; sets DEVSIM_PID, DEVSIM_LOG.
+# lab_test_link SIDE [lab link options]: a second network card of the workstation
+# with a namespace of devices behind it; sets LINK_NS, LINK_WS_IP, ...
+lab_test_link() {
+    eval "$("$LAB" link "$LAB_TEST_NAME" "$@")"
+}
+
+# lab_test_devsim [--side SIDE] [devsim args]: starts devsim in the devices
+# namespace (or a linked side's); sets DEVSIM_PID, DEVSIM_LOG.
 lab_test_devsim() {
     eval "$("$LAB" devsim "$LAB_TEST_NAME" "$@")"
 }
@@ -65,4 +72,9 @@ lab_test_stop_devsim() {
 }
 
 ws() { "$LAB" exec "$LAB_TEST_NAME" ws -- "$@"; }
+on_side() {
+    local side=$1
+    shift
+    "$LAB" exec "$LAB_TEST_NAME" "$side" -- "$@"
+}
 dev() { "$LAB" exec "$LAB_TEST_NAME" dev -- "$@"; }

@@ -246,6 +246,41 @@ TEST_F(CommandLoopTest, RangeWalkSendsBothProbesPerAddressAndPausesEvery20) {
     }
 }
 
+// The bar follows the walk in whole percent and drops back to 0 at its end,
+// however many addresses the range holds; an automatic search leaves it alone.
+TEST_F(CommandLoopTest, RangeWalkMovesTheProgressBarAndResetsIt) {
+    struct Case {
+        int findType;
+        uint32_t addresses;
+        bool loopRuns;
+        std::vector<int> expected;
+    };
+    std::vector<int> everyPercent;
+    for (int p = 1; p <= 100; ++p) everyPercent.push_back(p);
+    everyPercent.push_back(0);
+    const Case cases[] = {
+        {1, 3, true, {33, 66, 100, 0}},
+        {1, 1, true, {100, 0}},
+        {1, 200, true, everyPercent},  // one update per percent, not per address
+        {1, 0, true, {}},              // start above end: no walk, no bar
+        {1, 100, false, {0}},          // closing ends the walk: the bar still goes back
+        {0, 0, true, {}},              // automatic search
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.findType << "/" << c.addresses);
+        TickClock::UseManual(100000);
+        view.progressHistory.clear();
+        station.m_bLoopRun = c.loopRuns ? 1 : 0;
+        view.findType = c.findType;
+        view.rangeStart = kLoopback + 1;
+        view.rangeEnd = kLoopback + c.addresses;  // one below the start for 0 addresses
+        station.m_bSearchRequest = 1;
+        EXPECT_TRUE(Pass());
+        EXPECT_EQ(view.progressHistory, c.expected);
+        devices.Drain(20);
+    }
+}
+
 TEST(RangeWalk, EndsAtTheLastAddressAndWhenToldToStop) {
     std::vector<uint32_t> visited;
     auto record = [&](uint32_t a) { visited.push_back(a); };

@@ -50,6 +50,10 @@ std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
         {"msgNoDeviceToUpgrade", t.msgNoDeviceToUpgrade},
         {"msgStopPending", t.msgStopPending},
         {"unknownDevice", t.unknownDevice},
+        {"menuExportList", t.menuExportList},
+        {"menuCopy", t.menuCopy},
+        {"exportFileFilter", t.exportFileFilter},
+        {"msgExportFailed", t.msgExportFailed},
     };
     auto addArray = [&all](const std::string& name, const auto& items) {
         for (size_t i = 0; i < items.size(); ++i) all.emplace_back(name + std::to_string(i), items[i]);

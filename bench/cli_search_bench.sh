@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# quillane-cli search against the window's Find, in one lab and one run: a
+# simulated fleet answers (1) the station's Find as the window runs it
+# (find_bench: Find to the last row listed) and (2) the whole quillane-cli
+# search command (start, search, the quiet wait, output, exit), wall time and
+# devices listed, with the default wait and a short one.
+#
+#   bench/cli_search_bench.sh [DEVICES = 5000] [RUNS = 3]      (needs root)
+#
+# Builds nothing: expects build/bench/find_bench, build/cli/quillane-cli and
+# build/tools/devsim/devsim (or QUILLANE_BUILD_DIR). Not part of ctest.
+set -uo pipefail
+
+[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
+SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
+export QUILLANE_BUILD_DIR=$BUILD
+LAB="$SRC/tools/lab/lab"
+FIND="$BUILD/bench/find_bench"
+CLI="$BUILD/cli/quillane-cli"
+for program in "$FIND" "$CLI"; do [[ -x "$program" ]] || { echo "$program is not built"; exit 1; }; done
+
+devices=${1:-5000}
+runs=${2:-3}
+NAME="clibench-$$"
+out=$(mktemp)
+trap '"$LAB" down "$NAME" >/dev/null 2>&1; rm -f "$out"' EXIT
+trap 'exit 1' INT TERM
+"$LAB" up "$NAME" --devices "$devices" >/dev/null || exit 1
+"$LAB" devsim "$NAME" >/dev/null || exit 1
+
+status=0
+echo "== the window's Find (station in the lab, $devices devices)"
+"$LAB" exec "$NAME" ws -- "$FIND" "$devices" "$runs" lab-ws || status=1
+
+echo "== quillane-cli search, the whole command ($devices devices)"
+for wait in 1500 300; do
+    for ((run = 1; run <= runs; run++)); do
+        start=$(date +%s%N)
+        "$LAB" exec "$NAME" ws -- "$CLI" search --format csv --wait "$wait" >"$out" 2>/dev/null || status=1
+        end=$(date +%s%N)
+        listed=$(($(wc -l <"$out") - 1))
+        awk -v w="$wait" -v r="$run" -v l="$listed" -v d="$devices" -v ns=$((end - start)) 'BEGIN {
+            printf "quillane-cli search --wait %d, run %d: listed %d (%.1f%%), wall time %.1f ms\n", w, r, l,
+                100 * l / d, ns / 1e6 }'
+        ((listed == devices)) || status=1
+        sleep 1
+    done
+done
+exit $status

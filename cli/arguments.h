@@ -1,0 +1,73 @@
+#pragma once
+
+// The command line of quillane-cli: one command, then its options. Parsing
+// only checks the form of each option; what the station checks (a range whose
+// start lies above its end, a choice of no device) it reports itself.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillane::cli {
+
+enum class Command { None, Search, Change, Upgrade };
+enum class OutputFormat { Table, Csv, Json };
+
+// How an address change forms each device's new address, in the order of the
+// IP settings dialog's edit-type list.
+enum class EditType { Increase = 0, Keep4 = 1, Keep34 = 2, Keep234 = 3 };
+
+inline constexpr uint32_t kDefaultWaitMs = 1500;
+inline constexpr uint32_t kLongestWaitMs = 600000;
+
+// What the search before every command needs.
+struct SearchOptions {
+    bool range = false;                         // false: multicast search
+    uint32_t rangeFirst = 0, rangeLast = 0;     // number form
+    std::optional<std::vector<int32_t>> types;  // device type codes listed; none given: every type
+    uint32_t waitMs = kDefaultWaitMs;
+    int language = 2;  // 2 English, 1 Chinese
+};
+
+// Which of the found devices a change or an upgrade applies to.
+struct DeviceChoice {
+    bool all = false;
+    std::vector<int32_t> numbers;  // device numbers, in the order given, without repeats
+};
+
+struct ChangeOptions {
+    DeviceChoice devices;
+    std::optional<uint32_t> ip;  // number form; the first device's new address
+    EditType editType = EditType::Increase;
+    std::optional<uint32_t> mask, gateway, server, standby;
+};
+
+struct UpgradeOptions {
+    DeviceChoice devices;
+    std::string file;
+    bool verify = false;
+};
+
+struct Invocation {
+    Command command = Command::None;
+    bool help = false;  // --help: print the command's help (or the general one) and stop
+    std::string error;  // not empty: the arguments are unusable; says why
+    SearchOptions search;
+    OutputFormat format = OutputFormat::Table;
+    ChangeOptions change;
+    UpgradeOptions upgrade;
+};
+
+// args: the arguments after the program name.
+Invocation ParseArguments(const std::vector<std::string>& args);
+
+// Help for a command; Command::None gives the overview.
+std::string HelpText(Command command);
+// "search", "change", "upgrade"; "" for none.
+std::string CommandName(Command command);
+
+// Four decimal octets 0..255 joined by dots, nothing else; number form.
+std::optional<uint32_t> ParseDottedAddress(const std::string& text);
+
+}  // namespace quillane::cli

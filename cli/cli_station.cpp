@@ -1,0 +1,116 @@
+#include "cli_station.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "firmware/tftp_server.h"
+#include "mainwindow/device_types.h"
+#include "support/exe_dir.h"
+#include "support/udp_socket.h"
+
+namespace quillane::cli {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kSendingPoll = 50ms;  // how often a running range walk is looked at
+
+StationNetwork CliNetwork(Services services) {
+    StationNetwork network;
+    network.firmwareServices = services == Services::WithFirmware;
+    return network;
+}
+
+// With --types only those types are listed; otherwise every type.
+void ApplyTypeFilter(Station& station, const std::optional<std::vector<int32_t>>& codes) {
+    for (const DeviceType& type : kDeviceTypes) {
+        const bool listed = !codes || std::find(codes->begin(), codes->end(), type.code) != codes->end();
+        station.*type.flag = listed ? 1 : 0;
+    }
+}
+
+std::string JoinMessages(const std::vector<HeadlessView::Message>& messages) {
+    std::string text;
+    for (const auto& message : messages) text += (text.empty() ? "" : "; ") + message.text;
+    return text;
+}
+
+}  // namespace
+
+std::string PortProblem(uint16_t port, const std::string& use) {
+    const std::string what = "cannot use UDP port " + std::to_string(port) + " (" + use + "): ";
+    switch (ProbeUdpBind(port)) {
+        case BindFailure::InUse:
+            return what +
+                   "it is already in use, by the Quillane window, another quillane-cli or another server";
+        case BindFailure::NotPermitted:
+            return what + "ports below 1024 need root or the CAP_NET_BIND_SERVICE capability";
+        case BindFailure::None:
+        case BindFailure::Other:
+            break;
+    }
+    return what + "the system refused it";
+}
+
+CliStation::CliStation(const SearchOptions& search, Services services)
+    : m_search(search),
+      m_view(search),
+      m_station(m_view, ExecutableDirectory(), CliNetwork(services), SettingsFiles::None) {
+    m_station.m_nLanguage = search.language;
+    m_station.m_DeviceList.SetObserver(&m_activity);
+}
+
+CliStation::~CliStation() {
+    m_station.Close();
+    m_station.m_DeviceList.SetObserver(nullptr);
+}
+
+bool CliStation::Start(std::string& error) {
+    m_station.Initialise();
+    const StationNetwork& network = m_station.Network();
+    if (SocketLocalPort(m_station.m_DeviceEndpoint.socket) != network.devicePort) {
+        error = PortProblem(network.devicePort, "device replies");
+        return false;
+    }
+    if (!network.firmwareServices) return true;
+    if (SocketLocalPort(m_station.m_BootEndpoint.socket) != network.bootServerPort) {
+        error = PortProblem(network.bootServerPort, "boot requests");
+        return false;
+    }
+    if (!m_station.m_pTftpServer || m_station.m_pTftpServer->ListenPort() != network.tftpPort) {
+        error = PortProblem(network.tftpPort, "TFTP");
+        return false;
+    }
+    return true;
+}
+
+bool CliStation::Search(std::string& error) {
+    ApplyTypeFilter(m_station, m_search.types);
+    m_view.TakeMessages();
+    m_station.OnFind();
+    if (const auto messages = m_view.TakeMessages(); !messages.empty()) {
+        error = JoinMessages(messages);
+        return false;
+    }
+    // The loop clears the request once the probes are out (a range walk takes a while).
+    while (m_station.m_bSearchRequest.load() != 0) std::this_thread::sleep_for(kSendingPoll);
+    const auto sent = TableActivity::Clock::now();
+    const auto wait = std::chrono::milliseconds(m_search.waitMs);
+    while (true) {
+        const auto deadline = std::max(sent, m_activity.Last()) + wait;
+        const auto now = TableActivity::Clock::now();
+        if (now >= deadline) return true;
+        std::this_thread::sleep_for(deadline - now);
+    }
+}
+
+std::vector<DeviceRow> CliStation::SortedRows() const {
+    std::vector<DeviceRow> rows;
+    const DeviceTable& table = m_station.m_DeviceList;
+    for (int row = 0; row < table.RowCount(); ++row) rows.push_back(table.Row(row));
+    std::stable_sort(rows.begin(), rows.end(), [](const DeviceRow& a, const DeviceRow& b) {
+        return DeviceTable::CompareCells(kColIP, a[kColIP], b[kColIP]) < 0;
+    });
+    return rows;
+}
+
+}  // namespace quillane::cli

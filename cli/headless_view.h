@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "arguments.h"
+#include "mainwindow/station_view.h"
+
+namespace quillane::cli {
+
+// The station's view without a window: the command line answers what the
+// window's controls would (find type, range, file, IP settings), messages are
+// kept for the command to print, and the progress bar's value goes to
+// whoever listens. Controls and captions have nothing to show.
+class HeadlessView : public StationView {
+public:
+    struct Message {
+        std::string text, caption;
+    };
+
+    explicit HeadlessView(const SearchOptions& search) : m_search(search) {}
+
+    // Any thread.
+    void EnableControl(int, bool) override {}
+    void SetCaption(int, const std::string&) override {}
+    void SetProgress(int percent) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    int FindTypeSelection() const override { return m_search.range ? 1 : 0; }
+    uint32_t RangeStart() const override { return m_search.rangeFirst; }
+    uint32_t RangeEnd() const override { return m_search.rangeLast; }
+
+    // The window's dialogs, answered from the command line.
+    std::optional<std::string> AskForFile(const std::string&, const std::string&,
+                                          const std::string&) override {
+        return m_file;
+    }
+    std::optional<IpSettingsValues> AskIpSettings(const std::string&, int, const IpDeviceValues&) override {
+        return m_ipSettings;
+    }
+
+    void AnswerFileDialogWith(std::string path) { m_file = std::move(path); }
+    void AnswerIpSettingsWith(const IpSettingsValues& values) { m_ipSettings = values; }
+    // Called with every progress value, on the thread that sets it.
+    void OnProgress(std::function<void(int)> listener);
+    // The messages shown so far, oldest first; they are forgotten.
+    std::vector<Message> TakeMessages();
+
+private:
+    const SearchOptions m_search;
+    std::optional<std::string> m_file;
+    std::optional<IpSettingsValues> m_ipSettings;
+    std::mutex m_mutex;  // guards the two members below
+    std::function<void(int)> m_progressListener;
+    std::vector<Message> m_messages;
+};
+
+}  // namespace quillane::cli

@@ -1,0 +1,117 @@
+// The texts of --help.
+
+#include "arguments.h"
+#include "mainwindow/device_types.h"
+
+namespace quillane::cli {
+namespace {
+
+constexpr const char* kOverview = R"(usage: quillane-cli COMMAND [OPTIONS]
+
+Finds, readdresses and upgrades networked public-address devices without the window.
+
+commands:
+  search    lists the devices that answer a search
+  change    changes the address settings of found devices
+  upgrade   loads a firmware file into found devices, one after the other
+
+'quillane-cli COMMAND --help' describes a command.
+
+exit status: 0 all done, 1 bad arguments or the tool could not start,
+3 some devices failed or were not found.
+The tool reads and writes no settings file; an upgrade writes the TFTP
+server's log in the 'log' folder beside the program.
+)";
+
+constexpr const char* kSearchOptions = R"(search options:
+  --range FIRST-LAST   probe every address from FIRST to LAST instead of the
+                       multicast search (e.g. 192.168.1.1-192.168.1.254)
+  --types CODES        list only these device types, codes separated by commas
+                       (devices that report no type are always listed):
+)";
+
+constexpr const char* kSearchOptionsAfterTypes = R"(  --wait MS            the search ends when no new device has answered for MS
+                       milliseconds after the probes went out (default 1500)
+  --language en|zh     texts of the device type and state columns (default en)
+)";
+
+// One line per device type of the catalogue: its code and its check box's caption.
+std::string TypeCodeLines() {
+    std::string lines;
+    for (const DeviceType& type : kDeviceTypes) {
+        const std::string code = std::to_string(type.code);
+        lines += std::string(23, ' ') + code + std::string(6 - code.size(), ' ') + type.caption.english + "\n";
+    }
+    return lines;
+}
+
+std::string SearchOptionsText() { return kSearchOptions + TypeCodeLines() + kSearchOptionsAfterTypes; }
+
+constexpr const char* kSearch = R"(usage: quillane-cli search [--range FIRST-LAST] [--types CODES] [--wait MS]
+                         [--format table|csv|json] [--language en|zh]
+
+Searches for devices as the window's Find does and prints one row per device
+that answered, sorted by IP address: every column of the window's table.
+
+  --format table|csv|json   output format (default table); csv has a header
+                            line, json is an array of objects
+)";
+
+constexpr const char* kChange = R"(usage: quillane-cli change (--all | --devices N[,N...])
+         [--ip A.B.C.D [--edit-type increase|keep4|keep34|keep234]]
+         [--mask M] [--gateway G] [--server S] [--standby S] [SEARCH OPTIONS]
+
+Searches, chooses the devices by their device number (or all that answered),
+then sends them the new settings in one run as the window's Modify IP does and
+waits for their answers. Prints one line per device with its result.
+
+  --all                 every device found
+  --devices N[,N...]    the devices with these device numbers
+  --ip A.B.C.D          new address of the first chosen device; the others
+                        follow by --edit-type:
+                          increase  counting up from device to device (default)
+                          keep4     each device keeps its fourth octet
+                          keep34    each device keeps its third and fourth octet
+                          keep234   each device keeps octets two to four
+  --mask, --gateway, --server, --standby
+                        the new mask, default gateway, server and standby
+                        server address of every chosen device
+Settings not given are left as they are.
+)";
+
+constexpr const char* kUpgrade =
+    R"(usage: quillane-cli upgrade --file PATH (--all | --devices N[,N...]) [--verify]
+         [SEARCH OPTIONS]
+
+Searches, chooses the devices by their device number (or all that answered),
+then upgrades them one after the other as the window's Upgrade does: the
+device is told to load PATH, asks the built-in boot responder (UDP port 67)
+for its address and reads the file from the built-in TFTP server (port 69).
+Progress goes to standard error; a summary line per device to standard output.
+Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
+
+  --file PATH           the firmware file (.bin)
+  --all                 every device found
+  --devices N[,N...]    the devices with these device numbers
+  --verify              search again after the run and print each device's
+                        version before and after; a device whose version did
+                        not change counts as failed
+)";
+
+}  // namespace
+
+std::string HelpText(Command command) {
+    switch (command) {
+        case Command::Search:
+            return std::string(kSearch) + "\n" + SearchOptionsText();
+        case Command::Change:
+            return std::string(kChange) + "\n" + SearchOptionsText();
+        case Command::Upgrade:
+            return std::string(kUpgrade) + "\n" + SearchOptionsText();
+        case Command::None:
+            break;
+    }
+    return kOverview;
+}
+
+}  // namespace quillane::cli

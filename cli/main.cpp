@@ -1,0 +1,36 @@
+// quillane-cli: the station without a window, for scripted runs.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "arguments.h"
+#include "commands.h"
+#include "support/utf8_command_line.h"
+
+using namespace quillane::cli;
+
+int main(int argc, char** argv) {
+    quillane::UseUtf8Console();
+    const Invocation invocation = ParseArguments(quillane::Utf8Arguments(argc, argv));
+    if (invocation.help) {
+        std::cout << HelpText(invocation.command);
+        return kExitDone;
+    }
+    if (!invocation.error.empty()) {
+        const std::string name = CommandName(invocation.command);
+        std::cerr << "quillane-cli: " << invocation.error << "\n"
+                  << "Try 'quillane-cli " << (name.empty() ? "" : name + " ") << "--help'.\n";
+        return kExitUnusable;
+    }
+    switch (invocation.command) {
+        case Command::Search:
+            return RunSearchCommand(invocation, std::cout, std::cerr);
+        case Command::Change:
+        case Command::Upgrade:
+        case Command::None:
+            break;
+    }
+    std::cerr << "quillane-cli: " << CommandName(invocation.command) << " is not available in this build\n";
+    return kExitUnusable;
+}
