@@ -6,7 +6,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsSurrogate(char32_t cp) { return cp >= 0xD800 && cp < 0xE000; }
+bool IsSurrogate(char32_t cp) {
+    return cp >= 0xD800 && cp < 0xE000;
+}
 
 void AppendWide(std::wstring& out, char32_t cp) {
     if constexpr (sizeof(wchar_t) == 2) {

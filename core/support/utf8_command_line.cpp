@@ -1,8 +1,11 @@
 #include "support/utf8_command_line.h"
 
 #ifdef _WIN32
+// shellapi.h needs what windows.h declares.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include "support/utf8.h"
 #endif

@@ -1,8 +1,11 @@
 #pragma once
 
 #ifdef _WIN32
-#include <winsock2.h>  // before windows.h, which would bring the old socket header
+// winsock2.h first, or windows.h brings the old socket header.
+// clang-format off
+#include <winsock2.h>
 #include <windows.h>
+// clang-format on
 #endif
 
 namespace quillane::test {

@@ -27,6 +27,16 @@ namespace {
 
 using QuietView = NullStationView;
 
+// A device's boot request (op 1) to the station's boot endpoint, and the
+// reply that reaches `bootReceiver`.
+std::optional<Packet> AskForBootReply(Station& station, LoopbackClient& bootReceiver) {
+    LoopbackClient device(SocketLocalPort(station.m_BootEndpoint.socket));
+    Bytes request(kBootPacketSize, 0);
+    request[0] = 1;
+    device.SendToServer(request);
+    return bootReceiver.Receive();
+}
+
 // The station's firmware services on ports of the test's own: the server
 // serves the station's chosen file and logs beside the station; the boot
 // endpoint answers from the station's state.
@@ -48,11 +58,7 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(3000));
 
     StartBootEndpoint(station);
-    LoopbackClient device(SocketLocalPort(station.m_BootEndpoint.socket));
-    Bytes request(kBootPacketSize, 0);
-    request[0] = 1;
-    device.SendToServer(request);
-    const auto reply = bootReceiver.Receive();
+    const auto reply = AskForBootReply(station, bootReceiver);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->bytes[0], 2);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&reply->bytes[kBootFileOffset])), firmware);
@@ -87,11 +93,7 @@ TEST(FirmwareServicesTest, ServesAFirmwareFileFromAFolderNamedInChinese) {
     StartBootEndpoint(station);
     ASSERT_TRUE(station.m_pTftpServer);
 
-    LoopbackClient device(SocketLocalPort(station.m_BootEndpoint.socket));
-    Bytes request(kBootPacketSize, 0);
-    request[0] = 1;
-    device.SendToServer(request);
-    const auto reply = bootReceiver.Receive();
+    const auto reply = AskForBootReply(station, bootReceiver);
     ASSERT_TRUE(reply);
     const std::string named(reinterpret_cast<const char*>(&reply->bytes[kBootFileOffset]));
 #ifdef _WIN32

@@ -383,7 +383,9 @@ TEST_F(TftpServerTest, VanishedClientFreesItsThreadAndPort) {
 }
 
 TEST_F(TftpServerTest, ConcurrentClientsGetTheirOwnPortsAndEndedThreadsAreReaped) {
-    StartServer();
+    // The first transfer waits while the second is fetched whole: a real
+    // second keeps a slow machine (or wine) from expiring it meanwhile.
+    StartServer(/*secondMs=*/1000);
     served = folder.Write("fw.bin", Pattern(20000));
     LoopbackClient first(server.ListenPort()), second(server.ListenPort());
     first.SendToServer(Request(kTftpReadRequest, served));

@@ -14,11 +14,11 @@ TEST(Utf8, WellFormedTextRoundTripsThroughWideText) {
     const std::string texts[] = {
         "",
         "C:\\Firmware\\unit.bin",
-        "升级固件/网络功放 v2.bin",         // three-byte sequences
-        "\xC3\xA9t\xC3\xA9",                // two-byte sequences (été)
-        "\xF0\x9F\x94\x8A speaker",         // four bytes: a surrogate pair where wchar_t has 16 bits
-        std::string("a\0b", 3),             // an embedded zero is a character like any other
-        "\xEF\xBF\xBF\xF4\x8F\xBF\xBF",     // U+FFFF and U+10FFFF, the ends of the ranges
+        "升级固件/网络功放 v2.bin",      // three-byte sequences
+        "\xC3\xA9t\xC3\xA9",             // two-byte sequences (été)
+        "\xF0\x9F\x94\x8A speaker",      // four bytes: a surrogate pair where wchar_t has 16 bits
+        std::string("a\0b", 3),          // an embedded zero is a character like any other
+        "\xEF\xBF\xBF\xF4\x8F\xBF\xBF",  // U+FFFF and U+10FFFF, the ends of the ranges
     };
     for (const std::string& text : texts) EXPECT_EQ(Utf8FromWide(WideFromUtf8(text)), text) << text;
     EXPECT_EQ(WideFromUtf8("\xE5\x9B\xBA"), std::wstring(L"\u56FA"));
@@ -30,12 +30,12 @@ TEST(Utf8, EachByteOfAMalformedSequenceBecomesOneReplacementCharacter) {
         std::string bytes;
         std::wstring wide;
     } cases[] = {
-        {"\x80", L"\uFFFD"},                              // stray continuation byte
-        {"a\xE5\x9B", L"a\uFFFD\uFFFD"},                  // sequence cut at the end
-        {"\xE5\x9Bz", L"\uFFFD\uFFFDz"},                  // cut in the middle: the next character survives
-        {"\xC0\xAF", L"\uFFFD\uFFFD"},                    // overlong "/" (must not turn into a separator)
-        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},          // an encoded surrogate
-        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
+        {"\x80", L"\uFFFD"},                                // stray continuation byte
+        {"a\xE5\x9B", L"a\uFFFD\uFFFD"},                    // sequence cut at the end
+        {"\xE5\x9Bz", L"\uFFFD\uFFFDz"},                    // cut in the middle: the next character survives
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},                      // overlong "/" (must not turn into a separator)
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
+        {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
         {"\xFF", L"\uFFFD"},
     };
     for (const auto& c : cases) EXPECT_EQ(WideFromUtf8(c.bytes), c.wide) << testing::PrintToString(c.bytes);
