@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -107,8 +108,7 @@ private slots:
         WindowFixture f;
         const QIcon icon = f.window->windowIcon();
         for (const int size : {16, 32, 48, 256}) QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-        QCOMPARE(icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32),
-                 QImage(QStringLiteral(":/icon/quillane-32.png")).convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(icon.pixmap(QSize(32, 32)).toImage(), QPixmap(QStringLiteral(":/icon/quillane-32.png")).toImage());
     }
 
     void findWithStartAboveEndShowsTheErrorAndRequestsNothing() {
