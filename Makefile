@@ -70,7 +70,8 @@ sanitize: deps
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -j $(JOBS) -LE e2e
 
 # libFuzzer targets in fuzz/ (clang, AddressSanitizer), built by CMake with
-# QUILLANE_FUZZ, each run FUZZ_SECONDS on its own corpus in build-fuzz/. Not
+# QUILLANE_FUZZ, each run FUZZ_SECONDS on its own corpus in build-fuzz/, started
+# from the seeds in fuzz/corpus/<target> when the repository has some. Not
 # part of `make test`.
 FUZZ_SECONDS ?= 180
 FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*_fuzz.cpp)))
@@ -79,7 +80,7 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/$$t-corpus; \
-	  build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus || exit 1; \
+	  build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/$$t-corpus $$(ls -d fuzz/corpus/$$t 2>/dev/null) || exit 1; \
 	done
 
 # Formats every C++ source of the repository with .clang-format; format-check

@@ -5,9 +5,16 @@
 
 #include "costrel_dlg.h"
 #include "single_instance.h"
+#include "stop_signal_watch.h"
 #include "support/exe_dir.h"
 
 COstrelApp::COstrelApp(QString instanceName) : m_instanceName(std::move(instanceName)) {}
+
+int RunMainWindow(COstrelDlg& window) {
+    StopSignalWatch stopWatch([&window] { window.CloseForSystem(); });
+    window.exec();
+    return 0;
+}
 
 QString LoadSkin(const QString& appDir) {
     QFile skin(appDir + QStringLiteral("xp_corona.ssk"));
@@ -31,7 +38,7 @@ int COstrelApp::InitInstance() {
             window.raise();
             window.activateWindow();
         });
-        window.exec();
+        RunMainWindow(window);
         instance.SetRaiseHandler(nullptr);
     }
     qApp->setStyleSheet(previousStyle);

@@ -14,5 +14,11 @@ private:
     QString m_instanceName;
 };
 
+class COstrelDlg;
+
+// Runs the main window modally until the operator closes it or a stop signal
+// ends it through the system's close; returns the process's exit code.
+int RunMainWindow(COstrelDlg& window);
+
 // "xp_corona.ssk" beside the executable, read as a style sheet; empty when absent.
 QString LoadSkin(const QString& appDir);

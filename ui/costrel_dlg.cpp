@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -334,6 +335,13 @@ ScreenRect COstrelDlg::ControlScreenRect(int id) const {
 
 void COstrelDlg::CloseProcedure() {
     if (m_station->Close()) QDialog::done(QDialog::Rejected);
+}
+
+void COstrelDlg::CloseForSystem() {
+    m_station->CloseForSystem();
+    // Not done(): a message box or file dialog may run its own loop on top of
+    // ours, and the process must not wait for the operator to close it.
+    QCoreApplication::exit(0);
 }
 
 void COstrelDlg::closeEvent(QCloseEvent* event) {

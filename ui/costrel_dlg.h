@@ -31,6 +31,9 @@ public:
 
     // The window's closing procedure; the dialog ends only when the station agrees.
     void CloseProcedure();
+    // The system's close (a stop signal): the station stops its services
+    // without asking, and every event loop ends, those of dialogs still open too.
+    void CloseForSystem();
 
     // The device table's context menu: "Export list..." asks for a file and
     // writes the table as CSV; "Copy" (also Ctrl+C) puts the selected rows on

@@ -4,8 +4,10 @@
 #include "devicelink/adapter_multicast.h"
 #include "devicelink/device_services.h"
 #include "devicelink/protocol.h"
+#include "mainwindow/control_ids.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
+#include "mainwindow/texts.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -65,10 +67,12 @@ uint64_t WalkRange(uint32_t start, uint32_t end, const std::function<bool()>& ke
 
 void RunSearch(Station& station) {
     AutoLock lock(&station.m_ListLock);
+    StationView& view = station.View();
+    const bool saidTableFull = station.m_DeviceList.RefusedRows() > 0;
     station.m_DeviceList.DeleteAllRows();
+    if (saidTableFull) view.SetCaption(kIdNoteLine, Texts(station.m_nLanguage.load()).noteLine);
     // A card that came up since the start hears the replies too.
     JoinReplyGroup(station);
-    StationView& view = station.View();
     if (view.FindTypeSelection() == 0) {
         SendSearchProbes(station);
     } else {  // item 1, or no selection at all

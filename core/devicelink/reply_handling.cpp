@@ -7,6 +7,7 @@
 
 #include "devicelink/command_queue.h"
 #include "devicelink/protocol.h"
+#include "mainwindow/control_ids.h"
 #include "mainwindow/device_types.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
@@ -40,6 +41,12 @@ std::string TypeText(const SearchReply& reply, int language) {
     return reply.hasType ? DeviceTypeName(reply.typeCode, language) : Texts(language).unknownDevice;
 }
 
+// Said once per filling of the table, on the first reply it turns away; the
+// next search empties the table and puts the usual note back.
+void SayTableFull(Station& station) {
+    station.View().SetCaption(kIdNoteLine, Texts(station.m_nLanguage.load()).noteTableFull);
+}
+
 void ListDevice(Station& station, const SearchReply& reply) {
     if (!TypeListed(station, reply)) return;
     DeviceTable& table = station.m_DeviceList;
@@ -60,6 +67,10 @@ void ListDevice(Station& station, const SearchReply& reply) {
         "0",                                    // no address change awaits an answer
     };
     const int row = table.AppendRow(cells);
+    if (row < 0) {  // the table is full: the reply is dropped and counted
+        if (table.RefusedRows() == 1) SayTableFull(station);
+        return;
+    }
     table.SetItemData(row, row);
 }
 

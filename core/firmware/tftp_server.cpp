@@ -174,7 +174,7 @@ void TftpServer::Stop() {
         SocketClose(socket);
         SocketCleanup();
     }
-    m_log.Close();
+    // The log stays open until the server goes: its owner may still note why it stopped.
 }
 
 void TftpServer::LogServerMessage(const std::string& text) {

@@ -58,7 +58,8 @@ public:
     // Sets up the log, the fixed settings, the listening socket and the
     // listener thread. False when the socket, its port or the thread failed.
     bool Start(void* window, const TftpServerSettings& settings);
-    // Ends every thread, each waited for at most kTftpThreadStopWaitMs.
+    // Ends every thread, each waited for at most kTftpThreadStopWaitMs. The
+    // log stays open (LogServerMessage still writes) until the server is destroyed.
     void Stop();
 
     void LogServerMessage(const std::string& text);

@@ -33,11 +33,20 @@ int DeviceTable::RowCount() const {
     return static_cast<int>(m_rows.size());
 }
 
+uint64_t DeviceTable::RefusedRows() const {
+    std::lock_guard lock(m_mutex);
+    return m_refusedRows;
+}
+
 int DeviceTable::AppendRow() { return AppendRow(DeviceRow{}); }
 
 int DeviceTable::AppendRow(const DeviceRow& cells) {
     std::lock_guard lock(m_mutex);
     const int row = static_cast<int>(m_rows.size());
+    if (row >= m_capacity) {
+        ++m_refusedRows;
+        return -1;
+    }
     m_rows.push_back(Entry{cells, 0});
     IndexRow(row);
     if (m_observer) m_observer->RowAppended(row, cells);
@@ -46,8 +55,10 @@ int DeviceTable::AppendRow(const DeviceRow& cells) {
 
 void DeviceTable::DeleteAllRows() {
     std::lock_guard lock(m_mutex);
-    m_rows.clear();
-    m_byNumber.clear();
+    // Swapped out rather than cleared: a full table's storage would otherwise stay reserved.
+    std::vector<Entry>().swap(m_rows);
+    decltype(m_byNumber)().swap(m_byNumber);
+    m_refusedRows = 0;
     if (m_observer) m_observer->RowsCleared();
 }
 

@@ -30,6 +30,11 @@ enum DeviceColumn : int {
 
 inline constexpr const char* kCheckMark = "\xE2\x88\x9A";  // "√" (U+221A)
 
+// Rows the table holds at most: a walk over a whole /16, far above any real
+// installation. Anyone on the LAN can answer with made-up device numbers, so
+// without a bound a flood of replies would grow the table without end.
+inline constexpr int kMaxDeviceRows = 65536;
+
 using DeviceRow = std::array<std::string, kColumnCount>;
 
 // Receives every change of the table, in order, on the thread that made it and
@@ -49,7 +54,7 @@ public:
 // bracketed by the station's m_ListLock as the callers describe.
 class DeviceTable {
 public:
-    DeviceTable() = default;
+    explicit DeviceTable(int capacity = kMaxDeviceRows) : m_capacity(capacity) {}
     DeviceTable(const DeviceTable&) = delete;
     DeviceTable& operator=(const DeviceTable&) = delete;
 
@@ -58,9 +63,14 @@ public:
     int RowCount() const;
     // Appends a row of empty cells; returns its index.
     int AppendRow();
-    // Appends a row with its cells in one step; returns its index.
+    // Appends a row with its cells in one step; returns its index, or -1 when
+    // the table already holds its `capacity` rows: nothing is appended and the
+    // refusal is counted.
     int AppendRow(const DeviceRow& cells);
+    // Empties the table, gives its memory back and clears the refusal count.
     void DeleteAllRows();
+    // Rows refused because the table was full, since it was last emptied.
+    uint64_t RefusedRows() const;
 
     // "" for a row or column out of range.
     std::string Cell(int row, int column) const;
@@ -102,8 +112,10 @@ private:
     void UnindexRow(int row);
     void RebuildIndex();
 
+    const int m_capacity;
     mutable std::mutex m_mutex;
     std::vector<Entry> m_rows;
+    uint64_t m_refusedRows = 0;
     // device number -> rows holding it, ascending, so the first is the table-order match
     std::unordered_map<int32_t, std::vector<int>> m_byNumber;
     DeviceTableObserver* m_observer = nullptr;

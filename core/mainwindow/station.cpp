@@ -93,6 +93,11 @@ bool Station::Close() {
     return true;
 }
 
+void Station::CloseForSystem() {
+    StopServices();
+    if (m_pTftpServer) m_pTftpServer->LogServerMessage("stopped");
+}
+
 void Station::RefreshLocalAddresses() { SetLocalAddresses(QueryLocalAddresses()); }
 
 std::shared_ptr<const LocalAddressLists> Station::LocalAddresses() const {

@@ -84,6 +84,11 @@ public:
     // The closing procedure: false when refused (an upgrade runs, the operator
     // is told); true when the services are stopped and the window may end.
     bool Close();
+    // The system's request to end (logout, a service manager, kill): never
+    // refused, not even during an upgrade run, which is the operator's reason
+    // to keep the window. The services stop with their bounded waits and the
+    // TFTP log records "stopped".
+    void CloseForSystem();
 
     // Handlers of the window's controls, on the GUI thread.
     void OnFindTypeChange();

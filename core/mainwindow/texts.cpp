@@ -1,5 +1,6 @@
 #include "mainwindow/texts.h"
 
+#include "mainwindow/device_table.h"
 #include "mainwindow/device_types.h"
 
 namespace quillane {
@@ -23,6 +24,7 @@ TextTable MakeChinese() {
     t.noteLine =
         "播放终端包括:网络化播放终端、求助对讲扩展控制器、网络化点播面板、网络化工业电话对讲终端、"
         "两用对讲扩展控制器、网络化报警终端、无线遥控控制器";
+    t.noteTableFull = "设备表已满(" + std::to_string(kMaxDeviceRows) + "台)，其余设备的回复不再列出";
     t.columnHeaders = {"序号",     "选择",         "版本号",           "状态",     "IP地址", "子网掩码",
                        "默认网关", "服务器IP地址", "备用服务器IP地址", "设备类型", "设备号", ""};
     t.columnWidths = {30, 32, 90, 120, 105, 105, 105, 105, 105, 75, 75, 0};
@@ -86,6 +88,8 @@ TextTable MakeEnglish() {
         "demand, network industry panel telephone intercom, intercom extension controller, dual terminal "
         "network "
         "alarm terminal, the wireless remote control controller network";
+    t.noteTableFull = "The device table is full (" + std::to_string(kMaxDeviceRows) +
+                      " devices): replies from further devices are not listed";
     t.columnHeaders = {"No.",
                        "Choice",
                        "Version",

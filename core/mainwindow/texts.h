@@ -29,6 +29,7 @@ struct TextTable {
     std::string cancel;             // 1003
     std::array<std::string, 2> findTypes;  // 1011 items: auto search, specified IP
     std::string noteLine;           // 1025
+    std::string noteTableFull;      // 1025 once replies were dropped because the table is full
     std::array<std::string, 12> columnHeaders;
     std::array<int, 12> columnWidths;
 

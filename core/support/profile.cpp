@@ -114,7 +114,10 @@ struct KeyLocation {
     long lastKey = -1;  // last key line of that section (new keys go after it)
 };
 
+// Names are matched as the lines hold them: without blanks at either end.
 KeyLocation Locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    section = Trim(section);
+    key = Trim(key);
     KeyLocation where;
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
@@ -176,13 +179,24 @@ std::string_view Unquote(std::string_view value) {
     return value;
 }
 
+// Bytes of the character at `at`: a UTF-8 sequence as far as its lead byte
+// announces and continuation bytes follow; any other byte (a stray
+// continuation byte of a damaged file) is a character of its own, so a cut to
+// n characters never holds more than 4n bytes.
+size_t CharLength(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead >= 0xF8) return 1;
+    const size_t announced = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    size_t length = 1;
+    while (length < announced && at + length < text.size() && (byte(at + length) & 0xC0) == 0x80) ++length;
+    return length;
+}
+
 std::string CutToChars(std::string_view text, size_t maxChars) {
-    size_t chars = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool startsChar = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsChar && ++chars > maxChars) return std::string(text.substr(0, i));
-    }
-    return std::string(text);
+    size_t end = 0;
+    for (size_t chars = 0; end < text.size() && chars < maxChars; ++chars) end += CharLength(text, end);
+    return std::string(text.substr(0, end));
 }
 
 // Reads trim blanks and drop one pair of enclosing quotes; a value that would
@@ -202,8 +216,9 @@ bool HasLineBreakOrNul(std::string_view text) {
 bool ValidNames(std::string_view section, std::string_view key) {
     if (Trim(section).empty() || HasLineBreakOrNul(section) || section.find(']') != std::string_view::npos)
         return false;
-    if (Trim(key).empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos) return false;
-    return key.front() != '[' && key.front() != ';';
+    const std::string_view name = Trim(key);
+    if (name.empty() || HasLineBreakOrNul(key) || key.find('=') != std::string_view::npos) return false;
+    return name.front() != '[' && name.front() != ';';  // would read as a section or a comment
 }
 
 // Applies one entry to the file's bytes; only the lines of that key change.
@@ -226,7 +241,7 @@ void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry
         bytes.replace(line.begin, line.end - line.begin - keepCr, replacement);
         return;
     }
-    const std::string keyLine = entry.key + "=" + QuoteIfNeeded(*entry.value);
+    const std::string keyLine = std::string(Trim(entry.key)) + "=" + QuoteIfNeeded(*entry.value);
     if (where.section >= 0) {
         const long after = where.lastKey >= 0 ? where.lastKey : where.section;
         const Line& line = lines[static_cast<size_t>(after)];
@@ -238,7 +253,7 @@ void ApplyEntry(std::string& bytes, std::string_view section, const ProfileEntry
         return;
     }
     if (!bytes.empty() && bytes.back() != '\n') bytes += lineEnd;
-    bytes += "[" + std::string(section) + "]" + std::string(lineEnd) + keyLine + std::string(lineEnd);
+    bytes += "[" + std::string(Trim(section)) + "]" + std::string(lineEnd) + keyLine + std::string(lineEnd);
 }
 
 // A name for the temporary file beside the target, unique in this process and

@@ -2,9 +2,9 @@
 
 // Initialisation ("ini") files with the semantics of the Windows private-profile
 // calls: "[Section]" lines open sections, "key=value" lines hold values, names
-// are matched without regard to (ASCII) case, the first matching section and
-// key win, and new keys go after the last key of their section, so keys stay
-// in first-written order.
+// are matched without regard to (ASCII) case or to blanks at either end (and
+// written without them), the first matching section and key win, and new keys
+// go after the last key of their section, so keys stay in first-written order.
 //
 // Every write edits only the lines it concerns; every other byte of the file
 // (comments, unknown keys, other sections, blank lines, line ends) stays as it

@@ -32,6 +32,7 @@ public:
     void SetCaption(int id, const std::string& text) override {
         std::lock_guard lock(m_mutex);
         captions[id] = text;
+        captionLog.emplace_back(id, text);
     }
     void SetProgress(int percent) override {
         progress = percent;
@@ -82,10 +83,19 @@ public:
         std::lock_guard lock(m_mutex);
         return messages;
     }
+    // Every text one control was given, in order.
+    std::vector<std::string> CaptionsOf(int id) const {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::string> texts;
+        for (const auto& [control, text] : captionLog)
+            if (control == id) texts.push_back(text);
+        return texts;
+    }
 
     // What the station showed.
     std::map<int, bool> enabled_;
-    std::map<int, std::string> captions;
+    std::map<int, std::string> captions;                  // the last text of each control
+    std::vector<std::pair<int, std::string>> captionLog;  // every text, in order
     std::map<int, bool> checks;
     std::vector<Message> messages;
     std::atomic<int> progress{-1};

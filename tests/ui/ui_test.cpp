@@ -1,12 +1,13 @@
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <cstring>
 #endif
 
 #include <QAbstractItemModelTester>
@@ -22,6 +23,7 @@
 #include <QPixmap>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -38,6 +40,7 @@
 #include "message_box.h"
 #include "single_instance.h"
 #include "sort_list_ctrl.h"
+#include "support/stop_signals.h"
 
 using namespace quillane;
 
@@ -89,6 +92,31 @@ public:
     std::vector<Message> messages;
     std::unique_ptr<COstrelDlg> window;
 };
+
+constexpr char kStopSignalChild[] = "--stop-signal-child";
+
+// The process that stopSignalEndsTheToolThroughItsOrderlyStop signals: a
+// window during an upgrade run, with a dialog open on top of it, run as the
+// application runs its window. Prints "ready" once the dialog's loop runs.
+int RunStopSignalChild(int argc, char** argv) {
+    InstallStopSignals();
+    QApplication app(argc, argv);
+    WindowFixture fixture;
+    fixture.station().m_bUpgrading = 1;
+    fixture.station().m_bUpgradeContinue = 1;
+    QTimer::singleShot(0, fixture.window.get(), [&fixture] {
+        QDialog nested(fixture.window.get());
+        QTimer::singleShot(0, &nested, [] {
+            std::puts("ready");
+            std::fflush(stdout);
+        });
+        nested.exec();
+        std::puts("nested dialog ended");
+    });
+    const int code = RunMainWindow(*fixture.window);
+    std::puts("window ended");
+    return code;
+}
 
 void TypeAddress(IpAddressEdit* edit, const QStringList& octets) {
     for (int i = 0; i < 4; ++i) {
@@ -377,6 +405,27 @@ private slots:
         QCOMPARE(f.window->result(), int(QDialog::Rejected));
     }
 
+#ifndef Q_OS_WIN
+    // SIGTERM (logout, a service manager, kill) ends the tool through the
+    // system's close even during an upgrade run and with a dialog open: the
+    // process ends with status 0 and nothing waits for the operator.
+    void stopSignalEndsTheToolThroughItsOrderlyStop() {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kStopSignalChild)});
+        QVERIFY(child.waitForStarted());
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += child.readAllStandardOutput()).contains("ready"), 20000);
+        QCOMPARE(::kill(static_cast<pid_t>(child.processId()), SIGTERM), 0);
+        QVERIFY(child.waitForFinished(20000));
+        output += child.readAllStandardOutput();
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(output.contains("nested dialog ended") && output.contains("window ended"),
+                 output.constData());
+    }
+#endif
+
     void workerCallsAreQueuedAndNeverWait() {
         WindowFixture f;
         std::thread worker([&] {
@@ -602,6 +651,7 @@ private slots:
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc > 1 && std::strcmp(argv[1], kStopSignalChild) == 0) return RunStopSignalChild(argc, argv);
     QApplication app(argc, argv);
     UiTest test;
     return QTest::qExec(&test, argc, argv);

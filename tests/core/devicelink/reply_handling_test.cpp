@@ -7,6 +7,8 @@
 
 #include "core/devicelink/reply_bytes.h"
 #include "devicelink/command_queue.h"
+#include "devicelink/device_search.h"
+#include "mainwindow/control_ids.h"
 #include "mainwindow/station.h"
 #include "mainwindow/texts.h"
 #include "support/tick_clock.h"
@@ -213,4 +215,37 @@ TEST_F(ReplyTest, TextsFollowTheLanguageAndAreLeftOutForOtherValues) {
         EXPECT_EQ(row[kColMarker], "0");
         EXPECT_EQ(row[kColIP], "192.168.1.9");
     }
+}
+
+// Anyone on the LAN can answer with made-up device numbers: the table stops at
+// its bound, says so once, and keeps serving the devices it lists.
+TEST_F(ReplyTest, AFullTableDropsNewDevicesButKeepsUpdatingListedOnes) {
+    for (int32_t n = 1; n <= kMaxDeviceRows; ++n) Feed(SearchReplyBytes(Device(n, 6401)));
+    ASSERT_EQ(station.m_DeviceList.RowCount(), kMaxDeviceRows);
+    EXPECT_TRUE(view.CaptionsOf(kIdNoteLine).empty());
+
+    for (int32_t n : {kMaxDeviceRows + 1, kMaxDeviceRows + 2, -5}) Feed(SearchReplyBytes(Device(n, 0)));
+    Feed(SearchReplyBytes(Device(kMaxDeviceRows + 1, 6801)));
+    EXPECT_EQ(station.m_DeviceList.RowCount(), kMaxDeviceRows);
+    EXPECT_EQ(station.m_DeviceList.FindRowByDeviceNumber(kMaxDeviceRows + 1), -1);
+    EXPECT_EQ(station.m_DeviceList.RefusedRows(), 4u);
+    EXPECT_EQ(view.CaptionsOf(kIdNoteLine), std::vector<std::string>{Texts(2).noteTableFull});
+
+    const int last = kMaxDeviceRows - 1;
+    station.m_DeviceList.SetCell(last, kColMarker, "1");
+    Feed(ShortResultBytes(kMaxDeviceRows, 1));
+    EXPECT_EQ(station.m_DeviceList.Cell(last, kColState), "Success");
+    EXPECT_EQ(station.m_DeviceList.Cell(last, kColMarker), "0");
+    FakeDevice now = Device(1, 0, 0x0A000000);
+    Feed(FullResultBytes(1, 1, now));
+    EXPECT_EQ(station.m_DeviceList.Cell(0, kColIP), "10.0.0.1");
+
+    // The next search empties the table, puts the usual note back and lists anew.
+    view.findType = 0;
+    RunSearch(station);
+    EXPECT_EQ(station.m_DeviceList.RefusedRows(), 0u);
+    Feed(SearchReplyBytes(Device(kMaxDeviceRows + 1, 6401)));
+    EXPECT_EQ(station.m_DeviceList.RowCount(), 1);
+    EXPECT_EQ(view.CaptionsOf(kIdNoteLine),
+              (std::vector<std::string>{Texts(2).noteTableFull, Texts(2).noteLine}));
 }

@@ -1,3 +1,5 @@
+#include "firmware/firmware_services.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,8 +12,8 @@
 #include <windows.h>
 #endif
 
+#include "devicelink/device_services.h"
 #include "firmware/boot_responder.h"
-#include "firmware/firmware_services.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
@@ -148,6 +150,42 @@ TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGo
         while (bootReceiver.Receive(0)) {
         }
     }
+}
+
+// The system asks the tool to end (a stop signal) while a device fetches its
+// firmware during an upgrade run: nothing is refused, every service stops, the
+// transfer in flight ends, and the log's last word is "stopped".
+TEST(FirmwareServicesTest, TheSystemsCloseStopsEveryServiceEvenDuringAnUpgradeAndLogsIt) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.File("log"));
+    LoopbackClient bootReceiver(0);
+    QuietView view;
+    Station station(view, folder.Dir(), LoopbackNetwork(0, bootReceiver.Port()));
+    const std::string firmware = folder.Write("unit.bin", Pattern(200000));
+    station.SetUpdateFile(firmware);
+    StartTftpServer(station);
+    StartBootEndpoint(station);
+    StartDeviceEndpoint(station);
+    StartCommandLoop(station);
+    station.m_bUpgrading = 1;
+    station.m_bUpgradeContinue = 1;
+
+    LoopbackClient device(station.m_pTftpServer->ListenPort());
+    device.SendToServer(Request(kTftpReadRequest, firmware));
+    const auto first = device.Receive();
+    ASSERT_TRUE(first && first->Opcode() == kTftpData) << "the transfer runs";
+    station.CloseForSystem();
+
+    EXPECT_EQ(station.m_pTftpServer->ThreadCount(), 0u);
+    EXPECT_EQ(station.m_BootEndpoint.socket, kInvalidSocket);
+    EXPECT_EQ(station.m_DeviceEndpoint.socket, kInvalidSocket);
+    EXPECT_FALSE(station.m_hLoopThread.joinable());
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
+        log += folder.ReadText(folder.LogFile(entry.path().filename().string()));
+    const std::string lastWord = "] stopped\n";
+    ASSERT_GE(log.size(), lastWord.size());
+    EXPECT_EQ(log.substr(log.size() - lastWord.size()), lastWord) << log;
 }
 
 }  // namespace

@@ -121,6 +121,11 @@ TEST_F(ProfileTest, StringReadsAreCutToWholeCharacters) {
     ASSERT_TRUE(WriteProfileString(ini, "S", "path", "文件路径"));  // 3 bytes per character
     EXPECT_EQ(ReadProfileString(ini, "S", "path", "", 3), "文件路");
     EXPECT_EQ(ReadProfileString(ini, "S", "missing", "默认值", 2), "默认");
+    // A damaged file: stray continuation bytes and a cut sequence count one
+    // character each, so a read stays within four bytes per character.
+    WriteBytes(ini, "[S]\npath=a" + std::string(600, '\x82') + "\n[T]\npath=\xE6\x96xyz\n");
+    EXPECT_EQ(ReadProfileString(ini, "S", "path", "", 5), "a" + std::string(4, '\x82'));
+    EXPECT_EQ(ReadProfileString(ini, "T", "path", "", 2), "\xE6\x96x");
 }
 
 TEST_F(ProfileTest, DamagedFilesGiveDefaultsAndAWriteAddsOnlyItsKey) {
@@ -180,7 +185,19 @@ TEST_F(ProfileTest, RefusesTextThatWouldBreakTheFileApart) {
     EXPECT_FALSE(WriteProfileString(ini, "S", "k=x", "1"));
     EXPECT_FALSE(WriteProfileString(ini, "", "k", "1"));
     EXPECT_FALSE(WriteProfileString(ini, "S", " ", "1"));
+    EXPECT_FALSE(WriteProfileString(ini, "S", " [T]", "1"));  // would read as a section
+    EXPECT_FALSE(WriteProfileString(ini, "S", " ;k", "1"));   // would read as a comment
     EXPECT_EQ(ReadBytes(ini), "[S]\nk=1\n");
+}
+
+// The lines hold names without blanks at either end; the calls match them so.
+TEST_F(ProfileTest, NamesWithEdgeBlanksMatchTheirTrimmedSpelling) {
+    ASSERT_TRUE(WriteProfileString(ini, " S ", " path ", "a"));
+    EXPECT_EQ(ReadProfileString(ini, "s", "PATH", "", 259), "a");
+    ASSERT_TRUE(WriteProfileString(ini, "S", "path", "b"));
+    EXPECT_EQ(ReadProfileString(ini, " S", "path ", "", 259), "b");
+    ASSERT_TRUE(WriteProfileString(ini, "S ", " path", std::nullopt));
+    EXPECT_EQ(ReadBytes(ini), "[S]\n");
 }
 
 TEST_F(ProfileTest, DoubledSeparatorAndNoLeftoverTemporaryFiles) {
