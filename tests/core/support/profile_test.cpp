@@ -197,7 +197,7 @@ TEST_F(ProfileTest, NamesWithEdgeBlanksMatchTheirTrimmedSpelling) {
     ASSERT_TRUE(WriteProfileString(ini, "S", "path", "b"));
     EXPECT_EQ(ReadProfileString(ini, " S", "path ", "", 259), "b");
     ASSERT_TRUE(WriteProfileString(ini, "S ", " path", std::nullopt));
-    EXPECT_EQ(ReadBytes(ini), "[S]\n");
+    EXPECT_EQ(ReadBytes(ini), NewFileText("[S]\n"));
 }
 
 TEST_F(ProfileTest, DoubledSeparatorAndNoLeftoverTemporaryFiles) {
