@@ -97,6 +97,7 @@ bench: build
 	$(BUILD)/bench/udp_endpoint_bench
 	$(BUILD)/bench/bench_profile
 	bash bench/find_bench.sh
+	bash bench/change_bench.sh 1000 3
 	bash bench/cli_search_bench.sh 5000 3
 	bash tools/devsim/bench_search.sh 5000 3
 	bash bench/tftp_compare.sh

@@ -8,19 +8,10 @@
 // RCVBUF, when given, sets the device endpoint's SO_RCVBUF after the start, to
 // see how a host with other socket-buffer limits fares.
 
-#include <linux/if_ether.h>
-#include <linux/if_packet.h>
-#include <net/if.h>
-#include <netinet/ip.h>
-#include <netinet/udp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,16 +20,12 @@
 
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
+#include "udp_sniffer.h"
 
 using namespace quillane;
 using namespace std::chrono_literals;
 
 namespace {
-
-int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 using BenchView = NullStationView;
 
@@ -54,67 +41,6 @@ public:
     void RowsReordered(const std::vector<DeviceRow>&) override {}
     std::atomic<int> rows{0};
     std::atomic<int64_t> lastRowNs{0};
-};
-
-// Sees every reply on the wire, with the kernel's arrival time stamp.
-class ReplySniffer {
-public:
-    explicit ReplySniffer(const char* interfaceName) {
-        m_socket = ::socket(AF_PACKET, SOCK_DGRAM, htons(ETH_P_IP));
-        int size = 64 << 20;
-        ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
-        int on = 1;
-        ::setsockopt(m_socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-        sockaddr_ll where{};
-        where.sll_family = AF_PACKET;
-        where.sll_protocol = htons(ETH_P_IP);
-        where.sll_ifindex = static_cast<int>(if_nametoindex(interfaceName));
-        if (m_socket < 0 || where.sll_ifindex == 0 ||
-            ::bind(m_socket, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
-            std::fprintf(stderr, "find_bench: no packet socket on %s\n", interfaceName);
-            std::exit(1);
-        }
-        m_thread = std::thread([this] { Run(); });
-    }
-    ~ReplySniffer() {
-        m_run = false;
-        m_thread.join();
-        ::close(m_socket);
-    }
-    std::atomic<int> replies{0};
-    std::atomic<int64_t> lastReplyNs{0};
-
-private:
-    void Run() {
-        uint8_t packet[2048];
-        char control[256];
-        while (m_run) {
-            if (SocketWaitReadable(m_socket, 50) != 1) continue;
-            iovec io{packet, sizeof packet};
-            msghdr msg{};
-            msg.msg_iov = &io;
-            msg.msg_iovlen = 1;
-            msg.msg_control = control;
-            msg.msg_controllen = sizeof control;
-            const ssize_t n = ::recvmsg(m_socket, &msg, 0);
-            if (n < static_cast<ssize_t>(sizeof(iphdr) + sizeof(udphdr)) || msg.msg_flags & MSG_TRUNC) continue;
-            const auto* ip = reinterpret_cast<const iphdr*>(packet);
-            if (ip->protocol != IPPROTO_UDP) continue;
-            const auto* udp = reinterpret_cast<const udphdr*>(packet + ip->ihl * 4);
-            if (ntohs(udp->dest) != 25005) continue;
-            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-                    timespec ts;
-                    std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
-                    lastReplyNs = int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-                }
-            }
-            replies.fetch_add(1);
-        }
-    }
-    int m_socket = -1;
-    std::atomic<bool> m_run{true};
-    std::thread m_thread;
 };
 
 // The namespace's UDP counters.
@@ -148,7 +74,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = mkdtemp(pattern.data());
     BenchView view;
     RowClock clock;
-    ReplySniffer sniffer(interfaceName);
+    // Every reply on the wire, with the kernel's arrival time stamp.
+    UdpSniffer sniffer(interfaceName, [](uint16_t port, size_t) { return port == 25005; });
     int failures = 0;
     {
         Station station(view, dir.string() + "/");
@@ -163,7 +90,7 @@ int main(int argc, char** argv) {
         station.m_DeviceList.SetObserver(&clock);
         for (int search = 1; search <= searches; ++search) {
             const auto before = UdpCounters();
-            const int repliesBefore = sniffer.replies;
+            const int repliesBefore = sniffer.datagrams;
             const int64_t findNs = NowNs();
             station.m_bSearchRequest = 1;
             station.m_hLoopEvent.Set();
@@ -180,12 +107,13 @@ int main(int argc, char** argv) {
             const auto after = UdpCounters();
             const int rows = clock.rows;
             const double findToLastRowMs = (clock.lastRowNs - findNs) / 1e6;
-            const double findToLastReplyMs = (sniffer.lastReplyNs - findNs) / 1e6;
+            const double findToLastReplyMs = (sniffer.lastNs - findNs) / 1e6;
             std::printf(
-                "devices %d search %d: listed %d (%.1f%%), Find to last row %.1f ms, Find to last reply on the wire "
-                "%.1f ms; replies on the wire %d, UDP received %llu, receive-buffer drops %llu\n",
+                "devices %d search %d: listed %d (%.1f%%), Find to last row %.1f ms, "
+                "Find to last reply on the wire %.1f ms; "
+                "replies on the wire %d, UDP received %llu, receive-buffer drops %llu\n",
                 devices, search, rows, 100.0 * rows / devices, findToLastRowMs, findToLastReplyMs,
-                sniffer.replies - repliesBefore,
+                sniffer.datagrams - repliesBefore,
                 static_cast<unsigned long long>(after.at("InDatagrams") - before.at("InDatagrams")),
                 static_cast<unsigned long long>(after.at("RcvbufErrors") - before.at("RcvbufErrors")));
             std::fflush(stdout);

@@ -11,19 +11,10 @@
 # (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -uo pipefail
 
-[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
-export QUILLANE_BUILD_DIR=$BUILD
-LAB="$SRC/tools/lab/lab"
-PROGRAM="$BUILD/bench/find_bench"
-[[ -x "$PROGRAM" ]] || { echo "$PROGRAM is not built"; exit 1; }
-
+source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+bench_lab_begin find_bench
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(1000 5000)
-NAME=""
-trap '[[ -n "$NAME" ]] && "$LAB" down "$NAME" >/dev/null 2>&1' EXIT
-trap 'exit 1' INT TERM
 
 status=0
 for size in "${sizes[@]}"; do

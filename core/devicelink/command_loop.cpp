@@ -27,25 +27,28 @@ std::optional<ST_CMD_RUN_tag> TakeQueuedDatagram(Station& station) {
     return entry;
 }
 
+// The request is cleared last: until then a press of the button counts as a
+// stop request, never as the start of a new run.
 void FinishAddressChangeBatch(Station& station, CommandLoopState& state) {
-    station.m_bModifyRequest = 0;
-    station.m_bModifyContinue = 0;
     station.m_DeviceList.m_bSortEnabled = 1;
+    station.m_bModifyContinue = 0;
+    station.m_bModifyRequest = 0;
     state.answerCheckArmed = true;
     station.m_dwModifyTick = GetTickCount();
 }
 
 // Devices still marked as awaiting an address-change answer are shown failed.
+// Marker and State are read and written in one step of the table, so a header
+// click between them cannot move another device into the row.
 void MarkUnansweredDevices(Station& station) {
     const int language = station.m_nLanguage.load();
-    const bool hasText = language == 1 || language == 2;
-    const std::string failure = hasText ? Texts(language).stateFailure : std::string();
-    DeviceTable& table = station.m_DeviceList;
-    for (int row = 0; row < table.RowCount(); ++row) {
-        const std::string marker = table.Cell(row, kColMarker);
-        if (marker == "1" && hasText) table.SetCell(row, kColState, failure);
-        if (marker != "0") table.SetCell(row, kColMarker, "0");
-    }
+    const std::string failure = LanguageHasTexts(language) ? Texts(language).stateFailure : std::string();
+    station.m_DeviceList.RewriteRows([&](const DeviceRow& cells) {
+        std::vector<std::pair<int, std::string>> writes;
+        if (cells[kColMarker] == "1" && !failure.empty()) writes.emplace_back(kColState, failure);
+        if (cells[kColMarker] != "0") writes.emplace_back(kColMarker, "0");
+        return writes;
+    });
 }
 
 // Runs once 4000 ms have passed since the batch or since the last change

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "support/ipv4.h"
+
 namespace quillane {
 namespace {
 
@@ -130,10 +132,7 @@ std::string FormatVersion(const std::array<uint8_t, 4>& v) {
 }
 
 std::string FormatAddress(uint32_t numberForm) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", numberForm >> 24, (numberForm >> 16) & 0xFF,
-                  (numberForm >> 8) & 0xFF, numberForm & 0xFF);
-    return text;
+    return IPv4Address(numberForm).ToString();
 }
 
 }  // namespace quillane

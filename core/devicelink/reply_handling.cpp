@@ -16,14 +16,11 @@
 namespace quillane {
 namespace {
 
-// Only languages 1 and 2 have texts; with any other value nothing is written.
-bool HasTexts(int language) { return language == 1 || language == 2; }
-
 using CellWrites = std::vector<std::pair<int, std::string>>;
 
 // The State text of a change result; only languages 1 and 2 write one.
 void AddOutcome(CellWrites& writes, int language, bool succeeded) {
-    if (!HasTexts(language)) return;
+    if (!LanguageHasTexts(language)) return;
     const TextTable& texts = Texts(language);
     writes.emplace_back(kColState, succeeded ? texts.stateSuccess : texts.stateFailure);
 }
@@ -37,7 +34,7 @@ bool TypeListed(const Station& station, const SearchReply& reply) {
 }
 
 std::string TypeText(const SearchReply& reply, int language) {
-    if (!HasTexts(language)) return {};
+    if (!LanguageHasTexts(language)) return {};
     return reply.hasType ? DeviceTypeName(reply.typeCode, language) : Texts(language).unknownDevice;
 }
 

@@ -59,7 +59,9 @@ std::optional<BootAddresses> ChooseBootAddresses(Station& station, bool upgradin
     const uint32_t device = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
     const uint32_t deviceMask = ParseIPv4(station.m_DeviceList.Cell(row, kColMask));
     station.m_DestAddr.SetAddress(device);
-    const int facing = FindFacingLocalAddress(device, deviceMask, local->ips, local->masks);
+    const int facing =
+        FindFacingLocalAddress(IPv4Address::FromNetworkOrder(device),
+                               IPv4Address::FromNetworkOrder(deviceMask), local->ips, local->masks);
     if (facing < 0) return FallbackBootAddresses(local->ips[0]);
     return BootAddresses{device, ParseIPv4(local->ips[static_cast<size_t>(facing)])};
 }

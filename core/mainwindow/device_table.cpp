@@ -4,7 +4,7 @@
 #include <cctype>
 #include <limits>
 
-#include "support/udp_socket.h"
+#include "support/ipv4.h"
 
 namespace quillane {
 
@@ -91,6 +91,15 @@ int DeviceTable::SetCellsOfDevice(int32_t number, const std::vector<std::pair<in
     return row;
 }
 
+void DeviceTable::RewriteRows(const RowRewrite& rewrite) {
+    std::lock_guard lock(m_mutex);
+    for (int row = 0; row < static_cast<int>(m_rows.size()); ++row) {
+        for (const auto& [column, text] : rewrite(m_rows[static_cast<size_t>(row)].cells)) {
+            SetCellLocked(row, column, text);
+        }
+    }
+}
+
 DeviceRow DeviceTable::Row(int row) const {
     std::lock_guard lock(m_mutex);
     if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
@@ -155,7 +164,7 @@ int DeviceTable::CompareCells(int column, const std::string& a, const std::strin
         case kColServer:
         case kColStandbyServer:
             // Text that is not an address reads as 255.255.255.255 (inet_addr's INADDR_NONE).
-            return sign(ntohl(ParseIPv4(a)), ntohl(ParseIPv4(b)));
+            return sign(IPv4Address::Parse(a), IPv4Address::Parse(b));
         default:
             return 0;
     }

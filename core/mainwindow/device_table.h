@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -89,6 +90,11 @@ public:
     // step, so a sort in between cannot move another device into the row.
     // Returns the row, or -1 (nothing written) when none matches.
     int SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells);
+    // Goes through the rows in table order in one step: `rewrite` sees each
+    // row's cells and returns the (column, text) writes for that row. It runs
+    // with the table locked and must not call back into the table.
+    using RowRewrite = std::function<std::vector<std::pair<int, std::string>>(const DeviceRow&)>;
+    void RewriteRows(const RowRewrite& rewrite);
 
     // Header click: does nothing unless left button and sorting enabled; else
     // updates the direction and column and sorts (first click descending).

@@ -75,6 +75,10 @@ struct TextTable {
 
 // The text set of a language: 2 English, anything else Chinese.
 const TextTable& Texts(int language);
+// Whether a language has texts at all: places that write nothing for other values ask this.
+inline bool LanguageHasTexts(int language) {
+    return language == 1 || language == 2;
+}
 
 // One of a text's two languages: English for 2, Chinese otherwise.
 std::string InLanguage(const BilingualText& text, int language);

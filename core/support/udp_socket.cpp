@@ -1,6 +1,5 @@
 #include "support/udp_socket.h"
 
-#include <cstdio>
 #include <cstring>
 
 #ifndef _WIN32
@@ -186,15 +185,6 @@ int SocketWaitReadable(SocketHandle socket, int timeoutMs) {
     if (n > 0 && (fd.revents & POLLNVAL)) return -1;
     return (n > 0 && (fd.revents & (POLLIN | POLLERR))) ? 1 : 0;
 #endif
-}
-
-uint32_t ParseIPv4(const std::string& text) { return ::inet_addr(text.c_str()); }
-
-std::string FormatIPv4(uint32_t address) {
-    const auto* b = reinterpret_cast<const unsigned char*>(&address);
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
-    return text;
 }
 
 }  // namespace quillane

@@ -6,7 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+
+#include "support/ipv4.h"  // ParseIPv4 / FormatIPv4 for socket addresses
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -65,10 +66,5 @@ enum class BindFailure { None, InUse, NotPermitted, Other };
 BindFailure ProbeUdpBind(uint16_t port);
 
 sockaddr_in MakeAddress(uint32_t address, uint16_t port);  // port in host order
-// Dotted text to a network-order address with inet_addr's rules;
-// INADDR_NONE (255.255.255.255) for text that is not an address.
-uint32_t ParseIPv4(const std::string& text);
-// Network-order address as "a.b.c.d", first byte in memory first.
-std::string FormatIPv4(uint32_t address);
 
 }  // namespace quillane

@@ -33,14 +33,16 @@ TEST(DeviceConfig, TextFormsRoundTripAndRefuseJunk) {
 TEST(DeviceConfig, FaultLists) {
     devsim::Faults faults;
     std::string error;
-    ASSERT_TRUE(devsim::ApplyFaults("silent,search-delay=300,stall-after=0,drop=0.25,bad-checksum-silent,keep-version",
-                                    faults, error));
+    ASSERT_TRUE(devsim::ApplyFaults(
+        "silent,search-delay=300,stall-after=0,drop=0.25,bad-checksum-silent,keep-version,ignore-change",
+        faults, error));
     EXPECT_TRUE(faults.silent);
     EXPECT_EQ(faults.searchDelayMs, 300u);
     EXPECT_EQ(faults.stallAfterBlock, 0);
     EXPECT_DOUBLE_EQ(faults.dropShare, 0.25);
     EXPECT_TRUE(faults.badChecksumSilent);
     EXPECT_TRUE(faults.keepVersion);
+    EXPECT_TRUE(faults.ignoreChange);
     const devsim::Faults before = faults;
     for (const char* bad : {"loud", "drop=2", "drop=", "search-delay=x", "silent=1", "stall-after=-1"}) {
         EXPECT_FALSE(devsim::ApplyFaults(bad, faults, error)) << bad;

@@ -28,10 +28,12 @@ public:
     void EnableControl(int id, bool enabled) override {
         std::lock_guard lock(m_mutex);
         enabled_[id] = enabled;
+        controlLog.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
     }
     void SetCaption(int id, const std::string& text) override {
         std::lock_guard lock(m_mutex);
         captions[id] = text;
+        controlLog.push_back("caption " + std::to_string(id) + " " + text);
         captionLog.emplace_back(id, text);
     }
     void SetProgress(int percent) override {
@@ -70,6 +72,11 @@ public:
         fileFilter = label + "|" + pattern + "|" + extension;
         return fileAnswer;
     }
+    std::optional<IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
+                                                  const IpDeviceValues& device) override {
+        ipSettingsAsked.push_back({appDir, language, device});
+        return ipSettingsAnswer;
+    }
     ScreenRect ControlScreenRect(int id) const override {
         return rects.count(id) ? rects.at(id) : ScreenRect{};
     }
@@ -82,6 +89,10 @@ public:
     std::vector<Message> Messages() const {
         std::lock_guard lock(m_mutex);
         return messages;
+    }
+    std::string Caption(int id) const {
+        std::lock_guard lock(m_mutex);
+        return captions.count(id) ? captions.at(id) : std::string();
     }
     // Every text one control was given, in order.
     std::vector<std::string> CaptionsOf(int id) const {
@@ -105,6 +116,13 @@ public:
     std::array<int, 12> widths{};
     std::pair<int, int> progressRange{-1, -1};
     std::string fileFilter;
+    std::vector<std::string> controlLog;  // EnableControl and SetCaption calls, in order
+    struct IpSettingsQuestion {
+        std::string appDir;
+        int language;
+        IpDeviceValues device;
+    };
+    std::vector<IpSettingsQuestion> ipSettingsAsked;
 
     // What the window answers.
     std::atomic<int> findType{-1};
@@ -113,6 +131,7 @@ public:
     std::function<void()> onRangeRead;  // runs as a search reads its range
     std::optional<std::string> fileAnswer;
     std::map<int, ScreenRect> rects;
+    std::optional<IpSettingsValues> ipSettingsAnswer;  // nullopt: the operator cancels
 
 private:
     mutable std::mutex m_mutex;

@@ -34,6 +34,7 @@
 #include "costrel_app.h"
 #include "costrel_dlg.h"
 #include "device_table_model.h"
+#include "devicelink/command_loop.h"
 #include "edit_ip_dlg.h"
 #include "ip_address_edit.h"
 #include "mainwindow/control_ids.h"
@@ -123,6 +124,15 @@ void TypeAddress(IpAddressEdit* edit, const QStringList& octets) {
         edit->Field(i)->clear();
         QTest::keyClicks(edit->Field(i), octets[i]);
     }
+}
+
+// Presses OK in the IP settings dialog as soon as it is open (it runs modally).
+void ConfirmNextIpDialog() {
+    QTimer::singleShot(0, [] {
+        QTRY_VERIFY(qobject_cast<CEditIP*>(QApplication::activeModalWidget()));
+        auto* dialog = qobject_cast<CEditIP*>(QApplication::activeModalWidget());
+        QTest::mouseClick(dialog->Control(kIdOk), Qt::LeftButton);
+    });
 }
 
 }  // namespace
@@ -567,6 +577,65 @@ private slots:
         QVERIFY(!later.Listen());
     }
 #endif
+
+    // Modify IP from the window: the dialog, the locked controls with the Stop
+    // caption, the stop press, and the controls given back by the batch.
+    void modifyIpLocksTheWindowUntilTheBatchEnds() {
+        WindowFixture f;
+        QFile ini(f.dir.filePath(QStringLiteral("Ostrel.ini")));  // valid entries for OK
+        ini.open(QIODevice::WriteOnly);
+        ini.write(
+            "[Ostrel]\r\nIP=172820737\r\nGateWay=172818686\r\nServerIP=172818433\r\n"
+            "BackServerIP=172818434\r\nMask=-65536\r\n");
+        ini.close();
+        DeviceRow row;
+        row[kColIP] = "10.77.1.5";
+        row[kColMask] = "255.255.0.0";
+        row[kColGateway] = row[kColServer] = row[kColStandbyServer] = "10.77.0.1";
+        row[kColDeviceNo] = "5";
+        f.station().m_DeviceList.AppendRow(row);
+        QTRY_COMPARE(f.window->DeviceList()->model()->rowCount(), 1);
+
+        ConfirmNextIpDialog();
+        QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.messages[0].text, QStringLiteral("请选择需要修改的设备"));
+        QCOMPARE(f.messages[0].caption, QStringLiteral("错误"));
+        QVERIFY(f.Control(kIdFind)->isEnabled());
+
+        QTest::mouseClick(f.Control(kIdSelectAll), Qt::LeftButton);
+        ConfirmNextIpDialog();
+        QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);
+        QCOMPARE(f.messages.size(), size_t{1});
+        QCOMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("停止"));
+        QVERIFY(f.Control(kIdModifyIP)->isEnabled());
+        for (int id : {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade,
+                       kIdSelectAll, kIdCancel, kIdPlayDev, kIdSoundCollectionDev}) {
+            QVERIFY2(!f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+        }
+        QVERIFY(f.Control(kIdAmpMonitorDev)->isEnabled());
+        QCOMPARE(f.station().m_dwNewIP, 0x0A4D0105u);  // the chosen row's values came up
+        QCOMPARE(f.station().m_bModifyRequest.load(), 1);
+
+        QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);  // Stop
+        QCOMPARE(f.station().m_bModifyContinue.load(), 0);
+        QCOMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("停止"));
+
+        // The command loop's pass on a worker thread: the batch ends at once
+        // and gives the controls back through the window's queue.
+        std::thread loop([&] {
+            CommandLoopState state;
+            RunCommandLoopPass(f.station(), state);
+        });
+        loop.join();
+        QTRY_COMPARE(f.Control<QPushButton>(kIdModifyIP)->text(), QStringLiteral("编辑IP"));
+        for (int id :
+             {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev}) {
+            QVERIFY2(f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+        }
+        QVERIFY2(!f.Control(kIdStartIP)->isEnabled(), "automatic search keeps the range off");
+        QCOMPARE(f.station().m_bModifyRequest.load(), 0);
+    }
 
     void ipSettingsDialogChecksAndSaves() {
         QTemporaryDir dir;

@@ -141,6 +141,7 @@ bool ApplyFaults(const std::string& text, Faults& faults, std::string& error) {
         const bool hasNumber = ParseUnsigned(value, 0xFFFFFFFFu, number);
         if (name == "silent" && value.empty()) result.silent = true;
         else if (name == "ignore-upgrade" && value.empty()) result.ignoreUpgrade = true;
+        else if (name == "ignore-change" && value.empty()) result.ignoreChange = true;
         else if (name == "no-boot" && value.empty()) result.noBootRequest = true;
         else if (name == "keep-version" && value.empty()) result.keepVersion = true;
         else if (name == "bad-checksum-silent" && value.empty()) result.badChecksumSilent = true;

@@ -27,6 +27,7 @@ struct Faults {
     uint32_t searchDelayMs = 0;       // search replies leave this late
     uint32_t changeDelayMs = 0;       // change results leave this late
     bool ignoreUpgrade = false;       // the upgrade command is not acted on
+    bool ignoreChange = false;        // address changes are neither taken nor answered
     bool noBootRequest = false;       // acts on it but never asks for its boot address
     bool keepVersion = false;         // loads the whole image, then still reports its old version
     int64_t stallAfterBlock = -1;     // stops acknowledging after this many data blocks

@@ -218,6 +218,10 @@ void FleetSimulator::HandleChange(size_t index, const Command& command, const In
         .Add("new_server", FormatAddress(command.server)).Add("new_standby", FormatAddress(command.standby))
         .Add("checksum_ok", command.checksumOk);
     if (command.kind == CommandKind::ChangeGroup) received.Add("number_low", static_cast<uint32_t>(command.numberLow));
+    if (device.config.faults.ignoreChange) {
+        m_log.Write(received.Add("ignored", "ignores address changes (fault)"));
+        return;
+    }
 
     const char* refusal = nullptr;
     if (!command.checksumOk) refusal = "wrong checksum";

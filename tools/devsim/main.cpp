@@ -58,6 +58,7 @@ Behaviour (all devices; fleet-file keys override per device):
       search-delay=MS     search replies leave MS milliseconds late
       change-delay=MS     change results leave MS milliseconds late
       ignore-upgrade      does nothing on the upgrade command
+      ignore-change       neither takes nor answers address changes (logged)
       no-boot             takes the upgrade command, never sends a boot request
       keep-version        loads the whole image, then keeps reporting its old
                           version (a load that did not take)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -337,6 +338,56 @@ TEST_F(CommandLoopTest, AnswerCheckFailsSilentDevicesFourSecondsAfterTheLastResu
     TickClock::Advance(60000);
     Pass();
     EXPECT_EQ(station.m_DeviceList.Cell(silent, kColMarker), "1");
+}
+
+// The GUI thread sorts by a header click while the loop's answer check runs:
+// the failure text must land only in the rows of the devices still waiting.
+// Each failure the check writes asks for a sort and lets the sorter get to
+// the table's lock first, so a sort comes whenever the check lets go of it.
+TEST_F(CommandLoopTest, AnswerCheckFailsOnlyWaitingDevicesWhileTheTableIsSorted) {
+    class SortOnFailure : public DeviceTableObserver {
+    public:
+        void RowsCleared() override {}
+        void RowAppended(int, const DeviceRow&) override {}
+        void RowsReordered(const std::vector<DeviceRow>&) override {}
+        void CellChanged(int, int column, const std::string& text) override {
+            if (column != kColState || text != "Failure" || ++failures > 60) return;
+            sortWanted = true;
+            for (int i = 0; i < 500 && !sorting; ++i)
+                std::this_thread::sleep_for(std::chrono::microseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the sorter now waits for the table
+        }
+        std::atomic<bool> sortWanted{false}, sorting{false};
+        int failures = 0;
+    };
+    for (int i = 0; i < 400; ++i) AddRow(i, i % 2 ? "1" : "0", i % 2 ? "waiting" : "answered");
+    SortOnFailure sorter;
+    station.m_DeviceList.SetObserver(&sorter);
+    std::atomic<bool> done{false};
+    std::thread loop([&] {
+        station.m_bModifyRequest = 1;
+        Pass();
+        TickClock::Advance(kAnswerTimeoutMs + 1);
+        Pass();
+        done = true;
+    });
+    for (int column = 0; !done;) {
+        if (!sorter.sortWanted.exchange(false)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            continue;
+        }
+        sorter.sorting = true;
+        station.m_DeviceList.HeaderClick(column == kColDeviceNo ? kColDeviceNo : kColState);
+        column = column == kColDeviceNo ? kColState : kColDeviceNo;
+        sorter.sorting = false;
+    }
+    loop.join();
+    station.m_DeviceList.SetObserver(nullptr);
+    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row) {
+        const int32_t number = ReadDecimal(station.m_DeviceList.Cell(row, kColDeviceNo));
+        EXPECT_EQ(station.m_DeviceList.Cell(row, kColState), number % 2 ? "Failure" : "answered") << number;
+        EXPECT_EQ(station.m_DeviceList.Cell(row, kColMarker), "0") << number;
+    }
 }
 
 TEST_F(CommandLoopTest, AnswerCheckRestartsWhenTheTickCountWraps) {
