@@ -101,6 +101,7 @@ bench: build
 	bash bench/cli_search_bench.sh 5000 3
 	bash tools/devsim/bench_search.sh 5000 3
 	bash bench/tftp_compare.sh
+	bash bench/upgrade_bench.sh
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD) build-asan build-tsan build-fuzz

@@ -39,10 +39,10 @@ struct Round {
 };
 
 // CPU time a running thread has used so far.
-double ThreadCpuSeconds(std::thread& thread) {
+double ThreadCpuSeconds(pthread_t thread) {
     clockid_t clock;
     timespec ts{};
-    if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0 || clock_gettime(clock, &ts) != 0) return 0;
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ts) != 0) return 0;
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
@@ -75,13 +75,13 @@ Round EndpointRound(double seconds) {
     const uint16_t port = SocketLocalPort(endpoint.socket);
     g_delivered = 0;
     Round r;
-    const double cpuBefore = ThreadCpuSeconds(endpoint.thread);
+    const double cpuBefore = ThreadCpuSeconds(endpoint.thread.NativeHandle());
     const auto start = Clock::now();
     r.sent = Blast(port, seconds);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let the buffer drain
     r.delivered = g_delivered.load();
-    r.receiverCpuSeconds = ThreadCpuSeconds(endpoint.thread) - cpuBefore;
+    r.receiverCpuSeconds = ThreadCpuSeconds(endpoint.thread.NativeHandle()) - cpuBefore;
     UdpEndpointClose(endpoint);
     return r;
 }
@@ -107,13 +107,13 @@ Round PlainRound(double seconds) {
         }
     });
     Round r;
-    const double cpuBefore = ThreadCpuSeconds(receiver);
+    const double cpuBefore = ThreadCpuSeconds(receiver.native_handle());
     const auto start = Clock::now();
     r.sent = Blast(port, seconds);
     r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     r.delivered = delivered.load();
-    r.receiverCpuSeconds = ThreadCpuSeconds(receiver) - cpuBefore;
+    r.receiverCpuSeconds = ThreadCpuSeconds(receiver.native_handle()) - cpuBefore;
     run = false;
     receiver.join();
     SocketClose(s);

@@ -277,7 +277,9 @@ void COstrelDlg::SetCaption(int id, const std::string& text) {
     });
 }
 
+// A transfer reports every block; only a new value is worth a GUI event.
 void COstrelDlg::SetProgress(int percent) {
+    if (m_progressShown.exchange(percent) == percent) return;
     OnGuiThread([this, percent] { m_Progress->setValue(percent); });
 }
 

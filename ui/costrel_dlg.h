@@ -92,5 +92,6 @@ private:
     std::atomic<int> m_findTypeMirror{-1};
     std::atomic<uint32_t> m_rangeStartMirror{0};
     std::atomic<uint32_t> m_rangeEndMirror{0};
+    std::atomic<int> m_progressShown{-1};
     std::unique_ptr<quillane::Station> m_station;
 };

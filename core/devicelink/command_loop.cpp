@@ -103,7 +103,7 @@ bool RunCommandLoopPass(Station& station, CommandLoopState& state) {
         station.m_bSearchRequest = 0;
     } else if (station.m_bUpgrading.load() == 1) {
         UpgradeStep(station);
-        goOn = false;  // the step only acts on a time-out: wait a little instead of spinning
+        goOn = false;  // the step only acts on a time-out: wait for it instead of spinning
     } else if (station.m_bModifyRequest.load() == 1) {
         SendAddressChanges(station);
         FinishAddressChangeBatch(station, state);
@@ -115,7 +115,7 @@ bool RunCommandLoopPass(Station& station, CommandLoopState& state) {
 }
 
 uint32_t CommandLoopWaitMs(const Station& station) {
-    return station.m_bUpgrading.load() == 1 ? kUpgradePollMs : kLoopIdleWaitMs;
+    return station.m_bUpgrading.load() == 1 ? UpgradeStepWaitMs(station, kLoopIdleWaitMs) : kLoopIdleWaitMs;
 }
 
 void RunCommandLoop(Station& station) {

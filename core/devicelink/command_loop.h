@@ -23,8 +23,7 @@ inline constexpr size_t kMaxQueuedDatagrams = 1 << 18;
 // flood of them while the loop is busy stays within about 40 MB.
 inline constexpr size_t kLongestReplyLength = 56;
 inline constexpr size_t kMaxQueuedLongDatagrams = 1 << 13;
-inline constexpr uint32_t kLoopIdleWaitMs = 1000;  // wait of a pass without work
-inline constexpr uint32_t kUpgradePollMs = 100;    // wait between two upgrade steps
+inline constexpr uint32_t kLoopIdleWaitMs = 1000;   // wait of a pass without work
 inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the last change result
 
 // The loop's own state between passes.
@@ -46,7 +45,9 @@ void RunCommandLoop(Station& station);
 // address-change batch, in this order), then the answer check. Returns
 // whether the loop may go on without waiting.
 bool RunCommandLoopPass(Station& station, CommandLoopState& state);
-// How long the loop waits after a pass that returned false.
+// How long the loop waits after a pass that returned false: during an upgrade
+// run until the current device could time out, so the step neither spins nor
+// sees the time-out late.
 uint32_t CommandLoopWaitMs(const Station& station);
 
 }  // namespace quillane

@@ -1,7 +1,5 @@
 #include "devicelink/device_services.h"
 
-#include <system_error>
-
 #include "actions/adapter_query.h"
 #include "devicelink/adapter_multicast.h"
 #include "devicelink/command_loop.h"
@@ -55,32 +53,14 @@ void StartCommandLoop(Station& station) {
     station.m_bModifyRequest = 0;
     station.m_bModifyContinue = 0;
     station.m_hLoopEvent.Reset();
-    auto done = std::make_shared<Event>();
-    try {
-        station.m_hLoopThread = std::thread([&station, done] {
-            CommandLoopThread(&station);
-            done->Set();
-        });
-    } catch (const std::system_error&) {
-        return;  // no command loop: requests are accepted but never carried out
-    }
-    station.m_loopDone = std::move(done);
+    // Without a thread requests are accepted but never carried out.
+    station.m_hLoopThread.Start("command loop", [&station] { CommandLoopThread(&station); });
 }
 
 void StopCommandLoop(Station& station) {
     station.m_bLoopRun = 0;
     station.m_hLoopEvent.Set();
-    std::thread& loop = station.m_hLoopThread;
-    if (loop.joinable()) {
-        if (loop.get_id() == std::this_thread::get_id()) {
-            loop.detach();
-        } else if (station.m_loopDone && station.m_loopDone->Wait(kLoopStopWaitMs)) {
-            loop.join();
-        } else {
-            loop.detach();  // not ended within the bound: left to notice the run flag
-        }
-    }
-    station.m_loopDone.reset();
+    station.m_hLoopThread.Stop(kLoopStopWaitMs);
 }
 
 }  // namespace quillane

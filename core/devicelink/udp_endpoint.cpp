@@ -1,5 +1,7 @@
 #include "devicelink/udp_endpoint.h"
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace quillane {
@@ -40,23 +42,11 @@ bool UdpEndpointJoinGroup(ST_UDP_ENDPOINT_tag& endpoint, uint32_t group, uint32_
 
 bool UdpEndpointStart(ST_UDP_ENDPOINT_tag& endpoint) {
     endpoint.runFlag.store(1);
-    endpoint.threadDone = std::make_shared<Event>();
-    try {
-        endpoint.thread = std::thread(UdpEndpointThread, &endpoint);
-    } catch (const std::system_error&) {
-        endpoint.threadDone.reset();
-        return false;
-    }
-    return true;
+    return endpoint.thread.Start("endpoint receive", [&endpoint] { UdpEndpointThread(&endpoint); });
 }
 
 int UdpEndpointThread(void* parameter) {
-    if (parameter) {
-        auto* endpoint = static_cast<ST_UDP_ENDPOINT_tag*>(parameter);
-        const std::shared_ptr<Event> done = endpoint->threadDone;
-        UdpEndpointReceiveLoop(*endpoint);
-        if (done) done->Set();
-    }
+    if (parameter) UdpEndpointReceiveLoop(*static_cast<ST_UDP_ENDPOINT_tag*>(parameter));
     return 1;
 }
 
@@ -85,17 +75,7 @@ void UdpEndpointReceiveLoop(ST_UDP_ENDPOINT_tag& endpoint) {
 
 int UdpEndpointClose(ST_UDP_ENDPOINT_tag& endpoint) {
     endpoint.runFlag.store(0);
-    if (endpoint.thread.joinable()) {
-        if (endpoint.thread.get_id() == std::this_thread::get_id()) {
-            endpoint.thread.detach();
-        } else if (endpoint.threadDone && endpoint.threadDone->Wait(kEndpointCloseWaitMs)) {
-            endpoint.thread.join();
-        } else {
-            // Not ended within the bound: leave it to notice the run flag.
-            endpoint.thread.detach();
-        }
-    }
-    endpoint.threadDone.reset();
+    endpoint.thread.Stop(kEndpointCloseWaitMs);
     if (endpoint.socket == kInvalidSocket) return -1;
     const int result = SocketClose(endpoint.socket);
     endpoint.socket = kInvalidSocket;

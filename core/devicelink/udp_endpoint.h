@@ -2,10 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <thread>
 
-#include "support/event.h"
+#include "support/bounded_thread.h"
 #include "support/udp_socket.h"
 
 namespace quillane {
@@ -21,12 +19,10 @@ struct ST_UDP_ENDPOINT_tag {
     UdpReceiveCallback callback = nullptr;
     sockaddr_in localAddress{};
     std::atomic<int32_t> runFlag{0};
-    std::thread thread;
+    BoundedThread thread;
     void* user = nullptr;
     uint32_t membershipGroup = 0;      // network order, filled by the owner before joining
     uint32_t membershipInterface = 0;  // network order; 0 = any interface
-    // Signalled by the receive thread as it leaves, so Close can wait with a bound.
-    std::shared_ptr<Event> threadDone;
 
     ST_UDP_ENDPOINT_tag() = default;
     ST_UDP_ENDPOINT_tag(const ST_UDP_ENDPOINT_tag&) = delete;

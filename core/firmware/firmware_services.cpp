@@ -4,6 +4,7 @@
 
 #include "firmware/boot_responder.h"
 #include "firmware/tftp_server.h"
+#include "firmware/transfer_callbacks.h"
 #include "mainwindow/station.h"
 #include "support/exe_dir.h"
 
@@ -33,8 +34,9 @@ void StartTftpServer(Station& station) {
     settings.maxPort = network.tftpMaxPort;
     settings.executablePath = ExecutableInStationFolder(station);
     settings.servedFile = [&station] { return station.UpdateFile(); };
-    // No transfer callbacks yet: the window registers its progress and
-    // completion handling once that lands.
+    settings.onProgress = OnTransferProgress;
+    settings.onFinished = OnTransferFinished;
+    settings.onAbandoned = OnTransferAbandoned;
     server->Start(&station, settings);
     station.m_pTftpServer = std::move(server);
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "firmware/tftp_transfer.h"
 #include "support/exe_dir.h"
@@ -54,28 +55,18 @@ bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
     listenAddress.sin_port = htons(SocketLocalPort(socket));
     transferAddress = listenAddress.sin_addr.s_addr;
     ready.store(true);
-    if (!StartThread([](TftpServer* server) { server->ListenerThread(); })) {
+    if (!StartThread("TFTP listener", [](TftpServer* server) { server->ListenerThread(); })) {
         ready.store(false);
         return false;
     }
     return true;
 }
 
-bool TftpServer::StartThread(void (*body)(TftpServer*)) {
-    ThreadHandle handle;
-    handle.done = std::make_shared<Event>();
-    handle.ended = std::make_shared<std::atomic<bool>>(false);
-    try {
-        handle.thread = std::thread([this, body, done = handle.done, ended = handle.ended] {
-            body(this);
-            ended->store(true);
-            done->Set();
-        });
-    } catch (const std::system_error&) {
-        return false;
-    }
+bool TftpServer::StartThread(const char* name, void (*body)(TftpServer*)) {
+    BoundedThread thread;
+    if (!thread.Start(name, [this, body] { body(this); })) return false;
     std::lock_guard lock(m_threadsLock);
-    m_threads.push_back(std::move(handle));
+    m_threads.push_back(std::move(thread));
     return true;
 }
 
@@ -83,14 +74,11 @@ bool TftpServer::StartThread(void (*body)(TftpServer*)) {
 // listener and the transfers still running.
 void TftpServer::ReapEndedThreads() {
     std::lock_guard lock(m_threadsLock);
-    for (auto it = m_threads.begin(); it != m_threads.end();) {
-        if (it->ended->load() && it->thread.get_id() != std::this_thread::get_id()) {
-            it->thread.join();
-            it = m_threads.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    std::erase_if(m_threads, [](BoundedThread& thread) {
+        if (!thread.Ended()) return false;
+        thread.Stop(kTftpThreadStopWaitMs);  // the body has returned: the join is immediate
+        return true;
+    });
 }
 
 size_t TftpServer::ThreadCount() const {
@@ -127,7 +115,7 @@ void TftpServer::ListenerThread() {
         }
         if (!WaitWhileRunning(intake)) return;
         const bool idleThreadExists = liveTransfers.load() != 0 && busyTransfers.load() < liveTransfers.load();
-        if (!idleThreadExists && !StartThread(TransferThread)) {
+        if (!idleThreadExists && !StartThread("TFTP transfer", TransferThread)) {
             DiscardPendingDatagram();
             intake.Set();
             continue;
@@ -145,28 +133,21 @@ void TftpServer::Stop() {
     ready.store(false);
     requestReady.Set();
     intake.Set();
-    std::vector<ThreadHandle> threads;
+    std::vector<BoundedThread> threads;
     {
         std::lock_guard lock(m_threadsLock);
         threads.swap(m_threads);
     }
     // The listener is first: once it has ended no new transfer can start.
-    for (auto& handle : threads) {
-        if (handle.done->Wait(kTftpThreadStopWaitMs) || handle.ended->load()) {
-            handle.thread.join();
-        } else {
-            handle.thread.detach();
-        }
+    for (BoundedThread& thread : threads) {
+        thread.Stop(kTftpThreadStopWaitMs);
         // Another idle transfer may still wait for its request.
         requestReady.Set();
     }
     {
         // Threads the listener started while the list was being emptied.
         std::lock_guard lock(m_threadsLock);
-        for (auto& handle : m_threads) {
-            if (handle.done->Wait(kTftpThreadStopWaitMs)) handle.thread.join();
-            else handle.thread.detach();
-        }
+        for (BoundedThread& thread : m_threads) thread.Stop(kTftpThreadStopWaitMs);
         m_threads.clear();
     }
     const SocketHandle socket = listenSocket.exchange(kInvalidSocket);
@@ -175,6 +156,28 @@ void TftpServer::Stop() {
         SocketCleanup();
     }
     // The log stays open until the server goes: its owner may still note why it stopped.
+}
+
+namespace {
+
+uint64_t ClientKey(const sockaddr_in& client) {
+    return uint64_t{client.sin_addr.s_addr} << 16 | client.sin_port;
+}
+
+}  // namespace
+
+void TftpServer::EnterSending(const sockaddr_in& client) {
+    std::lock_guard lock(m_sendingLock);
+    ++m_sending[ClientKey(client)];
+}
+
+bool TftpServer::LeaveSending(const sockaddr_in& client) {
+    std::lock_guard lock(m_sendingLock);
+    const auto it = m_sending.find(ClientKey(client));
+    if (it == m_sending.end()) return false;
+    if (--it->second > 0) return true;
+    m_sending.erase(it);
+    return false;
 }
 
 void TftpServer::LogServerMessage(const std::string& text) {

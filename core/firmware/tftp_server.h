@@ -7,13 +7,14 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "firmware/tftp_log.h"
+#include "support/bounded_thread.h"
 #include "support/event.h"
 #include "support/udp_socket.h"
 
@@ -21,10 +22,13 @@ namespace quillane {
 
 struct TftpRequest;
 
-// The window's transfer callbacks; each runs on the transfer thread.
+// The window's transfer callbacks; each runs on the transfer thread. The end
+// of a transfer says whether the client acknowledged the file's last block:
+// a transfer cut short by an error or a stop is a failure, not a success.
 using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
                                           const sockaddr_in* client, void* window);
-using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
+using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, bool delivered,
+                                          void* window);
 using TransferAbandonedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
 
 // What Start needs beyond the fixed settings. The application passes the real
@@ -61,6 +65,13 @@ public:
     // Ends every thread, each waited for at most kTftpThreadStopWaitMs. The
     // log stays open (LogServerMessage still writes) until the server is destroyed.
     void Stop();
+
+    // Transfers in their send loop, by client address and port. A client that
+    // repeats its request gets a second transfer; the one it then refuses
+    // must not report an end for that client while the other serves it.
+    void EnterSending(const sockaddr_in& client);
+    // Returns whether another transfer still serves the same client.
+    bool LeaveSending(const sockaddr_in& client);
 
     void LogServerMessage(const std::string& text);
     void LogRequestMessage(const TftpRequest& request, int level);
@@ -101,22 +112,18 @@ public:
     void* window = nullptr;
 
 private:
-    struct ThreadHandle {
-        std::thread thread;
-        std::shared_ptr<Event> done;             // signalled as the thread leaves
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
-
     void ListenerThread();
-    bool StartThread(void (*body)(TftpServer*));
+    bool StartThread(const char* name, void (*body)(TftpServer*));
     void ReapEndedThreads();
     void DiscardPendingDatagram();
     bool WaitWhileRunning(Event& event);
 
     TftpServerSettings m_settings;
     TftpLog m_log;
+    std::mutex m_sendingLock;
+    std::map<uint64_t, int> m_sending;  // client address and port -> transfers serving it
     mutable std::mutex m_threadsLock;
-    std::vector<ThreadHandle> m_threads;
+    std::vector<BoundedThread> m_threads;  // the listener first, then the transfers
 };
 
 // Thread procedure of one transfer (tftp_transfer.cpp).

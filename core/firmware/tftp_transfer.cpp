@@ -66,7 +66,9 @@ std::string Format(const char* format, auto... values) {
     return text;
 }
 
-enum class Ending { kRefused, kFinished, kAbandoned };
+// kDelivered: the last block was acknowledged; kCut: the send loop ended for
+// any other reason (client error, read or network error, server stop).
+enum class Ending { kRefused, kDelivered, kCut, kAbandoned };
 
 class Transfer {
 public:
@@ -83,6 +85,7 @@ private:
     bool PrepareData();
     Ending SendLoop();
     Ending GiveUp();
+    void ReportEnd(Ending ending, bool othersServeTheClient);
 
     // Wait for the acknowledgement of the packet outstanding. kContinue: send
     // (again); kLeave: the loop ends.
@@ -188,8 +191,9 @@ bool Transfer::OpenFile() {
     // Text mode is the C library's; on POSIX it reads the same bytes as binary.
     const std::string& mode = m_request.fields.mode;
     const char* openMode = (mode == "netascii" || mode == "ascii") ? "rt" : "rb";
-    // The name was checked against the served file; that file is what opens.
-    m_request.file = OpenFileUtf8(m_server.ServedFile(), openMode);
+    // The file the name was checked against, not the one chosen now: the
+    // operator may have opened another file since.
+    m_request.file = OpenFileUtf8(m_request.servedFile, openMode);
     if (!m_request.file) {
         Refuse(1, "File not found or No Access", 1);
         return false;
@@ -200,28 +204,21 @@ bool Transfer::OpenFile() {
 
 bool Transfer::Negotiate() {
     const auto& options = m_request.fields.options;
-    uint32_t size = 0;
-    bool sizeKnown = false;
-    if (options.empty() || RequestsOption(m_request.fields, "tsize")) {
-        const long end = std::fseek(m_request.file, 0, SEEK_END) == 0 ? std::ftell(m_request.file) : -1L;
-        sizeKnown = end >= 0;
-        if (sizeKnown) size = static_cast<uint32_t>(end);
-        if (!sizeKnown && !options.empty()) {
-            Refuse(2, "Invalid Path or No Access", 1);
-            return false;
-        }
+    // The size is learnt whatever the options: progress reports count against it.
+    const long end = std::fseek(m_request.file, 0, SEEK_END) == 0 ? std::ftell(m_request.file) : -1L;
+    const bool sizeKnown = end >= 0;
+    if (sizeKnown) m_request.fileSize = static_cast<uint32_t>(end);
+    if (options.empty()) return true;
+    if (!sizeKnown && RequestsOption(m_request.fields, "tsize")) {
+        Refuse(2, "Invalid Path or No Access", 1);
+        return false;
     }
-    if (options.empty()) {
-        m_request.fileSize = size;
-        return true;
-    }
-    const TftpNegotiation agreed = NegotiateOptions(options, m_server.maxBlockSize, size);
+    const TftpNegotiation agreed = NegotiateOptions(options, m_server.maxBlockSize, m_request.fileSize);
     m_request.blockSize = agreed.blockSize;
     if (agreed.timeout) {
         m_request.timeout = *agreed.timeout;
         ResetExpiry();
     }
-    m_request.fileSize = agreed.fileSize.value_or(0);
     m_request.optionAnswer = agreed.packet;
     if (!SendOnTransferSocket(m_request.optionAnswer.data(), m_request.optionAnswer.size())) {
         Note("Communication Error", 1);
@@ -339,7 +336,6 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
 Ending Transfer::GiveUp() {
     const bool rollover = m_request.acknowledged > 0 && m_request.expectedBlock == 0;
     Refuse(0, rollover ? "Large File, Block# Rollover not supported by Client" : "Timeout", 1);
-    if (m_server.onAbandoned) m_server.onAbandoned(m_server.currentRow.load(), &m_request.client, m_server.window);
     return Ending::kAbandoned;
 }
 
@@ -369,11 +365,23 @@ Ending Transfer::SendLoop() {
             if (!SendDataFrom(request.bufferB, request.lengthB, request.bufferA, request.lengthA)) break;
         } else {
             Note(Format("%u Blocks Served", unsigned(request.acknowledged - 1)), 2);
-            break;
+            return Ending::kDelivered;
         }
     }
-    if (m_server.onFinished) m_server.onFinished(m_server.currentRow.load(), &request.client, m_server.window);
-    return Ending::kFinished;
+    return Ending::kCut;
+}
+
+// A transfer that failed while another one serves the same client (the client
+// repeated its request and took the other one) reports nothing: the client's
+// outcome is the other transfer's.
+void Transfer::ReportEnd(Ending ending, bool othersServeTheClient) {
+    if (ending != Ending::kDelivered && othersServeTheClient) return;
+    const int32_t row = m_server.currentRow.load();
+    if (ending == Ending::kAbandoned) {
+        if (m_server.onAbandoned) m_server.onAbandoned(row, &m_request.client, m_server.window);
+    } else if (m_server.onFinished) {
+        m_server.onFinished(row, &m_request.client, ending == Ending::kDelivered, m_server.window);
+    }
 }
 
 Ending Transfer::Run() {
@@ -383,14 +391,21 @@ Ending Transfer::Run() {
     policy.foreignSeparator = m_server.foreignSeparator;
     policy.homeDirectoryLength = m_server.homeDirectory.size();
     policy.readAllowed = m_server.readAllowed;
-    // The device asks for the name the boot reply gave it: the system's narrow form.
-    policy.servedFile = ToNarrowFromUtf8(m_server.ServedFile()).str();
+    // Read once: the file checked is the file opened. The device asks for the
+    // name the boot reply gave it, the system's narrow form; the file opens by
+    // its own (UTF-8) name.
+    const std::string served = m_server.ServedFile();
+    policy.servedFile = ToNarrowFromUtf8(served).str();
     if (const auto refusal = CheckTftpRequest(m_request.fields, policy, m_request.path)) {
         Refuse(refusal->code, refusal->message, 1);
         return Ending::kRefused;
     }
+    m_request.servedFile = served;
     if (!OpenFile() || !Negotiate() || !PrepareData()) return Ending::kRefused;
-    return SendLoop();
+    m_server.EnterSending(m_request.client);
+    const Ending ending = SendLoop();
+    ReportEnd(ending, m_server.LeaveSending(m_request.client));
+    return ending;
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct TftpRequest {
     SocketHandle listenSocket = kInvalidSocket;
     uint8_t attempts = 0;  // expiries of the current packet
     std::string path;      // the name as requested, local separators
+    std::string servedFile;  // the file the name was checked against: the one opened
     std::FILE* file = nullptr;
     TftpRequestFields fields;
     uint32_t fileSize = 0;

@@ -98,7 +98,9 @@ void Station::CloseForSystem() {
     if (m_pTftpServer) m_pTftpServer->LogServerMessage("stopped");
 }
 
-void Station::RefreshLocalAddresses() { SetLocalAddresses(QueryLocalAddresses()); }
+void Station::RefreshLocalAddresses() {
+    SetLocalAddresses(m_queryLocalAddresses ? m_queryLocalAddresses() : QueryLocalAddresses());
+}
 
 std::shared_ptr<const LocalAddressLists> Station::LocalAddresses() const {
     std::lock_guard lock(m_sharedTextMutex);

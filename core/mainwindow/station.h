@@ -20,6 +20,7 @@
 #include "mainwindow/device_table.h"
 #include "mainwindow/station_view.h"
 #include "mainwindow/type_filter.h"
+#include "support/bounded_thread.h"
 #include "support/event.h"
 #include "support/exe_dir.h"
 #include "support/helper_program.h"
@@ -107,7 +108,9 @@ public:
     HelperStarter m_startHelperProgram;
 
     // Local addresses: replaced as a whole; readers on any thread get a snapshot.
+    // The refresh asks the adapters, or `m_queryLocalAddresses` when set (tests).
     void RefreshLocalAddresses();
+    std::function<LocalAddressLists()> m_queryLocalAddresses;
     std::shared_ptr<const LocalAddressLists> LocalAddresses() const;
     void SetLocalAddresses(LocalAddressLists lists);
 
@@ -123,8 +126,7 @@ public:
     ST_UDP_ENDPOINT_tag m_BootEndpoint;
     LocalMutex m_QueueLock;
     std::deque<ST_CMD_RUN_tag> m_CmdQueue;
-    std::thread m_hLoopThread;
-    std::shared_ptr<Event> m_loopDone;  // signalled as the loop thread ends (bounded join)
+    BoundedThread m_hLoopThread;
     std::atomic<int> m_bLoopRun{0};
     Event m_hLoopEvent;
     DestinationAddress m_DestAddr;

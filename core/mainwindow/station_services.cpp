@@ -4,8 +4,12 @@
 
 namespace quillane {
 
-// Started in this order at initialisation; stopped in the closing order, each
-// wait bounded. Safe to call when nothing was started.
+// Started in this order at initialisation. Stopped with every wait bounded,
+// in the order in which nothing still running waits for what has gone: the
+// command loop first (a range walk may hold the list lock that the transfer
+// callbacks take), then the TFTP server (its transfers end the upgrade run and
+// send on the device endpoint), then the device endpoint, and the boot
+// endpoint last. Safe to call when nothing was started.
 void Station::StartServices() {
     if (!m_network.startServices) return;
     if (m_network.firmwareServices) {
@@ -17,8 +21,8 @@ void Station::StartServices() {
 }
 
 void Station::StopServices() {
-    StopTftpServer(*this);
     StopCommandLoop(*this);
+    StopTftpServer(*this);
     UdpEndpointClose(m_DeviceEndpoint);
     UdpEndpointClose(m_BootEndpoint);
 }

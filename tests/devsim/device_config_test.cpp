@@ -34,11 +34,13 @@ TEST(DeviceConfig, FaultLists) {
     devsim::Faults faults;
     std::string error;
     ASSERT_TRUE(devsim::ApplyFaults(
-        "silent,search-delay=300,stall-after=0,drop=0.25,bad-checksum-silent,keep-version,ignore-change",
+        "silent,search-delay=300,stall-after=0,abort-after=7,drop=0.25,bad-checksum-silent,keep-version,"
+        "ignore-change",
         faults, error));
     EXPECT_TRUE(faults.silent);
     EXPECT_EQ(faults.searchDelayMs, 300u);
     EXPECT_EQ(faults.stallAfterBlock, 0);
+    EXPECT_EQ(faults.abortAfterBlock, 7);
     EXPECT_DOUBLE_EQ(faults.dropShare, 0.25);
     EXPECT_TRUE(faults.badChecksumSilent);
     EXPECT_TRUE(faults.keepVersion);

@@ -213,7 +213,7 @@ TEST_F(FindTest, ClosingDuringALongRangeWalkEndsItWithinTheBoundedWait) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(station->Close());
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_FALSE(station->m_hLoopThread.joinable());
+    EXPECT_FALSE(station->m_hLoopThread.Joinable());
     // The loop thread ended by itself: Close gives up on it only after 2000 ms.
     EXPECT_LT(took, 2000ms) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
     // And the walk is over: nothing leaves the workstation any more.

@@ -31,8 +31,9 @@ void ReportProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const s
         std::printf("progress %s block %u of %u bytes row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
                     unsigned(next), unsigned(size), int(row));
 }
-void ReportFinished(int32_t row, const sockaddr_in* client, void*) {
-    std::printf("finished %s row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(), int(row));
+void ReportFinished(int32_t row, const sockaddr_in* client, bool delivered, void*) {
+    std::printf("finished %s row %d%s\n", FormatIPv4(client->sin_addr.s_addr).c_str(), int(row),
+                delivered ? "" : " undelivered");
     std::fflush(stdout);
 }
 void ReportAbandoned(int32_t row, const sockaddr_in* client, void*) {

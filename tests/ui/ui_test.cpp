@@ -36,12 +36,17 @@
 #include "device_table_model.h"
 #include "devicelink/command_loop.h"
 #include "edit_ip_dlg.h"
+#include "firmware/tftp_server.h"
 #include "ip_address_edit.h"
 #include "mainwindow/control_ids.h"
 #include "message_box.h"
 #include "single_instance.h"
 #include "sort_list_ctrl.h"
+#include "support/bounded_thread.h"
 #include "support/stop_signals.h"
+#include "testing/loopback_devices.h"
+#include "testing/loopback_network.h"
+#include "testing/paced_fetcher.h"
 
 using namespace quillane;
 
@@ -52,10 +57,11 @@ struct Message {
 };
 
 // A fresh application folder with the given language, and a window in it that
-// starts no service.
+// starts no service (or its services on loopback addresses only).
 class WindowFixture {
 public:
-    explicit WindowFixture(int language = 1) {
+    explicit WindowFixture(int language = 1,
+                           StationNetwork network = StationNetwork{.startServices = false}) {
         QFile config(dir.filePath(QStringLiteral("Config.ini")));
         config.open(QIODevice::WriteOnly);
         config.write(QStringLiteral("[LANGUAGE]\r\nCurLanguage=%1\r\n").arg(language).toUtf8());
@@ -63,7 +69,7 @@ public:
         SetMessageBoxHook([this](QWidget*, const QString& text, const QString& caption) {
             messages.push_back({text, caption});
         });
-        window = std::make_unique<COstrelDlg>(AppDir(), StationNetwork{.startServices = false});
+        window = std::make_unique<COstrelDlg>(AppDir(), network);
         window->show();
     }
     ~WindowFixture() {
@@ -413,6 +419,60 @@ private slots:
         QTest::keyClick(f.window->DeviceList(), Qt::Key_Return);
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.window->result(), int(QDialog::Rejected));
+    }
+
+    // The operator starts a run, devices fetch their image, the window refuses
+    // to close; then the application quits with transfers in flight and a
+    // range walk holding the list lock. Every worker ends within its bound
+    // before the window goes (faults show under the sanitizers).
+    void quittingMidRunEndsEveryWorkerFirst() {
+        std::vector<std::string> missed;
+        BoundedThread::SetMissedBoundHandler([&](const std::string& name) { missed.push_back(name); });
+        test::LoopbackDevices devices({"127.0.0.2", "127.0.0.3"});
+        StationNetwork network = test::LoopbackNetwork(devices.Port());
+        network.startServices = true;
+        WindowFixture f(2, network);
+        Station& station = f.station();
+        station.m_queryLocalAddresses = [] { return LocalAddressLists{{"127.0.0.1"}, {"255.0.0.0"}}; };
+        const QString firmware = f.dir.filePath(QStringLiteral("unit.bin"));
+        QFile file(firmware);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(200 * 512, 'f'));
+        file.close();
+        station.SetUpdateFile(firmware.toStdString());
+        for (const char* address : {"127.0.0.2", "127.0.0.3"}) {
+            DeviceRow row;
+            row[kColIP] = address;
+            row[kColMask] = "255.255.255.0";
+            station.m_DeviceList.AppendRow(row);
+        }
+        QTest::mouseClick(f.Control(kIdSelectAll), Qt::LeftButton);
+        QTest::mouseClick(f.Control(kIdUpgrade), Qt::LeftButton);
+        QTRY_COMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("Stop"));
+        QVERIFY(!f.Control(kIdFind)->isEnabled());
+
+        const uint16_t tftpPort = station.m_pTftpServer->ListenPort();
+        test::PacedFetcher first("127.0.0.2", tftpPort, firmware.toStdString(), std::chrono::milliseconds(5));
+        test::PacedFetcher stray("127.0.0.3", tftpPort, firmware.toStdString(), std::chrono::milliseconds(5));
+        QTRY_VERIFY(f.Column(kColState).value(0).endsWith(QLatin1Char('%')));
+        f.window->close();
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.messages.back().caption, QStringLiteral("Hint"));
+
+        f.window->SetRange(0x7F010000, 0x7F01FFFF);  // half a minute of probing with the list lock held
+        station.m_nFindType = 1;
+        f.Control<QComboBox>(kIdFindType)->setCurrentIndex(1);
+        station.m_bSearchRequest = 1;
+        station.m_hLoopEvent.Set();
+        QTest::qWait(100);
+
+        const auto start = std::chrono::steady_clock::now();
+        f.window.reset();
+        const auto took = std::chrono::steady_clock::now() - start;
+        QTest::qWait(20);  // whatever the workers queued for the window is dropped
+        BoundedThread::SetMissedBoundHandler(nullptr);
+        QVERIFY2(missed.empty(), missed.empty() ? "" : missed.front().c_str());
+        QVERIFY(took < std::chrono::seconds(3));
     }
 
 #ifndef Q_OS_WIN

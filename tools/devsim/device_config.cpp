@@ -148,6 +148,7 @@ bool ApplyFaults(const std::string& text, Faults& faults, std::string& error) {
         else if (name == "search-delay" && hasNumber) result.searchDelayMs = static_cast<uint32_t>(number);
         else if (name == "change-delay" && hasNumber) result.changeDelayMs = static_cast<uint32_t>(number);
         else if (name == "stall-after" && hasNumber) result.stallAfterBlock = static_cast<int64_t>(number);
+        else if (name == "abort-after" && hasNumber) result.abortAfterBlock = static_cast<int64_t>(number);
         else if (name == "drop") {
             char* end = nullptr;
             const double share = value.empty() ? -1 : std::strtod(value.c_str(), &end);

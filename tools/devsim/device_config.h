@@ -31,6 +31,7 @@ struct Faults {
     bool noBootRequest = false;       // acts on it but never asks for its boot address
     bool keepVersion = false;         // loads the whole image, then still reports its old version
     int64_t stallAfterBlock = -1;     // stops acknowledging after this many data blocks
+    int64_t abortAfterBlock = -1;     // sends an error packet instead of this many + 1st acknowledgement
     double dropShare = 0.0;           // share of datagrams lost, both directions
     bool badChecksumSilent = false;   // a wrong checksum gets no answer at all
 };

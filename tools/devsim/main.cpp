@@ -63,6 +63,8 @@ Behaviour (all devices; fleet-file keys override per device):
       keep-version        loads the whole image, then keeps reporting its old
                           version (a load that did not take)
       stall-after=K       acknowledges K data blocks, then falls silent
+      abort-after=K       acknowledges K data blocks, then answers the next
+                          one with a TFTP error packet and gives up
       drop=P              loses the share P (0..1) of datagrams in each
                           direction, reproducibly for a seed
       bad-checksum-silent no answer to an address change with a wrong

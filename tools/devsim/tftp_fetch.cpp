@@ -295,6 +295,10 @@ private:
             Stall();
             return;
         }
+        if (m_s.abortAfterBlock >= 0 && m_outcome.blocks >= static_cast<uint64_t>(m_s.abortAfterBlock)) {
+            Abort(0, "Upgrade aborted by the device", "aborted on purpose (fault abort-after)");
+            return;
+        }
         m_hash.Update(data, length);
         m_outcome.bytes += length;
         ++m_outcome.blocks;

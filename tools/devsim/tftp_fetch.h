@@ -22,6 +22,7 @@ struct FetchSettings {
     std::string file;
     TftpOptions options;
     int64_t stallAfterBlock = -1;
+    int64_t abortAfterBlock = -1;
     double dropShare = 0;
     DropDice* dice = nullptr;
     EventLog* log = nullptr;

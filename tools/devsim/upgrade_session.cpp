@@ -112,6 +112,7 @@ void RunUpgrade(const UpgradeSettings& s, const std::function<void()>& onSuccess
     fetch.file = boot.file;
     fetch.options = s.tftp;
     fetch.stallAfterBlock = s.faults.stallAfterBlock;
+    fetch.abortAfterBlock = s.faults.abortAfterBlock;
     fetch.dropShare = s.faults.dropShare;
     fetch.dice = &dice;
     fetch.log = s.log;

@@ -78,7 +78,7 @@ TEST_F(EndpointTest, CloseStopsTheReceiveThreadWithinItsBound) {
     EXPECT_EQ(UdpEndpointClose(endpoint), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
     EXPECT_EQ(endpoint.socket, kInvalidSocket);
-    EXPECT_FALSE(endpoint.thread.joinable());
+    EXPECT_FALSE(endpoint.thread.Joinable());
 }
 
 // Datagrams that wait in the socket while the close is in progress (the
@@ -127,7 +127,7 @@ TEST(Endpoint, CloseWithoutSocketReturnsMinusOneAndStopsThread) {
     ASSERT_TRUE(UdpEndpointStart(noSocket));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(UdpEndpointClose(noSocket), -1);
-    EXPECT_FALSE(noSocket.thread.joinable());
+    EXPECT_FALSE(noSocket.thread.Joinable());
 }
 
 TEST(Endpoint, WithoutCallbackDatagramsAreConsumed) {

@@ -179,7 +179,7 @@ TEST(FirmwareServicesTest, TheSystemsCloseStopsEveryServiceEvenDuringAnUpgradeAn
     EXPECT_EQ(station.m_pTftpServer->ThreadCount(), 0u);
     EXPECT_EQ(station.m_BootEndpoint.socket, kInvalidSocket);
     EXPECT_EQ(station.m_DeviceEndpoint.socket, kInvalidSocket);
-    EXPECT_FALSE(station.m_hLoopThread.joinable());
+    EXPECT_FALSE(station.m_hLoopThread.Joinable());
     std::string log;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
         log += folder.ReadText(folder.LogFile(entry.path().filename().string()));

@@ -124,7 +124,7 @@ private:
 struct CallbackRecorder {
     std::mutex mutex;
     std::condition_variable changed;
-    int progress = 0, finished = 0, abandoned = 0;
+    int progress = 0, finished = 0, abandoned = 0, delivered = 0;
     uint16_t lastNextBlock = 0;
     uint32_t lastFileSize = 0;
     int32_t lastRow = -1;
@@ -137,11 +137,12 @@ struct CallbackRecorder {
         self->lastFileSize = size;
         self->lastRow = row;
     }
-    static void OnFinished(int32_t row, const sockaddr_in*, void* window) {
+    static void OnFinished(int32_t row, const sockaddr_in*, bool delivered, void* window) {
         auto* self = static_cast<CallbackRecorder*>(window);
         {
             std::lock_guard lock(self->mutex);
             ++self->finished;
+            if (delivered) ++self->delivered;
             self->lastRow = row;
         }
         self->changed.notify_all();

@@ -40,13 +40,14 @@ protected:
 
     // One "second" of a transfer's timeout lasts `secondMs` here, so three
     // expiries take a fraction of a second.
-    void StartServer(uint32_t secondMs = 20, uint32_t passWaitMs = 20) {
+    void StartServer(uint32_t secondMs = 20, uint32_t passWaitMs = 20,
+                     std::function<std::string()> servedFile = nullptr) {
         settings.listenAddress = htonl(INADDR_LOOPBACK);
         settings.listenPort = 0;
         settings.minPort = 0;  // the system picks each transfer's port
         settings.maxPort = 1;
         settings.executablePath = folder.File("quillane");
-        settings.servedFile = [this] { return served; };
+        settings.servedFile = servedFile ? servedFile : [this] { return served; };
         settings.localTime = FixedDay;
         settings.secondMs = secondMs;
         settings.passWaitMs = passWaitMs;
@@ -92,6 +93,7 @@ TEST_F(TftpServerTest, ServesFilesOfEveryLengthWholeAndCountsTheirBlocks) {
         EXPECT_NE(Log().find(line), std::string::npos) << Log();
     }
     EXPECT_EQ(recorder.finished, ends);
+    EXPECT_EQ(recorder.delivered, ends);
     EXPECT_EQ(recorder.abandoned, 0);
     EXPECT_EQ(recorder.lastFileSize, 1537u);  // found without the tsize option too
 }
@@ -362,6 +364,7 @@ TEST_F(TftpServerTest, DatagramsOtherThanAcknowledgementsEndTheTransfer) {
         EXPECT_NE(Log().find(c.message + "\n"), std::string::npos) << Log();
     }
     EXPECT_EQ(recorder.finished, ends);
+    EXPECT_EQ(recorder.delivered, 0) << "a transfer cut short is no success";
     EXPECT_EQ(recorder.abandoned, 0);
 }
 
@@ -408,13 +411,14 @@ TEST_F(TftpServerTest, ConcurrentClientsGetTheirOwnPortsAndEndedThreadsAreReaped
     EXPECT_TRUE(WaitForThreads(1));
 }
 
-TEST_F(TftpServerTest, StopEndsARunningTransferAsFinished) {
+TEST_F(TftpServerTest, StopEndsARunningTransferAsFinishedUndelivered) {
     StartServer(1000, 1000);
     LoopbackClient client(server.ListenPort());
     client.SendToServer(Request(kTftpReadRequest, served));
     ASSERT_EQ(client.Receive()->Word2(), 1);
     server.Stop();
     EXPECT_EQ(recorder.finished, 1);
+    EXPECT_EQ(recorder.delivered, 0);
     EXPECT_EQ(recorder.abandoned, 0);
     EXPECT_EQ(server.ThreadCount(), 0u);
 }
@@ -510,20 +514,68 @@ TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
     }
     ASSERT_TRUE(recorder.WaitForEnds(2));
     EXPECT_EQ(recorder.finished, 1);
+    EXPECT_EQ(recorder.delivered, 1);
     EXPECT_EQ(recorder.abandoned, 1);
 }
 
-TEST_F(TftpServerTest, ProgressReportsTheNextBlockAndTheCurrentRow) {
+// The file's size comes with every report, whether the client asked for it
+// (tsize) or not: the window's percentage counts against it.
+TEST_F(TftpServerTest, ProgressReportsTheNextBlockTheFileSizeAndTheCurrentRow) {
     StartServer();
     server.currentRow.store(4);
+    const std::vector<std::pair<std::string, std::string>> optionSets[] = {{{"tsize", "0"}},
+                                                                           {{"blksize", "512"}}};
+    int ends = 0;
+    for (const auto& options : optionSets) {
+        SCOPED_TRACE(options.front().first);
+        recorder.progress = 0;
+        recorder.lastFileSize = 0;
+        LoopbackClient client(server.ListenPort());
+        client.SendToServer(Request(kTftpReadRequest, served, "octet", options));
+        EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(1500));
+        ASSERT_TRUE(recorder.WaitForEnds(++ends));
+        EXPECT_EQ(recorder.progress, 4);  // the option acknowledgement and three blocks
+        EXPECT_EQ(recorder.lastNextBlock, 4);
+        EXPECT_EQ(recorder.lastFileSize, 1500u);
+        EXPECT_EQ(recorder.lastRow, 4);
+    }
+}
+
+// The request is checked against the chosen file, and that very file is
+// served, even when the operator chooses another one in between.
+TEST_F(TftpServerTest, TheFileTheRequestWasCheckedAgainstIsServed) {
+    const std::string first = folder.Write("first.bin", Pattern(700));
+    const std::string second = folder.Write("second.bin", Pattern(1300));
+    std::atomic<int> asked{0};
+    StartServer(20, 20, [&] { return asked++ == 0 ? first : second; });
     LoopbackClient client(server.ListenPort());
-    client.SendToServer(Request(kTftpReadRequest, served, "octet", {{"tsize", "0"}}));
-    EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(1500));
+    client.SendToServer(Request(kTftpReadRequest, first));
+    EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(700));
+    server.Stop();  // before `asked` goes
+}
+
+// A client that repeats its request gets a second transfer; it takes one of
+// the two and refuses the other with an error packet. Only the transfer it
+// took reports an end: the refused one must not pass for the client's outcome.
+TEST_F(TftpServerTest, ARepeatedRequestEndsWithOneReport) {
+    StartServer();
+    LoopbackClient client(server.ListenPort());
+    client.SendToServer(Request(kTftpReadRequest, served));
+    client.SendToServer(Request(kTftpReadRequest, served));
+    const auto taken = client.Receive();
+    const auto other = client.Receive();
+    ASSERT_TRUE(taken && other);
+    ASSERT_NE(taken->FromPort(), other->FromPort());
+    client.SendTo(other->FromPort(), Word(kTftpError) + Word(5) + Text("Unknown transfer ID"));
+    for (int i = 0; i < 200 && Log().find("Error Code 5 at Client") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(Log().find("Error Code 5 at Client"), std::string::npos) << "the refused transfer has ended";
+    EXPECT_EQ(client.FetchRest(taken), Pattern(1500));
     ASSERT_TRUE(recorder.WaitForEnds(1));
-    EXPECT_EQ(recorder.progress, 4);  // the option acknowledgement and three blocks
-    EXPECT_EQ(recorder.lastNextBlock, 4);
-    EXPECT_EQ(recorder.lastFileSize, 1500u);
-    EXPECT_EQ(recorder.lastRow, 4);
+    EXPECT_TRUE(WaitForThreads(1));
+    EXPECT_EQ(recorder.finished, 1);
+    EXPECT_EQ(recorder.delivered, 1);
+    EXPECT_EQ(recorder.abandoned, 0);
 }
 
 }  // namespace

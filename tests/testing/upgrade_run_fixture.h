@@ -1,0 +1,90 @@
+#pragma once
+
+// A station ready for upgrade runs with loopback devices (loopback_devices.h).
+// The workstation's subnet is 127.0.0.0/24; a device on 127.0.1.x lies outside
+// it and yet nothing sent to it could leave the machine. Manual tick clock;
+// no service thread runs.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "firmware/tftp_server.h"
+#include "mainwindow/station.h"
+#include "support/tick_clock.h"
+#include "testing/loopback_devices.h"
+#include "testing/recording_view.h"
+#include "testing/temp_folder.h"
+
+namespace quillane::test {
+
+struct TableDevice {
+    std::string ip;
+    std::string mask = "255.255.255.0";
+    bool chosen = true;
+};
+
+class UpgradeRunFixture : public ::testing::Test {
+protected:
+    // Devices 127.0.0.2, .3, .4 in the subnet, 127.0.1.5 outside it.
+    UpgradeRunFixture()
+        : devices({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.1.5"}),
+          station(view, folder.Dir(), Network()) {}
+    ~UpgradeRunFixture() override { TickClock::UseReal(); }
+
+    void SetUp() override {
+        TickClock::UseManual(50000);
+        station.m_nLanguage = 2;
+        station.m_queryLocalAddresses = [] { return LocalAddressLists{{"127.0.0.1"}, {"255.255.255.0"}}; };
+        station.RefreshLocalAddresses();
+        // The endpoint's socket only: commands leave from it.
+        ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
+        station.m_DestAddr.SetPort(devices.Port());
+        station.m_pTftpServer = std::make_unique<TftpServer>();  // holds the current row; not started
+        station.m_bLoopRun = 1;
+    }
+
+    StationNetwork Network() const {
+        StationNetwork network;
+        network.startServices = false;
+        network.commandPort = devices.Port();
+        return network;
+    }
+    std::string WriteFirmware(const std::string& name = "unit.bin") {
+        return folder.Write(name, std::string(700, 'x'));
+    }
+
+    void AddRows(const std::vector<TableDevice>& rows) {
+        for (const TableDevice& d : rows) {
+            DeviceRow cells;
+            cells[kColChoice] = d.chosen ? kCheckMark : "";
+            cells[kColIP] = d.ip;
+            cells[kColMask] = d.mask;
+            cells[kColDeviceNo] = std::to_string(station.m_DeviceList.RowCount() + 1);
+            station.m_DeviceList.AppendRow(cells);
+        }
+    }
+    std::string State(int row) const { return station.m_DeviceList.Cell(row, kColState); }
+    int CurrentRow() const { return station.m_pTftpServer->currentRow.load(); }
+    // A run on `row`, as the Upgrade action leaves it.
+    void RunningOn(int row) {
+        station.m_pTftpServer->currentRow = row;
+        station.m_DeviceList.SetCell(row, kColState, "Upgrade...");
+        station.m_dwUpgradeTick = TickClock::Now();
+        station.m_bUpgrading = 1;
+        station.m_bUpgradeContinue = 1;
+        station.m_DeviceList.m_bSortEnabled = 0;
+    }
+    bool RunEnded() const {
+        return station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0;
+    }
+
+    TempFolder folder;
+    LoopbackDevices devices;
+    RecordingView view;
+    Station station;
+};
+
+}  // namespace quillane::test
