@@ -69,8 +69,6 @@ constexpr const char* kGroupStandIn = "127.0.0.1";  // the command group of the 
 class AddressChangeSenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Wine binds only addresses its interface list shows: 127.0.0.1, not
-        // the rest of 127.0.0.0/8 that Windows and Linux route to loopback.
         if (test::RunsUnderWine()) GTEST_SKIP() << "under wine: devices on 127.1.1.x cannot bind";
         TickClock::UseManual(5000);
         Reset(2);
