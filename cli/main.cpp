@@ -6,11 +6,13 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "support/utf8_command_line.h"
 
 using namespace quillane::cli;
 
 int main(int argc, char** argv) {
-    const Invocation invocation = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    quillane::UseUtf8Console();
+    const Invocation invocation = ParseArguments(quillane::Utf8Arguments(argc, argv));
     if (invocation.help) {
         std::cout << HelpText(invocation.command);
         return kExitDone;

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app_icon.h"
 #include "costrel_app.h"
 #include "support/stop_signals.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char** argv) {
     // First of all: a stop signal from now on waits for the window's orderly stop.
     quillane::InstallStopSignals();
     QApplication application(argc, argv);
+    application.setWindowIcon(ApplicationIcon());  // every window and message box
     COstrelApp app;
     return app.InitInstance();
 }
