@@ -10,6 +10,7 @@
 #include "mainwindow/texts.h"
 #include "support/file_status.h"
 #include "support/stop_signals.h"
+#include "support/utf8_files.h"
 #include "upgrade_progress.h"
 
 namespace quillane::cli {
@@ -90,7 +91,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
     const TextTable& texts = Texts(invocation.search.language);
     // The boot reply names the file to the device: it must not depend on this
     // tool's working folder.
-    const std::string file = std::filesystem::absolute(invocation.upgrade.file).string();
+    const std::string file = Utf8FromPath(std::filesystem::absolute(PathFromUtf8(invocation.upgrade.file)));
     if (!IsExistingFile(file)) {
         err << "quillane-cli: " << texts.msgUpgradeFileMissing << ": " << file << "\n";
         return kExitUnusable;
