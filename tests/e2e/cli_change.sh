@@ -5,8 +5,8 @@
 # first-octet rule refuses before anything is sent.
 set -euo pipefail
 source "${QUILLANE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}/tools/lab/lab_test_lib.sh"
-CLI=$LAB_TEST_BUILD/cli/quillane-cli
 lab_test_begin clichange --devices 8
+CLI=$LAB_TEST_CLI
 [[ -x "$CLI" ]] || { echo "FAIL: $CLI is not built"; exit 1; }
 T=$LAB_TEST_TMP
 
@@ -18,18 +18,12 @@ lab_test_devsim --fleet "$T/fleet.txt"
 number() { awk -v n="$1" 'NR == n { for (i = 1; i <= NF; i++) if ($i ~ /^number=/) print substr($i, 8) }' "$T/fleet.txt"; }
 n1=$(number 1) n2=$(number 2) n3=$(number 3) n4=$(number 4) n5=$(number 5)
 
-run() {  # run CODE NAME ARGS...: the tool's output in $T/NAME.out and .err
-    local code=$1 name=$2 got=0
-    shift 2
-    ws "$CLI" "$@" >"$T/$name.out" 2>"$T/$name.err" || got=$?
-    ((got == code)) || { echo "FAIL: quillane-cli $* exited $got, not $code"; cat "$T/$name.out" "$T/$name.err"; exit 1; }
-}
 
-run 3 batch change --devices "$n1,$n2,$n3,$n4,999" --ip 10.77.5.1 --mask 255.255.0.0 --wait 500
-run 0 gateway change --devices "$n5" --gateway 10.77.0.254 --wait 500
-run 1 octet change --all --ip 0.1.2.3
-run 3 nobody change --devices 999 --mask 255.255.0.0 --wait 300
-run 0 after search --format json --wait 500
+lab_test_cli 3 batch change --devices "$n1,$n2,$n3,$n4,999" --ip 10.77.5.1 --mask 255.255.0.0 --wait 500
+lab_test_cli 0 gateway change --devices "$n5" --gateway 10.77.0.254 --wait 500
+lab_test_cli 1 octet change --all --ip 0.1.2.3
+lab_test_cli 3 nobody change --devices 999 --mask 255.255.0.0 --wait 300
+lab_test_cli 0 after search --format json --wait 500
 
 python3 - "$T" "$n1" "$n2" "$n3" "$n4" "$n5" <<'PY'
 import json, sys

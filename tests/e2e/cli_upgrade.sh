@@ -6,8 +6,8 @@
 # reported; no file, and the boot port without the privilege, are refused.
 set -euo pipefail
 source "${QUILLANE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}/tools/lab/lab_test_lib.sh"
-CLI=$LAB_TEST_BUILD/cli/quillane-cli
 lab_test_begin cliupgrade --devices 6
+CLI=$LAB_TEST_CLI
 [[ -x "$CLI" ]] || { echo "FAIL: $CLI is not built"; exit 1; }
 T=$LAB_TEST_TMP
 
@@ -21,17 +21,10 @@ n1=$(number 1) n2=$(number 2) n3=$(number 3) n4=$(number 4) n5=$(number 5) n6=$(
 head -c 150000 /dev/urandom >"$T/firmware.bin"
 chmod 644 "$T/firmware.bin"
 
-run() {  # run CODE NAME [setpriv ...] ARGS...: the tool's output in $T/NAME.out and .err
-    local code=$1 name=$2 got=0 as=()
-    shift 2
-    [[ $1 == setpriv ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups) && shift
-    ws "${as[@]}" "$CLI" "$@" >"$T/$name.out" 2>"$T/$name.err" || got=$?
-    ((got == code)) || { echo "FAIL: quillane-cli $* exited $got, not $code"; cat "$T/$name.out" "$T/$name.err"; exit 1; }
-}
 
-run 3 verified upgrade --file "$T/firmware.bin" --devices "$n1,$n2,$n3,999" --verify --wait 500
-run 3 silent upgrade --file "$T/firmware.bin" --devices "$n4,$n5" --wait 500
-run 0 single upgrade --file "$T/firmware.bin" --devices "$n6" --wait 500
+lab_test_cli 3 verified upgrade --file "$T/firmware.bin" --devices "$n1,$n2,$n3,999" --verify --wait 500
+lab_test_cli 3 silent upgrade --file "$T/firmware.bin" --devices "$n4,$n5" --wait 500
+lab_test_cli 0 single upgrade --file "$T/firmware.bin" --devices "$n6" --wait 500
 # A stop signal during a run, as the window's Stop: the current device
 # (silent here) is waited for, the run ends there, the next device is never
 # started. SIGTERM, as a background job of a script ignores SIGINT.
@@ -48,8 +41,8 @@ kill -TERM "$stopped"
 code=0
 wait "$stopped" || code=$?
 ((code == 3)) || { echo "FAIL: the stopped run exited $code, not 3"; cat "$T/stopped.out" "$T/stopped.err"; exit 1; }
-run 1 nofile upgrade --file "$T/missing.bin" --all
-run 1 unprivileged setpriv upgrade --file "$T/firmware.bin" --all
+lab_test_cli 1 nofile upgrade --file "$T/missing.bin" --all
+lab_test_cli 1 unprivileged --as-nobody upgrade --file "$T/firmware.bin" --all
 
 python3 - "$T" "$n1" "$n2" "$n3" "$n4" "$n5" "$n6" <<'PY'
 import re, sys
