@@ -13,7 +13,14 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 	iproute2 procps psmisc tftpd-hpa tftp-hpa atftp curl python3 \
 	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev clang-format
 
-.PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check
+# What the Windows build needs: the mingw-w64 cross compiler (POSIX
+# threads), wine64 to run its tests, and the locale sources for the tests
+# under the Chinese code page.
+WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales
+WINDOWS_BUILD ?= build-windows
+
+.PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check \
+	windows-deps windows test-windows
 
 all: build
 
@@ -30,6 +37,21 @@ TEST_CHECKS :=
 
 test: deps build $(TEST_CHECKS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The core library, its tests, the command-line tool and the simulator's
+# parts for 64-bit Windows, cross-compiled with mingw-w64 (no benchmarks:
+# Debian has no Google Benchmark for it); GoogleTest is built from Debian's sources.
+windows-deps:
+	@bash tools/install-deps $(WINDOWS_PACKAGES)
+
+windows: windows-deps
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLANE_BUILD_BENCHMARKS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# Those tests under wine64; lab and Linux-only tests are listed as skipped.
+test-windows: windows
+	bash tools/windows/test $(WINDOWS_BUILD) $(JOBS)
 
 # Only the tests that need no network namespace.
 test-core: build
@@ -82,7 +104,7 @@ bench: build
 	bash bench/upgrade_bench.sh
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) $(WINDOWS_BUILD) build-asan build-tsan build-fuzz
 
 # Windows of the tool as PNG files in $(BUILD)/screenshots: the main window in
 # both languages, the IP settings dialog and the About box. No network service

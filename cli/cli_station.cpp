@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "firmware/tftp_server.h"
 #include "mainwindow/device_types.h"
@@ -36,6 +37,17 @@ std::string JoinMessages(const std::vector<HeadlessView::Message>& messages) {
 
 }  // namespace
 
+void TableWatch::CellChanged(int row, int column, const std::string& text) {
+    if (column != kColState || !m_keepStates) return;
+    std::lock_guard lock(m_mutex);
+    m_states.push_back({row, text});
+}
+
+std::vector<TableWatch::StateChange> TableWatch::TakeStateChanges() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_states, {});
+}
+
 std::string PortProblem(uint16_t port, const std::string& use) {
     const std::string what = "cannot use UDP port " + std::to_string(port) + " (" + use + "): ";
     switch (ProbeUdpBind(port)) {
@@ -56,7 +68,7 @@ CliStation::CliStation(const SearchOptions& search, Services services)
       m_view(search),
       m_station(m_view, ExecutableDirectory(), CliNetwork(services), SettingsFiles::None) {
     m_station.m_nLanguage = search.language;
-    m_station.m_DeviceList.SetObserver(&m_activity);
+    m_station.m_DeviceList.SetObserver(&m_watch);
 }
 
 CliStation::~CliStation() {
@@ -93,11 +105,11 @@ bool CliStation::Search(std::string& error) {
     }
     // The loop clears the request once the probes are out (a range walk takes a while).
     while (m_station.m_bSearchRequest.load() != 0) std::this_thread::sleep_for(kSendingPoll);
-    const auto sent = TableActivity::Clock::now();
+    const auto sent = TableWatch::Clock::now();
     const auto wait = std::chrono::milliseconds(m_search.waitMs);
     while (true) {
-        const auto deadline = std::max(sent, m_activity.Last()) + wait;
-        const auto now = TableActivity::Clock::now();
+        const auto deadline = std::max(sent, m_watch.LastRowAdded()) + wait;
+        const auto now = TableWatch::Clock::now();
         if (now >= deadline) return true;
         std::this_thread::sleep_for(deadline - now);
     }
@@ -110,6 +122,34 @@ std::vector<DeviceRow> CliStation::SortedRows() const {
     std::stable_sort(rows.begin(), rows.end(), [](const DeviceRow& a, const DeviceRow& b) {
         return DeviceTable::CompareCells(kColIP, a[kColIP], b[kColIP]) < 0;
     });
+    return rows;
+}
+
+ChosenDevices CliStation::Choose(const DeviceChoice& choice) {
+    ChosenDevices result;
+    DeviceTable& table = m_station.m_DeviceList;
+    if (choice.all) {
+        m_station.OnSelectAll();
+    } else {
+        for (int32_t number : choice.numbers) {
+            const int row = table.FindRowByDeviceNumber(number);
+            if (row < 0) {
+                result.missing.push_back(number);
+            } else if (!table.IsChosen(row)) {
+                m_station.OnTableClick(row);
+            }
+        }
+    }
+    for (int row : ChosenRows()) result.chosen.push_back(ReadDecimal(table.Cell(row, kColDeviceNo)));
+    return result;
+}
+
+std::vector<int> CliStation::ChosenRows() const {
+    std::vector<int> rows;
+    const DeviceTable& table = m_station.m_DeviceList;
+    for (int row = 0; row < table.RowCount(); ++row) {
+        if (table.IsChosen(row)) rows.push_back(row);
+    }
     return rows;
 }
 

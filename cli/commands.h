@@ -13,5 +13,7 @@ inline constexpr int kExitSomeFailed = 3;  // some devices failed or were not fo
 
 // Each command prints its result to `out` and its messages and progress to `err`.
 int RunSearchCommand(const Invocation& invocation, std::ostream& out, std::ostream& err);
+int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostream& err);
+int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostream& err);
 
 }  // namespace quillane::cli

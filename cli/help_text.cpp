@@ -19,8 +19,9 @@ commands:
 
 exit status: 0 all done, 1 bad arguments or the tool could not start,
 3 some devices failed or were not found.
-The tool reads and writes no settings file; an upgrade writes the TFTP
-server's log in the 'log' folder beside the program.
+The tool reads and writes no settings file. During an upgrade the TFTP
+server keeps its daily log in the 'log' folder beside the program, when that
+folder exists (as the window's does).
 )";
 
 constexpr const char* kSearchOptions = R"(search options:
@@ -30,7 +31,8 @@ constexpr const char* kSearchOptions = R"(search options:
                        (devices that report no type are always listed):
 )";
 
-constexpr const char* kSearchOptionsAfterTypes = R"(  --wait MS            the search ends when no new device has answered for MS
+constexpr const char* kSearchOptionsAfterTypes =
+    R"(  --wait MS            the search ends when no new device has answered for MS
                        milliseconds after the probes went out (default 1500)
   --language en|zh     texts of the device type and state columns (default en)
 )";
@@ -40,12 +42,15 @@ std::string TypeCodeLines() {
     std::string lines;
     for (const DeviceType& type : kDeviceTypes) {
         const std::string code = std::to_string(type.code);
-        lines += std::string(23, ' ') + code + std::string(6 - code.size(), ' ') + type.caption.english + "\n";
+        lines +=
+            std::string(23, ' ') + code + std::string(6 - code.size(), ' ') + type.caption.english + "\n";
     }
     return lines;
 }
 
-std::string SearchOptionsText() { return kSearchOptions + TypeCodeLines() + kSearchOptionsAfterTypes; }
+std::string SearchOptionsText() {
+    return kSearchOptions + TypeCodeLines() + kSearchOptionsAfterTypes;
+}
 
 constexpr const char* kSearch = R"(usage: quillane-cli search [--range FIRST-LAST] [--types CODES] [--wait MS]
                          [--format table|csv|json] [--language en|zh]
@@ -88,6 +93,8 @@ then upgrades them one after the other as the window's Upgrade does: the
 device is told to load PATH, asks the built-in boot responder (UDP port 67)
 for its address and reads the file from the built-in TFTP server (port 69).
 Progress goes to standard error; a summary line per device to standard output.
+Ctrl+C (or SIGTERM, SIGHUP) during the run ends it after the current device,
+as the window's Stop does; a second one ends the tool at once.
 Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
 
   --file PATH           the firmware file (.bin)

@@ -6,11 +6,13 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "support/utf8_command_line.h"
 
 using namespace quillane::cli;
 
 int main(int argc, char** argv) {
-    const Invocation invocation = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    quillane::UseUtf8Console();
+    const Invocation invocation = ParseArguments(quillane::Utf8Arguments(argc, argv));
     if (invocation.help) {
         std::cout << HelpText(invocation.command);
         return kExitDone;
@@ -25,10 +27,12 @@ int main(int argc, char** argv) {
         case Command::Search:
             return RunSearchCommand(invocation, std::cout, std::cerr);
         case Command::Change:
+            return RunChangeCommand(invocation, std::cout, std::cerr);
         case Command::Upgrade:
+            return RunUpgradeCommand(invocation, std::cout, std::cerr);
         case Command::None:
             break;
     }
-    std::cerr << "quillane-cli: " << CommandName(invocation.command) << " is not available in this build\n";
+    std::cerr << HelpText(Command::None);
     return kExitUnusable;
 }

@@ -2,8 +2,8 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
+#include "app_icon.h"
 #include "dialog_units.h"
 #include "mainwindow/control_ids.h"
 #include "mainwindow/texts.h"
@@ -18,7 +18,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(units.X(170), units.Y(62));
 
     auto* icon = new QLabel(this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    icon->setPixmap(ApplicationIcon().pixmap(32, 32));
     icon->setGeometry(units.X(14), units.Y(14), 32, 32);
     auto* text = new QLabel(QString::fromStdString(texts.text), this);
     text->setGeometry(units.Rect(42, 14, 114, 8));

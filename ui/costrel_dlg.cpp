@@ -20,6 +20,7 @@
 #include <QThread>
 
 #include "about_dlg.h"
+#include "app_icon.h"
 #include "caption_fit.h"
 #include "device_list_export.h"
 #include "dialog_units.h"
@@ -86,7 +87,7 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 COstrelDlg::COstrelDlg(std::string appDir, StationNetwork network, QWidget* parent) : QDialog(parent) {
     setObjectName(QString::number(kIdMainWindow));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    setWindowIcon(ApplicationIcon());
     setFont(DialogFont(kMainPointSize));
     m_station = std::make_unique<quillane::Station>(*this, std::move(appDir), network);
     BuildControls();

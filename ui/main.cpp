@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app_icon.h"
 #include "costrel_app.h"
 #include "support/open_file_limit.h"
 #include "support/stop_signals.h"
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     // The TFTP server bounds its transfers itself; a flood must meet that bound, not the default 1,024 files.
     quillane::RaiseOpenFileLimit();
     QApplication application(argc, argv);
+    application.setWindowIcon(ApplicationIcon());  // every window and message box
     COstrelApp app;
     return app.InitInstance();
 }

@@ -9,7 +9,10 @@
 #include <winsock2.h>
 #include <iphlpapi.h>
 #include <windows.h>
+
 #include <memory>
+
+#include "support/utf8.h"
 #else
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -200,19 +203,22 @@ namespace {
 
 // The adapter's TCP/IP interface value ("IPAddress" or "SubnetMask"), a
 // multi-string, split into its texts; empty when the key or value is missing.
-AddressList RegistryMultiString(const std::string& adapterName, const char* valueName) {
+AddressList RegistryMultiString(const std::string& adapterName, const wchar_t* valueName) {
     AddressList texts;
-    const std::string keyName = "SYSTEM\\CurrentControlSet\\services\\Tcpip\\Parameters\\Interfaces\\" + adapterName;
+    const std::wstring keyName =
+        L"SYSTEM\\CurrentControlSet\\services\\Tcpip\\Parameters\\Interfaces\\" + WideFromUtf8(adapterName);
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return texts;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return texts;
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
-        std::string buffer(size + 2, '\0');  // room for the terminators a value may lack
-        if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
+    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+        // Room for the terminators a value may lack; size counts bytes.
+        std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
+        if (RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
             ERROR_SUCCESS) {
-            for (size_t at = 0; at < size && buffer[at] != '\0';) {
-                const size_t end = buffer.find('\0', at);
-                texts.push_back(buffer.substr(at, end - at));
+            const size_t count = size / sizeof(wchar_t);
+            for (size_t at = 0; at < count && buffer[at] != L'\0';) {
+                const size_t end = buffer.find(L'\0', at);
+                texts.push_back(Utf8FromWide(std::wstring_view(buffer).substr(at, end - at)));
                 at = end + 1;
             }
         }
@@ -224,9 +230,9 @@ AddressList RegistryMultiString(const std::string& adapterName, const char* valu
 }  // namespace
 
 AddressList InterfaceAddressValue(const std::string& adapterName) {
-    return RegistryMultiString(adapterName, "IPAddress");
+    return RegistryMultiString(adapterName, L"IPAddress");
 }
-AddressList InterfaceMaskValue(const std::string& adapterName) { return RegistryMultiString(adapterName, "SubnetMask"); }
+AddressList InterfaceMaskValue(const std::string& adapterName) { return RegistryMultiString(adapterName, L"SubnetMask"); }
 
 std::vector<EthernetAdapter> ListEthernetAdapters() {
     std::vector<EthernetAdapter> adapters;

@@ -5,6 +5,7 @@
 #include "actions/segment_rule.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/station.h"
+#include "support/narrow_text.h"
 
 namespace quillane {
 
@@ -74,7 +75,9 @@ uint32_t UpgradingDeviceAddress(const Station& station, int32_t currentRow) {
 void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* user) {
     if (!user || !data || length != static_cast<int>(kBootPacketSize)) return;
     auto& station = *static_cast<Station*>(user);
-    const std::string path = station.UpdateFile();
+    // The device gets the path in the system's narrow code page and asks the
+    // TFTP server for it in the same bytes.
+    const std::string path = ToNarrowFromUtf8(station.UpdateFile()).str();
     if (path.size() >= kBootFileSize) return;  // a cut path would send the device to another file
     const bool upgrading = station.m_bUpgrading.load() == 1;
     // During a run the table read, the destination write and the send form one

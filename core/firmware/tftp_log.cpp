@@ -4,6 +4,8 @@
 #include <locale>
 #include <sstream>
 
+#include "support/utf8_files.h"
+
 namespace quillane {
 
 std::tm CurrentLocalTime() {
@@ -49,7 +51,7 @@ void TftpLog::Open(const std::string& namePattern, LocalTimeSource clock) {
     m_clock = clock ? std::move(clock) : LocalTimeSource(CurrentLocalTime);
     const std::tm now = m_clock();
     m_day = now.tm_yday;
-    m_file = std::fopen(FormatTime(now, m_pattern.c_str()).c_str(), "a");
+    m_file = OpenFileUtf8(FormatTime(now, m_pattern.c_str()), "a");
 }
 
 void TftpLog::Close() {
@@ -69,7 +71,7 @@ void TftpLog::RotateIfNewDay(const std::tm& now) {
     const std::string name = FormatTime(now, m_pattern.c_str());
     std::fprintf(m_file, "Logging Continued on file %s\n", name.c_str());
     std::fclose(m_file);
-    m_file = std::fopen(name.c_str(), "a");
+    m_file = OpenFileUtf8(name, "a");
     if (m_file) std::fprintf(m_file, "%s\n\n", kTftpLogBanner);
 }
 

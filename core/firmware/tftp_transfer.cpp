@@ -7,6 +7,7 @@
 #include <new>
 
 #include "firmware/tftp_server.h"
+#include "support/narrow_text.h"
 #include "support/served_file.h"
 
 #ifdef _WIN32
@@ -51,7 +52,9 @@ bool SetReceiveTimeout(SocketHandle socket, uint32_t ms) {
 
 bool PeerReportedUnreachable() {
 #ifdef _WIN32
-    return WSAGetLastError() == WSAECONNRESET;
+    // Windows reports it as a reset; wine passes the host's refusal on as such.
+    const int error = WSAGetLastError();
+    return error == WSAECONNRESET || error == WSAECONNREFUSED;
 #else
     return errno == ECONNREFUSED;
 #endif
@@ -437,12 +440,16 @@ Ending Transfer::Run() {
     policy.foreignSeparator = m_server.foreignSeparator;
     policy.homeDirectoryLength = m_server.homeDirectory.size();
     policy.readAllowed = m_server.readAllowed;
-    policy.servedFile = m_server.ServedFile();
+    // Read once: the file checked is the file opened. The device asks for the
+    // name the boot reply gave it, the system's narrow form; the file opens by
+    // its own (UTF-8) name.
+    const std::string served = m_server.ServedFile();
+    policy.servedFile = ToNarrowFromUtf8(served).str();
     if (const auto refusal = CheckTftpRequest(m_request.fields, policy, m_request.path)) {
         Refuse(refusal->code, refusal->message, 1);
         return Ending::kRefused;
     }
-    m_request.servedFile = policy.servedFile;
+    m_request.servedFile = served;
     if (!OpenFile() || !Negotiate() || !PrepareData()) return Ending::kRefused;
     m_server.EnterSending(m_request.client);
     const Ending ending = SendLoop();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/profile.h"
+#include "support/utf8_files.h"
 
 namespace quillane {
 
@@ -34,7 +35,7 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir) {
     const std::string path = SettingsFilePath(appDir, "Quillane.ini");
     MainSettings settings;
     std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec) || ec;  // unsure: never overwrite
+    const bool exists = std::filesystem::exists(PathFromUtf8(path), ec) || ec;  // unsure: never overwrite
     if (!exists) {
         std::vector<ProfileEntry> defaults = {
             {"StartIP", "0xC0A82801"},

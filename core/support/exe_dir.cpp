@@ -2,7 +2,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include "support/narrow_text.h"
+
+#include <vector>
+
+#include "support/utf8.h"
 #else
 #include <limits.h>
 #include <unistd.h>
@@ -12,10 +15,14 @@ namespace quillane {
 
 std::string ExecutablePath() {
 #ifdef _WIN32
-    wchar_t buffer[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return {};
-    return ToNarrowZ(buffer).str();
+    // Paths may be longer than MAX_PATH; a full buffer means the name was cut.
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+        std::vector<wchar_t> buffer(size);
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (n == 0) return {};
+        if (n < size) return Utf8FromWide(std::wstring_view(buffer.data(), n));
+    }
+    return {};
 #else
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

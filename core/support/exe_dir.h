@@ -4,7 +4,7 @@
 
 namespace quillane {
 
-// Full path of the running executable (narrow text), or "" when unknown.
+// Full path of the running executable (UTF-8), or "" when unknown.
 std::string ExecutablePath();
 // Its folder, ending in the path separator; settings files live there.
 std::string ExecutableDirectory();

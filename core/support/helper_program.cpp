@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "support/utf8.h"
 #else
 #include <cerrno>
 #include <cstdlib>
@@ -31,12 +33,34 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 
 #ifdef _WIN32
 
-std::string FindHelperProgram(const std::string& appDir, const std::string& name) {
-    const std::string local = appDir + name;
-    if (GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES) return local;
-    char found[MAX_PATH] = {};
-    if (SearchPathA(nullptr, name.c_str(), nullptr, MAX_PATH, found, nullptr) > 0) return found;
+namespace {
+
+bool IsProgramFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The system's search for a program name (its own folder rules, then PATH).
+std::string SearchSystemPath(const std::string& name) {
+    const std::wstring wideName = WideFromUtf8(name);
+    std::vector<wchar_t> found(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD n = SearchPathW(nullptr, wideName.c_str(), nullptr, static_cast<DWORD>(found.size()),
+                                    found.data(), nullptr);
+        if (n == 0) return {};
+        if (n < found.size()) return Utf8FromWide(std::wstring_view(found.data(), n));
+        found.resize(n);  // n is the size needed, terminator included
+    }
     return {};
+}
+
+}  // namespace
+
+std::string FindHelperProgram(const std::string& appDir, const std::string& name) {
+    if (name.empty()) return {};
+    if (name.find_first_of("\\/") != std::string::npos) return IsProgramFile(name) ? name : std::string();
+    if (IsProgramFile(appDir + name)) return appDir + name;
+    return SearchSystemPath(name);
 }
 
 bool StartHelperProgram(const std::string& appDir, const std::string& commandLine) {
@@ -46,12 +70,15 @@ bool StartHelperProgram(const std::string& appDir, const std::string& commandLin
     if (program.empty()) return false;
     std::string line = "\"" + program + "\"";
     for (size_t i = 1; i < words.size(); ++i) line += " " + words[i];
-    STARTUPINFOA startup{};
+    const std::wstring wideProgram = WideFromUtf8(program);
+    std::wstring wideLine = WideFromUtf8(line);  // CreateProcessW may write into it
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+    // No inherited handles: the tool's sockets must not live on in the helper.
+    if (!CreateProcessW(wideProgram.c_str(), wideLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                         nullptr, &startup, &process))
         return false;
     CloseHandle(process.hThread);

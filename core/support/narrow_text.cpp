@@ -7,6 +7,8 @@
 #include <windows.h>
 #endif
 
+#include "support/utf8.h"
+
 namespace quillane {
 
 NarrowText::NarrowText(NarrowText&& other) noexcept
@@ -35,44 +37,7 @@ std::string Encode(const wchar_t* wide, size_t count) {
     return out;
 }
 #else
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-std::string Encode(const wchar_t* wide, size_t count) {
-    std::string out;
-    out.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        char32_t cp = static_cast<char32_t>(wide[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            // UTF-16 surrogate pairs, where wchar_t is 16 bits wide.
-            if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < count) {
-                const char32_t low = static_cast<char32_t>(wide[i + 1]);
-                if (low >= 0xDC00 && low < 0xE000) {
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                    ++i;
-                }
-            }
-        }
-        const bool unpaired = cp >= 0xD800 && cp < 0xE000;
-        AppendUtf8(out, (cp > 0x10FFFF || unpaired) ? U'?' : cp);
-    }
-    return out;
-}
+std::string Encode(const wchar_t* wide, size_t count) { return Utf8FromWide(std::wstring_view(wide, count)); }
 #endif
 
 NarrowText MakeNarrow(const std::string& bytes) {
@@ -91,6 +56,14 @@ NarrowText ToNarrow(std::wstring wide) { return MakeNarrow(Encode(wide.data(), w
 NarrowText ToNarrowZ(const wchar_t* wide) {
     if (!wide) return MakeNarrow({});
     return MakeNarrow(Encode(wide, std::wcslen(wide)));
+}
+
+NarrowText ToNarrowFromUtf8(std::string_view utf8) {
+#ifdef _WIN32
+    return ToNarrow(WideFromUtf8(utf8));
+#else
+    return MakeNarrow(std::string(utf8));
+#endif
 }
 
 void FreeNarrow(NarrowText& narrow) {

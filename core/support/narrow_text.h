@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillane {
 
@@ -26,6 +27,10 @@ struct NarrowText {
 NarrowText ToNarrow(std::wstring wide);
 // The same for a zero-terminated text; a null pointer converts as "".
 NarrowText ToNarrowZ(const wchar_t* wide);
+// The system's narrow form of a UTF-8 text from inside the core: converted to
+// the ANSI code page on Windows; elsewhere the narrow encoding is UTF-8 and the
+// bytes stay as they are (file names there are bytes, well-formed or not).
+NarrowText ToNarrowFromUtf8(std::string_view utf8);
 // Releases the buffer; safe on an empty record.
 void FreeNarrow(NarrowText& narrow);
 

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "support/utf8_files.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
@@ -30,11 +32,7 @@ std::mutex& ProfileMutex() {
     return mutex;
 }
 
-#ifdef _WIN32
-constexpr std::string_view kNewFileLineEnd = "\r\n";
-#else
-constexpr std::string_view kNewFileLineEnd = "\n";
-#endif
+constexpr std::string_view kNewFileLineEnd = kProfileNewFileLineEnd;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -144,12 +142,13 @@ enum class LoadResult { Loaded, Missing, Unusable };
 
 LoadResult LoadFile(const std::string& path, std::string& bytes) {
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::path file = PathFromUtf8(path);
+    const fs::file_status status = fs::status(file, ec);
     if (status.type() == fs::file_type::not_found) return LoadResult::Missing;
     if (ec || !fs::is_regular_file(status)) return LoadResult::Unusable;
-    const uintmax_t size = fs::file_size(path, ec);
+    const uintmax_t size = fs::file_size(file, ec);
     if (ec || size > kMaxProfileFileBytes) return LoadResult::Unusable;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in) return LoadResult::Unusable;
     bytes.assign(static_cast<size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
@@ -289,7 +288,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 // ones before the file is cut to their length, so a failure never leaves it empty.
 bool WriteInPlace(const std::string& target, const std::string& bytes) {
 #ifdef _WIN32
-    FILE* out = std::fopen(target.c_str(), "r+b");
+    FILE* out = OpenFileUtf8(target, "r+b");
     if (out == nullptr) return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     ok = std::fflush(out) == 0 && ok;
@@ -317,24 +316,25 @@ bool FolderRefusesNewFiles(int error) {
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
     std::error_code ec;
     std::string target = path;
-    if (fs::is_symlink(path, ec)) {  // replace what the link points to, keep the link
-        const fs::path resolved = fs::canonical(path, ec);
+    if (fs::is_symlink(PathFromUtf8(path), ec)) {  // replace what the link points to, keep the link
+        const fs::path resolved = fs::canonical(PathFromUtf8(path), ec);
         if (ec) return false;
-        target = resolved.string();
+        target = Utf8FromPath(resolved);
     }
     const std::string temporary = TemporaryName(target);
 #ifdef _WIN32
-    FILE* out = std::fopen(temporary.c_str(), "wb");
+    FILE* out = OpenFileUtf8(temporary, "wb");
     if (out == nullptr) {
         const int error = errno;
-        return FolderRefusesNewFiles(error) && fs::is_regular_file(target, ec) && WriteInPlace(target, bytes);
+        return FolderRefusesNewFiles(error) && fs::is_regular_file(PathFromUtf8(target), ec) &&
+               WriteInPlace(target, bytes);
     }
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     ok = std::fflush(out) == 0 && ok;
     ok = _commit(_fileno(out)) == 0 && ok;  // to disk before the rename
     ok = std::fclose(out) == 0 && ok;
     if (!ok) {
-        fs::remove(temporary, ec);
+        fs::remove(PathFromUtf8(temporary), ec);
         return false;
     }
 #else
@@ -356,9 +356,9 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
         return false;
     }
 #endif
-    fs::rename(temporary, target, ec);  // replaces the target atomically
+    fs::rename(PathFromUtf8(temporary), PathFromUtf8(target), ec);  // replaces the target atomically
     if (ec) {
-        fs::remove(temporary, ec);
+        fs::remove(PathFromUtf8(temporary), ec);
         return false;
     }
     return true;

@@ -23,8 +23,8 @@
 // none is found). A file larger than kMaxProfileFileBytes, a UTF-16 file or an
 // unreadable one holds no values and is never rewritten: writes to it fail.
 //
-// Paths are narrow text of the platform (as ToNarrow produces); doubled
-// separators ("dir//Quillane.ini") are fine. All calls are thread-safe.
+// Paths are UTF-8 text; doubled separators ("dir//Quillane.ini") are fine.
+// All calls are thread-safe.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +34,13 @@
 #include <string_view>
 
 namespace quillane {
+
+// Line end of the lines added to a new file (or one without any line end).
+#ifdef _WIN32
+inline constexpr std::string_view kProfileNewFileLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kProfileNewFileLineEnd = "\n";
+#endif
 
 // Far above any settings file the tool writes (about 1 KB).
 inline constexpr size_t kMaxProfileFileBytes = 1u << 20;

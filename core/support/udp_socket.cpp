@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#ifdef _WIN32
-#pragma comment(lib, "ws2_32.lib")
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/uio.h>
@@ -31,6 +29,12 @@ void SocketCleanup() {
 }
 
 SocketHandle UdpSocketCreate() {
+#ifdef _WIN32
+    // Winsock refuses every socket until it is started. Started once here, it
+    // stays up until the process ends, whoever creates the first socket.
+    static const bool started = SocketStartup();
+    (void)started;
+#endif
 #ifdef SOCK_CLOEXEC
     // Helper programs the tool starts must not inherit its ports.
     return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -5,8 +5,8 @@
 # refusal, bad arguments, the port-taken error; no settings file is written.
 set -euo pipefail
 source "${QUILLANE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}/tools/lab/lab_test_lib.sh"
-CLI=$LAB_TEST_BUILD/cli/quillane-cli
 lab_test_begin clisearch --devices 40
+CLI=$LAB_TEST_CLI
 [[ -x "$CLI" ]] || { echo "FAIL: $CLI is not built"; exit 1; }
 T=$LAB_TEST_TMP
 
@@ -15,29 +15,17 @@ T=$LAB_TEST_TMP
     awk 'NR % 7 == 0 { print $0 " faults=search-delay=300"; next } { print }' >"$T/fleet.txt"
 lab_test_devsim --fleet "$T/fleet.txt"
 
-cli() { ws "$CLI" "$@"; }
-expect_exit() {  # expect_exit CODE NAME -- ARGS...: runs the tool, output in $T/NAME.out/.err
-    local code=$1 name=$2 got=0
-    shift 3
-    cli "$@" >"$T/$name.out" 2>"$T/$name.err" || got=$?
-    if ((got != code)); then
-        echo "FAIL: quillane-cli $* exited $got, not $code"
-        cat "$T/$name.err"
-        exit 1
-    fi
-}
-
-expect_exit 0 json -- search --format json
-expect_exit 0 csv -- search --format csv --wait 800
-expect_exit 0 table -- search
-expect_exit 0 typed -- search --types 6401,51 --format json
-expect_exit 0 range -- search --range 10.77.1.5-10.77.1.14 --format csv --wait 600
-expect_exit 0 chinese -- search --language zh --format csv
-expect_exit 0 nobody -- search --range 10.77.3.1-10.77.3.5 --format json --wait 300
-expect_exit 1 backwards -- search --range 10.77.1.14-10.77.1.5
-expect_exit 1 badtype -- search --types 1234
-expect_exit 1 nocommand --
-expect_exit 0 help -- search --help
+lab_test_cli 0 json search --format json
+lab_test_cli 0 csv search --format csv --wait 800
+lab_test_cli 0 table search
+lab_test_cli 0 typed search --types 6401,51 --format json
+lab_test_cli 0 range search --range 10.77.1.5-10.77.1.14 --format csv --wait 600
+lab_test_cli 0 chinese search --language zh --format csv
+lab_test_cli 0 nobody search --range 10.77.3.1-10.77.3.5 --format json --wait 300
+lab_test_cli 1 backwards search --range 10.77.1.14-10.77.1.5
+lab_test_cli 1 badtype search --types 1234
+lab_test_cli 1 nocommand
+lab_test_cli 0 help search --help
 
 # The device endpoint's port taken (as by an open window): a clear message.
 ws python3 -c '
@@ -48,7 +36,7 @@ open(sys.argv[1], "w").close()
 time.sleep(20)' "$T/held" &
 holder=$!
 for _ in $(seq 100); do [[ -e "$T/held" ]] && break; sleep 0.05; done
-expect_exit 1 taken -- search
+lab_test_cli 1 taken search
 kill "$holder"
 wait "$holder" 2>/dev/null || true
 

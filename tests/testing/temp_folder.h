@@ -23,6 +23,10 @@ public:
     std::string Write(const std::string& name, std::string_view bytes) const;
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
     std::string Read(const std::string& name) const;
+    // A text file as a C text stream reads it: "\r\n" ends a line on Windows.
+    std::string ReadText(const std::string& name) const;
+    // "log" + separator + name: a file in the folder's log folder.
+    std::string LogFile(const std::string& name) const;
 
 private:
     std::string m_dir;

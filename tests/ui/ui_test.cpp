@@ -18,6 +18,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -143,6 +146,15 @@ void ConfirmNextIpDialog() {
 class UiTest : public QObject {
     Q_OBJECT
 private slots:
+    // The icon comes from the resources compiled into the executable, in the
+    // sizes the window system picks from (title bar, task bar, switcher).
+    void windowCarriesTheApplicationIcon() {
+        WindowFixture f;
+        const QIcon icon = f.window->windowIcon();
+        for (const int size : {16, 32, 48, 256}) QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+        QCOMPARE(icon.pixmap(QSize(32, 32)).toImage(), QPixmap(QStringLiteral(":/icon/quillane-32.png")).toImage());
+    }
+
     void findWithStartAboveEndShowsTheErrorAndRequestsNothing() {
         WindowFixture f;
         auto* findType = f.Control<QComboBox>(kIdFindType);

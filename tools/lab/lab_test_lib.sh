@@ -72,6 +72,22 @@ lab_test_stop_devsim() {
 }
 
 ws() { "$LAB" exec "$LAB_TEST_NAME" ws -- "$@"; }
+
+# lab_test_cli CODE NAME [--as-nobody] ARGS...: runs quillane-cli on the
+# workstation side (as user nobody when asked), its output in
+# $LAB_TEST_TMP/NAME.out and NAME.err; the test fails unless it exits with CODE.
+LAB_TEST_CLI=$LAB_TEST_BUILD/cli/quillane-cli
+lab_test_cli() {
+    local code=$1 name=$2 got=0 as=()
+    shift 2
+    [[ "${1:-}" == --as-nobody ]] && as=(setpriv --reuid=65534 --regid=65534 --clear-groups) && shift
+    ws "${as[@]}" "$LAB_TEST_CLI" "$@" >"$LAB_TEST_TMP/$name.out" 2>"$LAB_TEST_TMP/$name.err" || got=$?
+    if ((got != code)); then
+        echo "FAIL: quillane-cli $* exited $got, not $code"
+        cat "$LAB_TEST_TMP/$name.out" "$LAB_TEST_TMP/$name.err"
+        exit 1
+    fi
+}
 on_side() {
     local side=$1
     shift

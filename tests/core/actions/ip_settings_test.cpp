@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "actions/ip_settings.h"
+#include "support/helper_program.h"
 #include "testing/temp_folder.h"
 
 namespace quillane {
@@ -108,7 +109,7 @@ TEST(IpSettingsOk, SavesOnlyWhenEveryCheckPasses) {
 }
 
 TEST(IpSettingsKeyboard, OpensTenPixelsBelowTheButtonTop) {
-    EXPECT_EQ(IpDialogKeyboardCommand(500, 300), "ScreenKeyBoard 500 310");
+    EXPECT_EQ(IpDialogKeyboardCommand(500, 300), std::string(kKeyboardProgram) + " 500 310");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ protected:
     uint32_t MulticastInterface() const {
         in_addr chosen{};
         socklen_t length = sizeof chosen;
-        getsockopt(sender, IPPROTO_IP, IP_MULTICAST_IF, &chosen, &length);
+        getsockopt(sender, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<char*>(&chosen), &length);
         return chosen.s_addr;
     }
 

@@ -7,11 +7,18 @@
 #include <memory>
 #include <thread>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <windows.h>
+#endif
+
 #include "devicelink/device_services.h"
 #include "firmware/boot_responder.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"
+#include "support/exe_dir.h"
+#include "support/utf8_files.h"
 #include "testing/loopback_network.h"
 #include "tftp_test_support.h"
 
@@ -21,6 +28,16 @@ using namespace quillane::test;
 namespace {
 
 using QuietView = NullStationView;
+
+// A device's boot request (op 1) to the station's boot endpoint, and the
+// reply that reaches `bootReceiver`.
+std::optional<Packet> AskForBootReply(Station& station, LoopbackClient& bootReceiver) {
+    LoopbackClient device(SocketLocalPort(station.m_BootEndpoint.socket));
+    Bytes request(kBootPacketSize, 0);
+    request[0] = 1;
+    device.SendToServer(request);
+    return bootReceiver.Receive();
+}
 
 // The station's firmware services on ports of the test's own: the server
 // serves the station's chosen file and logs beside the station; the boot
@@ -43,11 +60,7 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     EXPECT_EQ(client.FetchRest(client.Receive()), Pattern(3000));
 
     StartBootEndpoint(station);
-    LoopbackClient device(SocketLocalPort(station.m_BootEndpoint.socket));
-    Bytes request(kBootPacketSize, 0);
-    request[0] = 1;
-    device.SendToServer(request);
-    const auto reply = bootReceiver.Receive();
+    const auto reply = AskForBootReply(station, bootReceiver);
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->bytes[0], 2);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&reply->bytes[kBootFileOffset])), firmware);
@@ -59,9 +72,44 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     bool logged = false;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
         logged = logged || (entry.path().filename().string().rfind("test_firmware", 0) == 0 &&
-                            folder.Read("log/" + entry.path().filename().string()).find("Blocks Served") !=
+                            folder.ReadText(folder.LogFile(entry.path().filename().string())).find("Blocks Served") !=
                                 std::string::npos);
     EXPECT_TRUE(logged);
+}
+
+// Operators keep firmware in folders named in their own language. The device
+// is given the path in the system's narrow code page, which may not even hold
+// those characters, and asks for exactly those bytes; the server still reads
+// the file under its real name.
+TEST(FirmwareServicesTest, ServesAFirmwareFileFromAFolderNamedInChinese) {
+    TempFolder folder;
+    std::filesystem::create_directories(PathFromUtf8(folder.File("log")));
+    std::filesystem::create_directories(PathFromUtf8(folder.File("升级固件")));
+    const std::string firmware = folder.Write(std::string("升级固件") + kPathSeparator + "网络功放 v2.bin", Pattern(5000));
+    LoopbackClient bootReceiver(0);
+    QuietView view;
+    Station station(view, folder.Dir(), LoopbackNetwork(0, bootReceiver.Port()));
+    station.SetUpdateFile(firmware);
+    station.SetLocalAddresses({{"127.0.0.1"}, {"255.0.0.0"}});
+    StartTftpServer(station);
+    StartBootEndpoint(station);
+    ASSERT_TRUE(station.m_pTftpServer);
+
+    const auto reply = AskForBootReply(station, bootReceiver);
+    ASSERT_TRUE(reply);
+    const std::string named(reinterpret_cast<const char*>(&reply->bytes[kBootFileOffset]));
+#ifdef _WIN32
+    if (GetACP() == 936) {  // the Chinese code page carries the folder's name: 升级固件 in its bytes
+        EXPECT_NE(named.find("\xC9\xFD\xBC\xB6\xB9\xCC\xBC\xFE\\"), std::string::npos) << named;
+    }
+#else
+    EXPECT_EQ(named, firmware);
+#endif
+
+    LoopbackClient loader(station.m_pTftpServer->ListenPort());
+    loader.SendToServer(Request(kTftpReadRequest, named));
+    EXPECT_EQ(loader.FetchRest(loader.Receive()), Pattern(5000));
+    StopTftpServer(station);
 }
 
 // The window may go while an upgrade runs (the application is told to quit).
@@ -134,7 +182,7 @@ TEST(FirmwareServicesTest, TheSystemsCloseStopsEveryServiceEvenDuringAnUpgradeAn
     EXPECT_FALSE(station.m_hLoopThread.Joinable());
     std::string log;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
-        log += folder.Read("log/" + entry.path().filename().string());
+        log += folder.ReadText(folder.LogFile(entry.path().filename().string()));
     const std::string lastWord = "] stopped\n";
     ASSERT_GE(log.size(), lastWord.size());
     EXPECT_EQ(log.substr(log.size() - lastWord.size()), lastWord) << log;

@@ -41,17 +41,17 @@ TEST(TftpLogTest, WritesTimeStampedLinesAndContinuesIntoTheNextDaysFile) {
     std::filesystem::create_directories(folder.File("log"));
     ManualDay day;
     TftpLog log;
-    log.Open(TftpLog::NamePattern(folder.File("quillane"), '/'), day.Source());
+    log.Open(TftpLog::NamePattern(folder.File("quillane"), kPathSeparator), day.Source());
     log.Write("first");
     day.Set(126, 11, 11, 344, 0, 0, 1);
     log.Write("second");
     log.Write("third");
     log.Close();
-    EXPECT_EQ(folder.Read("log/quillane20261210.log"),
+    EXPECT_EQ(folder.ReadText(folder.LogFile("quillane20261210.log")),
               "[10-Dec-26 23:59:58] first\n"
               "Logging Continued on file " +
-                  folder.File("log/quillane20261211.log") + "\n");
-    EXPECT_EQ(folder.Read("log/quillane20261211.log"),
+                  folder.File(folder.LogFile("quillane20261211.log")) + "\n");
+    EXPECT_EQ(folder.ReadText(folder.LogFile("quillane20261211.log")),
               "Quillane TFTP Server\n\n"
               "[11-Dec-26 00:00:01] second\n"
               "[11-Dec-26 00:00:01] third\n");
@@ -60,20 +60,20 @@ TEST(TftpLogTest, WritesTimeStampedLinesAndContinuesIntoTheNextDaysFile) {
 TEST(TftpLogTest, AppendsToAnExistingFileWithoutABanner) {
     TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
-    folder.Write("log/quillane20261210.log", Text("earlier\n", false));
+    folder.Write(folder.LogFile("quillane20261210.log"), Text("earlier\n", false));
     ManualDay day;
     TftpLog log;
-    log.Open(TftpLog::NamePattern(folder.File("quillane"), '/'), day.Source());
+    log.Open(TftpLog::NamePattern(folder.File("quillane"), kPathSeparator), day.Source());
     log.Write("later");
     log.Close();
-    EXPECT_EQ(folder.Read("log/quillane20261210.log"), "earlier\n[10-Dec-26 23:59:58] later\n");
+    EXPECT_EQ(folder.ReadText(folder.LogFile("quillane20261210.log")), "earlier\n[10-Dec-26 23:59:58] later\n");
 }
 
 TEST(TftpLogTest, WithoutTheLogFolderNothingIsWrittenAnywhere) {
     TempFolder folder;
     ManualDay day;
     TftpLog log;
-    log.Open(TftpLog::NamePattern(folder.File("quillane"), '/'), day.Source());
+    log.Open(TftpLog::NamePattern(folder.File("quillane"), kPathSeparator), day.Source());
     EXPECT_FALSE(log.IsOpen());
     log.Write("lost");
     day.Set(126, 11, 11, 344, 0, 0, 1);
@@ -84,16 +84,16 @@ TEST(TftpLogTest, WithoutTheLogFolderNothingIsWrittenAnywhere) {
 TEST(TftpLogTest, LoggingStopsWhenTheNewDaysFileCannotBeOpened) {
     TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
-    std::filesystem::create_directories(folder.File("log/quillane20261211.log"));  // a folder in its way
+    std::filesystem::create_directories(folder.File(folder.LogFile("quillane20261211.log")));  // a folder in its way
     ManualDay day;
     TftpLog log;
-    log.Open(TftpLog::NamePattern(folder.File("quillane"), '/'), day.Source());
+    log.Open(TftpLog::NamePattern(folder.File("quillane"), kPathSeparator), day.Source());
     day.Set(126, 11, 11, 344, 0, 0, 1);
     log.Write("lost");
     EXPECT_FALSE(log.IsOpen());
     day.Set(126, 11, 12, 345, 0, 0, 1);
     log.Write("lost too");
-    EXPECT_FALSE(std::filesystem::exists(folder.File("log/quillane20261212.log")));
+    EXPECT_FALSE(std::filesystem::exists(folder.File(folder.LogFile("quillane20261212.log"))));
 }
 
 class TftpServerLogTest : public ::testing::Test {
@@ -107,7 +107,7 @@ protected:
         settings.localTime = day.Source();
         return settings;
     }
-    std::string Log() const { return folder.Read("log/quillane20261210.log"); }
+    std::string Log() const { return folder.ReadText(folder.LogFile("quillane20261210.log")); }
 
     TempFolder folder;
     ManualDay day;

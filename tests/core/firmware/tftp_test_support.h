@@ -17,6 +17,7 @@
 
 #include "firmware/tftp_packets.h"
 #include "firmware/tftp_server.h"
+#include "support/exe_dir.h"
 #include "support/udp_socket.h"
 #include "testing/temp_folder.h"
 

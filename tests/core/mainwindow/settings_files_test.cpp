@@ -2,11 +2,13 @@
 
 #include "mainwindow/settings.h"
 #include "support/profile.h"
+#include "testing/line_ends.h"
 #include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
 
+using test::NewFileText;
 using test::ReadBytes;
 using test::WriteBytes;
 
@@ -46,7 +48,7 @@ protected:
 
 TEST_F(SettingsTest, FirstStartWritesEveryDefaultButShowsTheOtherRange) {
     const MainSettings first = LoadOrCreateMainSettings(dir.Dir());
-    EXPECT_EQ(ReadBytes(mainIni), kFirstStartFile);
+    EXPECT_EQ(ReadBytes(mainIni), NewFileText(kFirstStartFile));
     EXPECT_TRUE(first.created);
     EXPECT_EQ(first.startIP, 0xC0A82C01u);  // 192.168.44.1
     EXPECT_EQ(first.endIP, 0xC0A82CFAu);    // 192.168.44.250
@@ -58,7 +60,7 @@ TEST_F(SettingsTest, FirstStartWritesEveryDefaultButShowsTheOtherRange) {
     EXPECT_FALSE(second.created);
     EXPECT_EQ(second.startIP, 0xC0A82801u);  // the hexadecimal defaults read back
     EXPECT_EQ(second.endIP, 0xC0A828FAu);
-    EXPECT_EQ(ReadBytes(mainIni), kFirstStartFile);
+    EXPECT_EQ(ReadBytes(mainIni), NewFileText(kFirstStartFile));
 }
 
 TEST_F(SettingsTest, LaterChangesAreWrittenKeyByKeyAndRestored) {
@@ -76,7 +78,7 @@ TEST_F(SettingsTest, LaterChangesAreWrittenKeyByKeyAndRestored) {
     replace("AlarmDev=1", "AlarmDev=0");
     replace("UpdateProPath=", "UpdateProPath=/opt/fw/play terminal.bin");
     expected += "CurFindType=1\n";
-    EXPECT_EQ(ReadBytes(mainIni), expected);
+    EXPECT_EQ(ReadBytes(mainIni), NewFileText(expected));
 
     MainSettings read = LoadOrCreateMainSettings(dir.Dir());
     EXPECT_EQ(read.startIP, 0x0A000001u);
@@ -86,7 +88,7 @@ TEST_F(SettingsTest, LaterChangesAreWrittenKeyByKeyAndRestored) {
     EXPECT_EQ(read.filters[4], 0);
 
     EXPECT_TRUE(WriteRange(dir.Dir(), 0xC0A82801, 0xFFFFFFFE));  // stored as negative numbers
-    EXPECT_NE(ReadBytes(mainIni).find("StartIP=-1062721535\nEndIP=-2\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(mainIni).find(NewFileText("StartIP=-1062721535\nEndIP=-2\n")), std::string::npos);
     read = LoadOrCreateMainSettings(dir.Dir());
     EXPECT_EQ(read.startIP, 0xC0A82801u);
     EXPECT_EQ(read.endIP, 0xFFFFFFFEu);
@@ -121,7 +123,7 @@ TEST_F(SettingsTest, DamagedFileIsReadWithDefaultsAndNotRewritten) {
     for (int flag : read.filters) EXPECT_EQ(flag, 1);
     EXPECT_EQ(ReadBytes(mainIni), garbage);
     EXPECT_TRUE(WriteFindType(dir.Dir(), 1));
-    EXPECT_EQ(ReadBytes(mainIni), garbage + "\n[Quillane]\nCurFindType=1\n");
+    EXPECT_EQ(ReadBytes(mainIni), garbage + NewFileText("\n[Quillane]\nCurFindType=1\n"));
 }
 
 TEST_F(SettingsTest, UpdatePathIsCutTo259Characters) {

@@ -4,6 +4,7 @@
 #include "mainwindow/device_types.h"
 #include "mainwindow/settings.h"
 #include "mainwindow/station.h"
+#include "support/helper_program.h"
 #include "testing/recording_view.h"
 #include "testing/temp_folder.h"
 
@@ -235,7 +236,7 @@ TEST_F(StationTest, KeyboardOpensBelowTheEndAddress) {
     auto station = Start(view);
     view.rects[kIdEndIP] = ScreenRect{400, 300, 580, 330};
     station->OnKeyboard();
-    EXPECT_EQ(started, std::vector<std::string>{"ScreenKeyBoard 455 360"});
+    EXPECT_EQ(started, std::vector<std::string>{std::string(kKeyboardProgram) + " 455 360"});
 }
 
 TEST_F(StationTest, CloseIsRefusedWhileAnUpgradeRuns) {
