@@ -6,12 +6,15 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "support/open_file_limit.h"
 #include "support/utf8_command_line.h"
 
 using namespace quillane::cli;
 
 int main(int argc, char** argv) {
     quillane::UseUtf8Console();
+    // An upgrade runs the TFTP server, which bounds its transfers itself.
+    quillane::RaiseOpenFileLimit();
     const Invocation invocation = ParseArguments(quillane::Utf8Arguments(argc, argv));
     if (invocation.help) {
         std::cout << HelpText(invocation.command);
