@@ -96,12 +96,15 @@ format-check: deps
 bench: build
 	$(BUILD)/bench/udp_endpoint_bench
 	$(BUILD)/bench/bench_profile
+	$(BUILD)/bench/device_table_bench
 	bash bench/find_bench.sh
 	bash bench/change_bench.sh 1000 3
 	bash bench/cli_search_bench.sh 5000 3
 	bash tools/devsim/bench_search.sh 5000 3
 	bash bench/tftp_compare.sh
 	bash bench/upgrade_bench.sh
+	bash bench/reply_flood.sh
+	bash bench/tftp_flood.sh
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD) build-asan build-tsan build-fuzz
