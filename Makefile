@@ -31,9 +31,9 @@ build:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Source checks that `make test` runs besides the test programs; format-check
-# joins them once the whole tree is formatted.
-TEST_CHECKS :=
+# Source checks that `make test` runs besides the test programs: an
+# unformatted file fails the run (`make format` mends it).
+TEST_CHECKS := format-check
 
 test: deps build $(TEST_CHECKS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600

@@ -64,7 +64,9 @@ uint64_t Blast(uint16_t port, double seconds) {
 
 std::atomic<uint64_t> g_delivered{0};
 
-void Count(const sockaddr_in*, const uint8_t*, int, void*) { g_delivered.fetch_add(1, std::memory_order_relaxed); }
+void Count(const sockaddr_in*, const uint8_t*, int, void*) {
+    g_delivered.fetch_add(1, std::memory_order_relaxed);
+}
 
 Round EndpointRound(double seconds) {
     ST_UDP_ENDPOINT_tag endpoint;
@@ -128,7 +130,8 @@ double Median(std::vector<double> values) {
 double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 }  // namespace
@@ -143,24 +146,29 @@ int main(int argc, char** argv) {
         const Round e = EndpointRound(seconds);
         const Round p = PlainRound(seconds);
         std::printf(
-            "round %d: endpoint %.0f/s (%llu of %llu sent, %.2f us CPU each), plain recvfrom %.0f/s (%llu of %llu "
+            "round %d: endpoint %.0f/s (%llu of %llu sent, %.2f us CPU each), plain recvfrom %.0f/s (%llu of "
+            "%llu "
             "sent, %.2f us CPU each)\n",
-            i + 1, e.Rate(), static_cast<unsigned long long>(e.delivered), static_cast<unsigned long long>(e.sent),
-            e.CpuMicrosPerDatagram(), p.Rate(), static_cast<unsigned long long>(p.delivered),
-            static_cast<unsigned long long>(p.sent), p.CpuMicrosPerDatagram());
+            i + 1, e.Rate(), static_cast<unsigned long long>(e.delivered),
+            static_cast<unsigned long long>(e.sent), e.CpuMicrosPerDatagram(), p.Rate(),
+            static_cast<unsigned long long>(p.delivered), static_cast<unsigned long long>(p.sent),
+            p.CpuMicrosPerDatagram());
         endpointRates.push_back(e.Rate());
         plainRates.push_back(p.Rate());
         endpointCost.push_back(e.CpuMicrosPerDatagram());
         plainCost.push_back(p.CpuMicrosPerDatagram());
     }
     const double endpoint = Median(endpointRates), plain = Median(plainRates);
-    std::printf("median delivered: endpoint %.0f datagrams/s, plain recvfrom %.0f datagrams/s, ratio %.1f%%\n",
-                endpoint, plain, plain > 0 ? 100.0 * endpoint / plain : 0.0);
+    std::printf(
+        "median delivered: endpoint %.0f datagrams/s, plain recvfrom %.0f datagrams/s, ratio %.1f%%\n",
+        endpoint, plain, plain > 0 ? 100.0 * endpoint / plain : 0.0);
     const double eCost = Median(endpointCost), pCost = Median(plainCost);
     std::printf(
-        "median receive cost: endpoint %.2f us, plain recvfrom %.2f us per datagram; one core takes %.0f vs %.0f "
+        "median receive cost: endpoint %.2f us, plain recvfrom %.2f us per datagram; one core takes %.0f vs "
+        "%.0f "
         "datagrams/s, ratio %.1f%%\n",
-        eCost, pCost, eCost > 0 ? 1e6 / eCost : 0.0, pCost > 0 ? 1e6 / pCost : 0.0, eCost > 0 ? 100.0 * pCost / eCost : 0.0);
+        eCost, pCost, eCost > 0 ? 1e6 / eCost : 0.0, pCost > 0 ? 1e6 / pCost : 0.0,
+        eCost > 0 ? 100.0 * pCost / eCost : 0.0);
 
     ST_UDP_ENDPOINT_tag idle;
     UdpEndpointOpen(idle, 0, &Count, nullptr);

@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     OnBootRequest(nullptr, in.data, static_cast<int>(in.size), station);
     // And the reply builder alone over the same datagram.
-    const auto reply = BuildBootReply(in.data, in.size, station->UpdateFile(), FallbackBootAddresses("10.0.0.1"));
+    const auto reply =
+        BuildBootReply(in.data, in.size, station->UpdateFile(), FallbackBootAddresses("10.0.0.1"));
     if (reply && reply->size() != kBootPacketSize) __builtin_trap();
     return 0;
 }

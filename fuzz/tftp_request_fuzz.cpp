@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     policy.servedFile = "/srv/fw/unit.bin";
     std::string path;
     const auto refusal = CheckTftpRequest(request, policy, path);
-    if (!refusal && request.opcode == kTftpReadRequest && !NamesServedFile(path, policy.servedFile, '/')) std::abort();
+    if (!refusal && request.opcode == kTftpReadRequest && !NamesServedFile(path, policy.servedFile, '/'))
+        std::abort();
     if (!refusal && path != "srv/fw/unit.bin" && path != "/srv/fw/unit.bin") std::abort();
     const TftpNegotiation agreed = NegotiateOptions(request.options, 512, 12345);
     if (agreed.blockSize != 512) std::abort();

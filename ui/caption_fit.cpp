@@ -1,7 +1,5 @@
 #include "caption_fit.h"
 
-#include <algorithm>
-
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +7,7 @@
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <algorithm>
 
 namespace {
 

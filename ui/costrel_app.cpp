@@ -31,7 +31,8 @@ int COstrelApp::InitInstance() {
 
     const std::string appDir = quillane::ExecutableDirectory();
     const QString previousStyle = qApp->styleSheet();
-    if (const QString skin = LoadSkin(QString::fromStdString(appDir)); !skin.isEmpty()) qApp->setStyleSheet(skin);
+    if (const QString skin = LoadSkin(QString::fromStdString(appDir)); !skin.isEmpty())
+        qApp->setStyleSheet(skin);
     {
         COstrelDlg window(appDir, quillane::StationNetwork{});
         instance.SetRaiseHandler([&window] {

@@ -80,7 +80,9 @@ const ControlTemplate kMainTemplate[] = {
 constexpr const char* kRangeTilde = "~";
 constexpr int kMainWidth = 439, kMainHeight = 297, kMainPointSize = 9;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -126,7 +128,8 @@ void COstrelDlg::BuildControls() {
             case Kind::RightLabel: {
                 auto* label = new QLabel(this);
                 if (t.id == 0) label->setText(QString::fromUtf8(kRangeTilde));
-                label->setAlignment((t.kind == Kind::RightLabel ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+                label->setAlignment((t.kind == Kind::RightLabel ? Qt::AlignRight : Qt::AlignLeft) |
+                                    Qt::AlignTop);
                 widget = label;
                 break;
             }
@@ -182,7 +185,8 @@ void COstrelDlg::ConnectControls() {
         const int id = type.boxId;
         onClick(id, [&s, id] { s.OnTypeFilterClick(id); });
     }
-    connect(m_cmbFindType, &QComboBox::currentIndexChanged, this, [this](int index) { m_findTypeMirror = index; });
+    connect(m_cmbFindType, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_findTypeMirror = index; });
     connect(m_cmbFindType, &QComboBox::activated, this, [this, &s](int index) {
         m_findTypeMirror = index;
         s.OnFindTypeChange();
@@ -304,11 +308,14 @@ void COstrelDlg::SetFindTypeItems(const std::array<std::string, 2>& items, int s
     m_findTypeMirror = m_cmbFindType->currentIndex();
 }
 
-void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers, const std::array<int, 12>& widths) {
+void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers,
+                                 const std::array<int, 12>& widths) {
     m_DeviceList->SetColumns(headers, widths);
 }
 
-void COstrelDlg::SetProgressRange(int low, int high) { m_Progress->setRange(low, high); }
+void COstrelDlg::SetProgressRange(int low, int high) {
+    m_Progress->setRange(low, high);
+}
 
 std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel, const std::string& pattern,
                                                   const std::string& defaultExtension) {

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QDialog>
 #include <atomic>
 #include <map>
 #include <memory>
-
-#include <QDialog>
 
 #include "mainwindow/station.h"
 #include "mainwindow/station_view.h"
@@ -55,7 +54,8 @@ public:
     void SetRange(uint32_t start, uint32_t end) override;
     void SetChecked(int id, bool checked) override;
     void SetFindTypeItems(const std::array<std::string, 2>& items, int selection) override;
-    void SetTableColumns(const std::array<std::string, 12>& headers, const std::array<int, 12>& widths) override;
+    void SetTableColumns(const std::array<std::string, 12>& headers,
+                         const std::array<int, 12>& widths) override;
     void SetProgressRange(int low, int high) override;
     std::optional<std::string> AskForFile(const std::string& filterLabel, const std::string& pattern,
                                           const std::string& defaultExtension) override;

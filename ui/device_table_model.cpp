@@ -16,10 +16,13 @@ DeviceTableModel::DeviceTableModel(quillane::DeviceTable& table, QObject* parent
 
 // After SetObserver returns no worker is inside one of our callbacks; queued
 // changes still pending die with this object.
-DeviceTableModel::~DeviceTableModel() { m_table.SetObserver(nullptr); }
+DeviceTableModel::~DeviceTableModel() {
+    m_table.SetObserver(nullptr);
+}
 
 void DeviceTableModel::SetHeaders(const std::array<std::string, kColumnCount>& headers) {
-    for (int i = 0; i < kColumnCount; ++i) m_headers[i] = QString::fromStdString(headers[static_cast<size_t>(i)]);
+    for (int i = 0; i < kColumnCount; ++i)
+        m_headers[i] = QString::fromStdString(headers[static_cast<size_t>(i)]);
     emit headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);
 }
 
@@ -27,7 +30,9 @@ int DeviceTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
-int DeviceTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+int DeviceTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
 
 QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
@@ -43,7 +48,8 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
 
 DeviceTableModel::Row DeviceTableModel::ToRow(const DeviceRow& cells) {
     Row row;
-    for (int i = 0; i < kColumnCount; ++i) row[static_cast<size_t>(i)] = QString::fromStdString(cells[static_cast<size_t>(i)]);
+    for (int i = 0; i < kColumnCount; ++i)
+        row[static_cast<size_t>(i)] = QString::fromStdString(cells[static_cast<size_t>(i)]);
     return row;
 }
 

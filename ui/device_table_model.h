@@ -1,10 +1,9 @@
 #pragma once
 
-#include <array>
-#include <vector>
-
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <array>
+#include <vector>
 
 #include "mainwindow/device_table.h"
 

@@ -1,11 +1,10 @@
 #include "edit_ip_dlg.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "caption_fit.h"
 #include "dialog_units.h"
@@ -20,7 +19,8 @@ namespace {
 
 constexpr int kWidth = 315, kHeight = 180, kPointSize = 8;
 constexpr int kAddressIds[5] = {kIdEditIP, kIdEditMask, kIdEditGateway, kIdEditServer, kIdEditBackupServer};
-constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer};
+constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer,
+                              kIdCheckBackupServer};
 constexpr int kAddressY[5] = {26, 52, 79, 106, 133};
 constexpr int kCheckY[5] = {27, 54, 82, 108, 136};
 struct LabelTemplate {
@@ -33,12 +33,12 @@ constexpr LabelTemplate kFieldLabels[5] = {{1041, 50, 27, 26, 8},
                                            {1043, 40, 81, 36, 8},
                                            {1044, 26, 108, 50, 8},
                                            {1045, 10, 135, 66, 8}};
-constexpr LabelTemplate kOctetLabels[4] = {{1037, 81, 11, 21, 8},
-                                           {1038, 108, 11, 21, 8},
-                                           {1039, 135, 11, 21, 8},
-                                           {1040, 162, 11, 122, 8}};
+constexpr LabelTemplate kOctetLabels[4] = {
+    {1037, 81, 11, 21, 8}, {1038, 108, 11, 21, 8}, {1039, 135, 11, 21, 8}, {1040, 162, 11, 122, 8}};
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 }  // namespace
 
@@ -96,13 +96,16 @@ void CEditIP::BuildControls() {
     connect(m_btnKeyboard, &QPushButton::clicked, this, &CEditIP::OnKeyboard);
 }
 
-QWidget* CEditIP::Control(int id) const { return findChild<QWidget*>(QString::number(id)); }
+QWidget* CEditIP::Control(int id) const {
+    return findChild<QWidget*>(QString::number(id));
+}
 
 void CEditIP::ApplyTexts() {
     const TextTable& t = Texts(m_nLanguage);
     for (const std::string& item : t.editTypes) m_cmbEditType->addItem(Q(item));
     FitItems(m_cmbEditType);
-    for (int i = 0; i < 4; ++i) FitCaption(Control(kOctetLabels[i].id), Q(t.octetLabels[static_cast<size_t>(i)]));
+    for (int i = 0; i < 4; ++i)
+        FitCaption(Control(kOctetLabels[i].id), Q(t.octetLabels[static_cast<size_t>(i)]));
     for (int i = 0; i < 5; ++i) {
         // The labels stand against their fields with free room on their left.
         auto* label = static_cast<QLabel*>(Control(kFieldLabels[i].id));
@@ -125,7 +128,8 @@ void CEditIP::ApplyTexts() {
 
 void CEditIP::ShowValues() {
     m_cmbEditType->setCurrentIndex(m_values.editType);
-    const uint32_t addresses[5] = {m_values.ip, m_values.mask, m_values.gateway, m_values.server, m_values.backupServer};
+    const uint32_t addresses[5] = {m_values.ip, m_values.mask, m_values.gateway, m_values.server,
+                                   m_values.backupServer};
     const int checks[5] = {m_values.ipCheck, m_values.maskCheck, m_values.gatewayCheck, m_values.serverCheck,
                            m_values.backupServerCheck};
     for (int i = 0; i < 5; ++i) {

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QDialog>
 #include <array>
 #include <string>
-
-#include <QDialog>
 
 #include "actions/ip_settings.h"
 #include "support/helper_program.h"

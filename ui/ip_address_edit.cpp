@@ -1,13 +1,12 @@
 #include "ip_address_edit.h"
 
-#include <algorithm>
-
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -40,12 +39,14 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
 
 uint32_t IpAddressEdit::Address() const {
     uint32_t address = 0;
-    for (QLineEdit* field : m_fields) address = address << 8 | static_cast<uint32_t>(std::min(field->text().toInt(), 255));
+    for (QLineEdit* field : m_fields)
+        address = address << 8 | static_cast<uint32_t>(std::min(field->text().toInt(), 255));
     return address;
 }
 
 void IpAddressEdit::SetAddress(uint32_t address) {
-    for (int i = 0; i < 4; ++i) m_fields[static_cast<size_t>(i)]->setText(QString::number((address >> (24 - 8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        m_fields[static_cast<size_t>(i)]->setText(QString::number((address >> (24 - 8 * i)) & 0xFF));
 }
 
 void IpAddressEdit::Clear() {
@@ -72,7 +73,8 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
             // Backspace at the start of a field goes on in the previous one.
-            if (i > 0 && key->key() == Qt::Key_Backspace && field->cursorPosition() == 0 && !field->hasSelectedText()) {
+            if (i > 0 && key->key() == Qt::Key_Backspace && field->cursorPosition() == 0 &&
+                !field->hasSelectedText()) {
                 QLineEdit* previous = m_fields[static_cast<size_t>(i - 1)];
                 previous->setFocus();
                 previous->end(false);
@@ -84,6 +86,7 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void IpAddressEdit::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange) setBackgroundRole(isEnabled() ? QPalette::Base : QPalette::Window);
+    if (event->type() == QEvent::EnabledChange)
+        setBackgroundRole(isEnabled() ? QPalette::Base : QPalette::Window);
     QFrame::changeEvent(event);
 }

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QFrame>
 #include <array>
 #include <cstdint>
-
-#include <QFrame>
 
 class QLineEdit;
 

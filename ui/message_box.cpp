@@ -9,7 +9,9 @@ MessageBoxHook& Hook() {
 }
 }  // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
+void SetMessageBoxHook(MessageBoxHook hook) {
+    Hook() = std::move(hook);
+}
 
 void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption) {
     if (Hook()) {

@@ -69,4 +69,6 @@ bool SingleInstance::Listen() {
     return true;
 }
 
-QString SingleInstance::SocketPath() const { return m_server ? m_server->fullServerName() : QString(); }
+QString SingleInstance::SocketPath() const {
+    return m_server ? m_server->fullServerName() : QString();
+}

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <functional>
-
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class QLocalServer;
 

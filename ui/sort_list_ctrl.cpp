@@ -24,7 +24,8 @@ CSortListCtrl::CSortListCtrl(quillane::DeviceTable& table, QWidget* parent)
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setMinimumSectionSize(0);
     // Only the left button emits sectionClicked.
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) { m_table.HeaderClick(column); });
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { m_table.HeaderClick(column); });
     connect(this, &QTableView::clicked, this, [this] { emit RowClicked(FirstSelectedRow()); });
 }
 

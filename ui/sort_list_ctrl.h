@@ -1,8 +1,7 @@
 #pragma once
 
-#include <array>
-
 #include <QTableView>
+#include <array>
 
 #include "mainwindow/device_table.h"
 

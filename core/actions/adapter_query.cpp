@@ -30,7 +30,9 @@ namespace quillane {
 
 namespace {
 
-bool CountsAsAddress(const std::string& text) { return !text.empty() && text != "0.0.0.0"; }
+bool CountsAsAddress(const std::string& text) {
+    return !text.empty() && text != "0.0.0.0";
+}
 
 void AppendIf(AddressList* list, const std::string& text) {
     if (list && CountsAsAddress(text)) list->push_back(text);
@@ -54,7 +56,7 @@ std::string InterfaceOf(const char* entryName) {
 // Wireless adapters also report the Ethernet hardware type on Linux; the
 // adapter list holds wired Ethernet only.
 bool IsWireless(const std::string& name) {
-    struct stat info{};
+    struct stat info {};
     const std::string base = "/sys/class/net/" + name;
     return stat((base + "/wireless").c_str(), &info) == 0 || stat((base + "/phy80211").c_str(), &info) == 0;
 }
@@ -98,8 +100,8 @@ AddressList InterfaceValue(const std::string& adapterName, bool masks) {
 
 std::string FormatHardwareAddress(const uint8_t* bytes) {
     char text[32];
-    std::snprintf(text, sizeof text, "%2.2x-%2.2x-%2.2x-%2.2x-%2.2x-%2.2x\n", bytes[0], bytes[1], bytes[2], bytes[3],
-                  bytes[4], bytes[5]);
+    std::snprintf(text, sizeof text, "%2.2x-%2.2x-%2.2x-%2.2x-%2.2x-%2.2x\n", bytes[0], bytes[1], bytes[2],
+                  bytes[3], bytes[4], bytes[5]);
     return text;
 }
 
@@ -159,7 +161,8 @@ std::vector<uint32_t> EthernetInterfaceAddresses() {
 }
 
 void CIPAddressToos::ReadInterfaceAddresses(AddressList& list, const std::string& adapterName) {
-    for (auto& text : AcceptInterfaceAddresses(InterfaceAddressValue(adapterName))) list.push_back(std::move(text));
+    for (auto& text : AcceptInterfaceAddresses(InterfaceAddressValue(adapterName)))
+        list.push_back(std::move(text));
 }
 
 void CIPAddressToos::ReadInterfaceMasks(AddressList& list, const std::string& adapterName) {
@@ -168,8 +171,12 @@ void CIPAddressToos::ReadInterfaceMasks(AddressList& list, const std::string& ad
 
 #if defined(__linux__)
 
-AddressList InterfaceAddressValue(const std::string& adapterName) { return InterfaceValue(adapterName, false); }
-AddressList InterfaceMaskValue(const std::string& adapterName) { return InterfaceValue(adapterName, true); }
+AddressList InterfaceAddressValue(const std::string& adapterName) {
+    return InterfaceValue(adapterName, false);
+}
+AddressList InterfaceMaskValue(const std::string& adapterName) {
+    return InterfaceValue(adapterName, true);
+}
 
 std::vector<EthernetAdapter> ListEthernetAdapters() {
     std::vector<EthernetAdapter> adapters;
@@ -232,7 +239,9 @@ AddressList RegistryMultiString(const std::string& adapterName, const wchar_t* v
 AddressList InterfaceAddressValue(const std::string& adapterName) {
     return RegistryMultiString(adapterName, L"IPAddress");
 }
-AddressList InterfaceMaskValue(const std::string& adapterName) { return RegistryMultiString(adapterName, L"SubnetMask"); }
+AddressList InterfaceMaskValue(const std::string& adapterName) {
+    return RegistryMultiString(adapterName, L"SubnetMask");
+}
 
 std::vector<EthernetAdapter> ListEthernetAdapters() {
     std::vector<EthernetAdapter> adapters;
@@ -264,8 +273,12 @@ std::vector<EthernetAdapter> ListEthernetAdapters() {
 #else
 
 // Other POSIX systems: no adapter listing yet, so no local address is known.
-AddressList InterfaceAddressValue(const std::string&) { return {}; }
-AddressList InterfaceMaskValue(const std::string&) { return {}; }
+AddressList InterfaceAddressValue(const std::string&) {
+    return {};
+}
+AddressList InterfaceMaskValue(const std::string&) {
+    return {};
+}
 std::vector<EthernetAdapter> ListEthernetAdapters() {
     return {};
 }

@@ -25,7 +25,9 @@ int FirstRejectedField(const IpSettingsValues& v) {
     const struct {
         int ticked;
         uint32_t address;
-    } checks[] = {{v.ipCheck, v.ip}, {v.gatewayCheck, v.gateway}, {v.serverCheck, v.server},
+    } checks[] = {{v.ipCheck, v.ip},
+                  {v.gatewayCheck, v.gateway},
+                  {v.serverCheck, v.server},
                   {v.backupServerCheck, v.backupServer}};
     for (int i = 0; i < 4; ++i) {
         if (checks[i].ticked != 0 && !FirstOctetAccepted(checks[i].address)) return i;

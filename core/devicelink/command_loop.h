@@ -14,7 +14,7 @@ namespace quillane {
 
 class Station;
 
-inline constexpr int kMinQueuedDatagram = 16;     // shorter datagrams are dropped
+inline constexpr int kMinQueuedDatagram = 16;  // shorter datagrams are dropped
 // Bound on waiting datagrams: room for every reply of a range walk over a
 // full /16 (two per device), so only a flood of foreign datagrams is cut.
 inline constexpr size_t kMaxQueuedDatagrams = 1 << 18;

@@ -5,8 +5,9 @@
 
 namespace quillane {
 
-int SendAddressChange(Station& station, const sockaddr_in& destination, int32_t deviceNumber, uint32_t presentIp,
-                      uint32_t serverIp, uint32_t standbyServerIp, uint32_t newIp, uint32_t gateway, uint32_t mask) {
+int SendAddressChange(Station& station, const sockaddr_in& destination, int32_t deviceNumber,
+                      uint32_t presentIp, uint32_t serverIp, uint32_t standbyServerIp, uint32_t newIp,
+                      uint32_t gateway, uint32_t mask) {
     const Datagram command =
         BuildGroupAddressChange(deviceNumber, {presentIp, serverIp, standbyServerIp, newIp, gateway, mask});
     return SocketSendTo(station.m_DeviceEndpoint.socket, command.data(), command.size(), destination);

@@ -15,8 +15,9 @@ class Station;
 // The group form of the address-change command, sent once to `destination`
 // (the command group). Addresses in number form; only the device number's low
 // 16 bits travel. Returns the send result.
-int SendAddressChange(Station& station, const sockaddr_in& destination, int32_t deviceNumber, uint32_t presentIp,
-                      uint32_t serverIp, uint32_t standbyServerIp, uint32_t newIp, uint32_t gateway, uint32_t mask);
+int SendAddressChange(Station& station, const sockaddr_in& destination, int32_t deviceNumber,
+                      uint32_t presentIp, uint32_t serverIp, uint32_t standbyServerIp, uint32_t newIp,
+                      uint32_t gateway, uint32_t mask);
 
 // Three copies of the upgrade command, back to back, to the device's present address.
 void SendUpgradeCommand(Station& station, const sockaddr_in& destination);

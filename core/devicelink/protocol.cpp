@@ -24,8 +24,8 @@ int32_t GetSigned32(std::span<const uint8_t> bytes, size_t offset) {
 
 // Replies carry the two server addresses in octet form, first octet first.
 uint32_t GetOctetForm(std::span<const uint8_t> bytes, size_t offset) {
-    return uint32_t{bytes[offset]} << 24 | uint32_t{bytes[offset + 1]} << 16 | uint32_t{bytes[offset + 2]} << 8 |
-           uint32_t{bytes[offset + 3]};
+    return uint32_t{bytes[offset]} << 24 | uint32_t{bytes[offset + 1]} << 16 |
+           uint32_t{bytes[offset + 2]} << 8 | uint32_t{bytes[offset + 3]};
 }
 
 // Length field, code, then zeros: the common head of every message from the tool.
@@ -75,7 +75,9 @@ FullChangeResult ReadFullChangeResult(std::span<const uint8_t> d) {
 
 }  // namespace
 
-Datagram BuildSearchProbe() { return Message(kSearchProbeLength, kSearchProbeLength, kCodeSearchProbe); }
+Datagram BuildSearchProbe() {
+    return Message(kSearchProbeLength, kSearchProbeLength, kCodeSearchProbe);
+}
 
 Datagram BuildRangeProbe(uint8_t code) {
     Datagram bytes = Message(kRangeProbeLength, kRangeProbeLength, code);
@@ -103,7 +105,9 @@ Datagram BuildGroupAddressChange(int32_t deviceNumber, const AddressChangeValues
     return bytes;
 }
 
-Datagram BuildUpgradeCommand() { return Message(kUpgradeLength, kUpgradeMarker, kCodeUpgrade); }
+Datagram BuildUpgradeCommand() {
+    return Message(kUpgradeLength, kUpgradeMarker, kCodeUpgrade);
+}
 
 DeviceReply ReadDeviceReply(std::span<const uint8_t> d) {
     if (d.size() < 5) return std::monostate{};
@@ -114,7 +118,8 @@ DeviceReply ReadDeviceReply(std::span<const uint8_t> d) {
             }
             break;
         case kCodeRangeProbe:
-            if (d.size() == kSearchReplyLength || d.size() == kTypedSearchReplyLength) return ReadSearchReply(d);
+            if (d.size() == kSearchReplyLength || d.size() == kTypedSearchReplyLength)
+                return ReadSearchReply(d);
             break;
         case kCodeFullChangeResult:
             if (d.size() == kFullChangeResultLength) return ReadFullChangeResult(d);

@@ -20,8 +20,8 @@ namespace quillane {
 using Datagram = std::vector<uint8_t>;
 
 // Message codes (byte 4).
-inline constexpr uint8_t kCodeChangeDirect = 0xF0;    // command, and the short change result
-inline constexpr uint8_t kCodeRangeProbe = 0xF1;      // first range probe, and the search reply
+inline constexpr uint8_t kCodeChangeDirect = 0xF0;  // command, and the short change result
+inline constexpr uint8_t kCodeRangeProbe = 0xF1;    // first range probe, and the search reply
 inline constexpr uint8_t kCodeFullChangeResult = 0xF2;
 inline constexpr uint8_t kCodeSearchProbe = 0xF3;
 inline constexpr uint8_t kCodeChangeGroup = 0xF4;
@@ -65,8 +65,8 @@ Datagram BuildUpgradeCommand();
 struct SearchReply {
     int32_t deviceNumber = 0;
     uint32_t ip = 0, mask = 0, gateway = 0, server = 0, standbyServer = 0;  // number form
-    std::array<uint8_t, 4> version{};  // the field's bytes as received
-    bool hasType = false;              // the 56-byte form
+    std::array<uint8_t, 4> version{};                                       // the field's bytes as received
+    bool hasType = false;                                                   // the 56-byte form
     int32_t typeCode = 0;
 };
 

@@ -51,9 +51,9 @@ void ListDevice(Station& station, const SearchReply& reply) {
     if (table.FindRowByDeviceNumber(reply.deviceNumber) >= 0) return;
     const DeviceRow cells{
         std::to_string(table.RowCount() + 1),  // row number, never renumbered
-        "",                                     // not chosen
+        "",                                    // not chosen
         FormatVersion(reply.version),
-        "",                                     // no state yet
+        "",  // no state yet
         FormatAddress(reply.ip),
         FormatAddress(reply.mask),
         FormatAddress(reply.gateway),
@@ -61,7 +61,7 @@ void ListDevice(Station& station, const SearchReply& reply) {
         FormatAddress(reply.standbyServer),
         TypeText(reply, station.m_nLanguage.load()),
         std::to_string(reply.deviceNumber),
-        "0",                                    // no address change awaits an answer
+        "0",  // no address change awaits an answer
     };
     const int row = table.AppendRow(cells);
     if (row < 0) {  // the table is full: the reply is dropped and counted

@@ -6,7 +6,9 @@
 
 namespace quillane {
 
-ST_UDP_ENDPOINT_tag::~ST_UDP_ENDPOINT_tag() { UdpEndpointClose(*this); }
+ST_UDP_ENDPOINT_tag::~ST_UDP_ENDPOINT_tag() {
+    UdpEndpointClose(*this);
+}
 
 int UdpEndpointOpen(ST_UDP_ENDPOINT_tag& endpoint, uint16_t port, UdpReceiveCallback callback, void* user) {
     SocketStartup();
@@ -65,7 +67,7 @@ void UdpEndpointReceiveLoop(ST_UDP_ENDPOINT_tag& endpoint) {
         while (endpoint.runFlag.load() == 1) {
             sockaddr_in from{};
             const int n = SocketReceiveFrom(endpoint.socket, buffer.data(), buffer.size(), &from);
-            if (n == -1) break;   // nothing more waiting (the socket is non-blocking), or an error
+            if (n == -1) break;    // nothing more waiting (the socket is non-blocking), or an error
             if (n <= 0) continue;  // empty and oversized datagrams are skipped
             if (endpoint.runFlag.load() != 1) return;  // read after the close request: not delivered
             if (endpoint.callback) endpoint.callback(&from, buffer.data(), n, endpoint.user);

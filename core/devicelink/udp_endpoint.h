@@ -30,8 +30,8 @@ struct ST_UDP_ENDPOINT_tag {
     ~ST_UDP_ENDPOINT_tag();
 };
 
-inline constexpr int kEndpointBufferBytes = 500000;     // SO_RCVBUF and SO_SNDBUF
-inline constexpr int kEndpointMaxDatagram = 5000;       // longer datagrams are dropped
+inline constexpr int kEndpointBufferBytes = 500000;  // SO_RCVBUF and SO_SNDBUF
+inline constexpr int kEndpointMaxDatagram = 5000;    // longer datagrams are dropped
 inline constexpr int kEndpointMulticastTtl = 100;
 inline constexpr int kEndpointPollMs = 20;              // receive wait per pass
 inline constexpr uint32_t kEndpointCloseWaitMs = 2000;  // bound on the thread's end

@@ -17,8 +17,8 @@ BootAddresses FallbackBootAddresses(const std::string& firstLocalAddress) {
     return addresses;
 }
 
-std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_t length, const std::string& path,
-                                                   const BootAddresses& addresses) {
+std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_t length,
+                                                   const std::string& path, const BootAddresses& addresses) {
     if (length != kBootPacketSize || path.size() >= kBootFileSize) return std::nullopt;
     std::vector<uint8_t> reply(request, request + kBootPacketSize);
     reply[0] = static_cast<uint8_t>(reply[0] + 1);
@@ -86,7 +86,8 @@ void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* us
     if (upgrading) lock.emplace(&station.m_ListLock);
     const auto addresses = ChooseBootAddresses(station, upgrading);
     if (!addresses) return;
-    if (const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses)) SendBootReply(station, *reply);
+    if (const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses))
+        SendBootReply(station, *reply);
 }
 
 }  // namespace quillane

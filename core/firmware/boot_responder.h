@@ -36,8 +36,8 @@ BootAddresses FallbackBootAddresses(const std::string& firstLocalAddress);
 // the path in the file field with the rest of the field zeroed. No reply
 // (nullopt) unless the request is exactly 300 bytes and the path fits the
 // field with room left (below 128 bytes).
-std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_t length, const std::string& path,
-                                                   const BootAddresses& addresses);
+std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_t length,
+                                                   const std::string& path, const BootAddresses& addresses);
 
 // The endpoint's receive callback; `user` is the station. Answers from the
 // device table and the local address lists as they are now, broadcast to the

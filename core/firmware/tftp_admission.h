@@ -13,8 +13,8 @@
 
 namespace quillane {
 
-inline constexpr uint16_t kMaxLiveTransfers = 256;       // transfers at once
-inline constexpr uint16_t kReservedTransfers = 8;        // of them, kept for the device being upgraded
+inline constexpr uint16_t kMaxLiveTransfers = 256;      // transfers at once
+inline constexpr uint16_t kReservedTransfers = 8;       // of them, kept for the device being upgraded
 inline constexpr uint16_t kMaxTransfersPerClient = 32;  // from one address: one host cannot take them all
 inline constexpr const char* kTftpBusyMessage = "Server busy, too many transfers";
 inline constexpr const char* kTftpNoThreadMessage = "Out of threads, no transfer could be started";

@@ -19,7 +19,9 @@ std::tm CurrentLocalTime() {
     return local;
 }
 
-TftpLog::~TftpLog() { Close(); }
+TftpLog::~TftpLog() {
+    Close();
+}
 
 // The classic locale keeps month names and the time format the same whatever
 // locale the front end sets for the process.
@@ -39,7 +41,8 @@ std::string TftpLog::NamePattern(const std::string& executablePath, char separat
     if (dot != std::string::npos) base.erase(dot);
     // Percent signs of the path must reach the file name unchanged.
     auto escape = [](std::string text) {
-        for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2)) text.insert(i, 1, '%');
+        for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2))
+            text.insert(i, 1, '%');
         return text;
     };
     return escape(folder) + separator + "log" + separator + escape(base) + "%Y%m%d.log";

@@ -73,12 +73,14 @@ std::optional<TftpRefusal> CheckTftpRequest(const TftpRequestFields& request, co
     const std::string dotDot = std::string("..") + policy.localSeparator;
     if (name.find(dotDot) != std::string::npos) return TftpRefusal{2, "Access violation"};
     if (name.front() == policy.localSeparator) name.erase(0, 1);
-    if (policy.homeDirectoryLength + name.size() >= kTftpMaxPathLength) return TftpRefusal{4, "Filename too large"};
+    if (policy.homeDirectoryLength + name.size() >= kTftpMaxPathLength)
+        return TftpRefusal{4, "Filename too large"};
     path = name;
     if (request.opcode == kTftpWriteRequest) return TftpRefusal{2, "PUT Access Denied"};
     if (!policy.readAllowed) return TftpRefusal{2, "GET Access Denied"};
     // Only the firmware file the operator chose is ever handed out.
-    if (!NamesServedFile(path, policy.servedFile, policy.localSeparator)) return TftpRefusal{2, "Access violation"};
+    if (!NamesServedFile(path, policy.servedFile, policy.localSeparator))
+        return TftpRefusal{2, "Access violation"};
     return std::nullopt;
 }
 
@@ -102,7 +104,8 @@ bool RequestsOption(const TftpRequestFields& request, const char* name) {
                        [name](const TftpOption& option) { return option.name == name; });
 }
 
-TftpNegotiation NegotiateOptions(const std::vector<TftpOption>& options, uint16_t maxBlockSize, uint32_t fileSize) {
+TftpNegotiation NegotiateOptions(const std::vector<TftpOption>& options, uint16_t maxBlockSize,
+                                 uint32_t fileSize) {
     TftpNegotiation result;
     AppendWord(result.packet, kTftpOptionAck);
     for (const auto& option : options) {

@@ -28,7 +28,7 @@ inline constexpr size_t kTftpMaxModeLength = 25;
 inline constexpr size_t kTftpMaxPathLength = 256;  // home folder + name must stay below
 
 struct TftpOption {
-    std::string name;   // as the client spelled it
+    std::string name;  // as the client spelled it
     std::string value;
 };
 
@@ -88,7 +88,8 @@ struct TftpNegotiation {
     std::optional<uint16_t> timeout;
     std::optional<uint32_t> fileSize;  // set when tsize was asked for
 };
-TftpNegotiation NegotiateOptions(const std::vector<TftpOption>& options, uint16_t maxBlockSize, uint32_t fileSize);
+TftpNegotiation NegotiateOptions(const std::vector<TftpOption>& options, uint16_t maxBlockSize,
+                                 uint32_t fileSize);
 
 std::vector<uint8_t> BuildTftpError(uint16_t code, const std::string& message);
 

@@ -11,7 +11,9 @@ namespace quillane {
 
 TftpServer::TftpServer() = default;
 
-TftpServer::~TftpServer() { Stop(); }
+TftpServer::~TftpServer() {
+    Stop();
+}
 
 bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
     m_settings = settings;
@@ -21,7 +23,8 @@ bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
     onAbandoned = settings.onAbandoned;
     quiet.store(true);
 
-    const std::string executable = settings.executablePath.empty() ? ExecutablePath() : settings.executablePath;
+    const std::string executable =
+        settings.executablePath.empty() ? ExecutablePath() : settings.executablePath;
     logLevel = 2;
     m_log.Open(TftpLog::NamePattern(executable, kPathSeparator), settings.localTime);
     SocketStartup();
@@ -86,9 +89,13 @@ size_t TftpServer::ThreadCount() const {
     return m_threads.size();
 }
 
-uint16_t TftpServer::ListenPort() const { return ntohs(listenAddress.sin_port); }
+uint16_t TftpServer::ListenPort() const {
+    return ntohs(listenAddress.sin_port);
+}
 
-std::string TftpServer::ServedFile() const { return m_settings.servedFile ? m_settings.servedFile() : std::string(); }
+std::string TftpServer::ServedFile() const {
+    return m_settings.servedFile ? m_settings.servedFile() : std::string();
+}
 
 // Waits for the event in short steps so that a stop is never missed.
 bool TftpServer::WaitWhileRunning(Event& event) {
@@ -135,7 +142,8 @@ void TftpServer::RefuseWaitingRequest(const std::string& message) {
 void TftpServer::ListenerThread() {
     while (ready.load()) {
         ReapEndedThreads();
-        if (const std::string summary = m_refusalLog.TakeSummary(); !summary.empty()) LogServerMessage(summary);
+        if (const std::string summary = m_refusalLog.TakeSummary(); !summary.empty())
+            LogServerMessage(summary);
         const int readable = SocketWaitReadable(listenSocket.load(), static_cast<int>(kTftpListenerWaitMs));
         if (readable <= 0) {
             if (readable < 0 && ready.load())  // socket error: keep the pace instead of spinning
@@ -143,7 +151,8 @@ void TftpServer::ListenerThread() {
             continue;
         }
         if (!WaitWhileRunning(intake)) return;
-        const bool idleThreadExists = liveTransfers.load() != 0 && busyTransfers.load() < liveTransfers.load();
+        const bool idleThreadExists =
+            liveTransfers.load() != 0 && busyTransfers.load() < liveTransfers.load();
         if (!AdmitWaitingRequest()) {
             RefuseWaitingRequest(kTftpBusyMessage);
             intake.Set();

@@ -26,8 +26,8 @@ struct TftpRequest;
 // The window's transfer callbacks; each runs on the transfer thread. The end
 // of a transfer says whether the client acknowledged the file's last block:
 // a transfer cut short by an error or a stop is a failure, not a success.
-using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
-                                          const sockaddr_in* client, void* window);
+using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize,
+                                          int32_t row, const sockaddr_in* client, void* window);
 using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, bool delivered,
                                           void* window);
 using TransferAbandonedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
@@ -84,8 +84,8 @@ public:
     void LogServerMessage(const std::string& text);
     void LogRequestMessage(const TftpRequest& request, int level);
 
-    uint16_t ListenPort() const;        // the bound port, host order; 0 before Start
-    size_t ThreadCount() const;         // handles kept: the listener and live transfers
+    uint16_t ListenPort() const;  // the bound port, host order; 0 before Start
+    size_t ThreadCount() const;   // handles kept: the listener and live transfers
     const TftpServerSettings& Settings() const { return m_settings; }
     std::string ServedFile() const;
 

@@ -47,7 +47,8 @@ bool SetReceiveTimeout(SocketHandle socket, uint32_t ms) {
     value.tv_sec = static_cast<time_t>(ms / 1000);
     value.tv_usec = static_cast<suseconds_t>(ms % 1000) * 1000;
 #endif
-    return ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value) == 0;
+    return ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+                        sizeof value) == 0;
 }
 
 bool PeerReportedUnreachable() {
@@ -110,12 +111,15 @@ private:
     Wait WaitForAcknowledgement();
 
     bool FillBuffer(std::vector<uint8_t>& buffer, size_t& length, uint16_t block);
-    bool SendDataFrom(std::vector<uint8_t>& sent, size_t sentLength, std::vector<uint8_t>& other, size_t& otherLength);
+    bool SendDataFrom(std::vector<uint8_t>& sent, size_t sentLength, std::vector<uint8_t>& other,
+                      size_t& otherLength);
     bool SendOnTransferSocket(const void* data, size_t length);
 
     void Refuse(uint16_t code, const std::string& message, int level, bool fromListeningSocket = false);
     void Note(const std::string& message, int level);
-    void ResetExpiry() { m_request.expiryMs = NowMs() + int64_t(m_request.timeout) * m_server.Settings().secondMs; }
+    void ResetExpiry() {
+        m_request.expiryMs = NowMs() + int64_t(m_request.timeout) * m_server.Settings().secondMs;
+    }
 
     TftpServer& m_server;
     TftpRequest& m_request;
@@ -147,7 +151,8 @@ bool Transfer::TakeRequest() {
     std::vector<uint8_t> datagram(65536);
     int length = -1;
     if (m_server.running.load() != 0 && SocketWaitReadable(m_request.listenSocket, 0) > 0)
-        length = SocketReceiveFrom(m_request.listenSocket, datagram.data(), datagram.size(), &m_request.client);
+        length =
+            SocketReceiveFrom(m_request.listenSocket, datagram.data(), datagram.size(), &m_request.client);
     if (length > 0) {  // counted before the listener judges the client's next request
         m_server.clientTransfers.Add(m_request.client.sin_addr.s_addr);
         m_request.clientCounted = true;
@@ -179,8 +184,10 @@ bool Transfer::OpenTransferSocket() {
     ResetExpiry();
     m_request.transferSocket = UdpSocketCreate();
     if (m_request.transferSocket == kInvalidSocket) {
-        Refuse(0, std::string("Thread Socket Creation Error") + (OutOfDescriptors() ? ": " + LastErrorText() : ""), 1,
-               true);
+        Refuse(
+            0,
+            std::string("Thread Socket Creation Error") + (OutOfDescriptors() ? ": " + LastErrorText() : ""),
+            1, true);
         return false;
     }
     bool bound = false;
@@ -304,7 +311,9 @@ bool Transfer::PrepareData() {
     return true;
 }
 
-uint16_t BlockOf(const std::vector<uint8_t>& packet) { return static_cast<uint16_t>(packet[2] << 8 | packet[3]); }
+uint16_t BlockOf(const std::vector<uint8_t>& packet) {
+    return static_cast<uint16_t>(packet[2] << 8 | packet[3]);
+}
 
 // Sends the packet that holds the expected block, then reads ahead into the
 // other one if it holds the block already acknowledged.
@@ -334,7 +343,8 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
     if (received.size() != kTftpMaxDatagram) received.assign(kTftpMaxDatagram, 0);
     for (;;) {
         std::fill(received.begin(), received.begin() + 4, 0);
-        const int length = SocketReceiveFrom(request.transferSocket, received.data(), received.size(), nullptr);
+        const int length =
+            SocketReceiveFrom(request.transferSocket, received.data(), received.size(), nullptr);
         if (m_server.running.load() == 0) return Wait::kStopped;
         const bool silence = length == -1 && (ReceiveTimedOut() || PeerReportedUnreachable());
         if (!silence) {
@@ -346,10 +356,11 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
             if (length < 4 || opcode != kTftpAck) {
                 if (opcode == kTftpError) {
                     const TftpErrorFields error = ParseTftpError(received.data(), size_t(length));
-                    Note(Format("Client %s:%u, Error Code %i at Client, %s",
-                                FormatIPv4(request.client.sin_addr.s_addr).c_str(),
-                                unsigned(ntohs(request.client.sin_port)), int(error.code), error.text.c_str()),
-                         1);
+                    Note(
+                        Format("Client %s:%u, Error Code %i at Client, %s",
+                               FormatIPv4(request.client.sin_addr.s_addr).c_str(),
+                               unsigned(ntohs(request.client.sin_port)), int(error.code), error.text.c_str()),
+                        1);
                 } else {
                     Refuse(4, Format("Unexpected Option Code %i", int(opcode)), 1);
                 }

@@ -19,7 +19,8 @@ int32_t ReadDecimal(const std::string& text) {
         if (value > int64_t{1} << 32) break;
     }
     if (negative) value = -value;
-    value = std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+    value =
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
     return static_cast<int32_t>(value);
 }
 
@@ -38,7 +39,9 @@ uint64_t DeviceTable::RefusedRows() const {
     return m_refusedRows;
 }
 
-int DeviceTable::AppendRow() { return AppendRow(DeviceRow{}); }
+int DeviceTable::AppendRow() {
+    return AppendRow(DeviceRow{});
+}
 
 int DeviceTable::AppendRow(const DeviceRow& cells) {
     std::lock_guard lock(m_mutex);
@@ -74,7 +77,8 @@ bool DeviceTable::SetCell(int row, int column, const std::string& text) {
 }
 
 bool DeviceTable::SetCellLocked(int row, int column, const std::string& text) {
-    if (row < 0 || row >= static_cast<int>(m_rows.size()) || column < 0 || column >= kColumnCount) return false;
+    if (row < 0 || row >= static_cast<int>(m_rows.size()) || column < 0 || column >= kColumnCount)
+        return false;
     if (column == kColDeviceNo) UnindexRow(row);
     m_rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)] = text;
     if (column == kColDeviceNo) IndexRow(row);

@@ -14,8 +14,8 @@ namespace quillane {
 
 // Columns of the device table; every part of the tool addresses them by index.
 enum DeviceColumn : int {
-    kColNo = 0,        // row number at insertion, never renumbered
-    kColChoice = 1,    // "√" when the device is chosen
+    kColNo = 0,      // row number at insertion, never renumbered
+    kColChoice = 1,  // "√" when the device is chosen
     kColVersion = 2,
     kColState = 3,
     kColIP = 4,

@@ -21,7 +21,8 @@ struct MainSettings {
     uint32_t endIP = 0;
     int findType = 0;  // 0 auto search, 1 specified IP
     std::string updateFile;
-    std::array<int, kDeviceTypeCount> filters = AllListed();  // per device type, table order; non-zero: listed
+    std::array<int, kDeviceTypeCount> filters =
+        AllListed();  // per device type, table order; non-zero: listed
 
     static std::array<int, kDeviceTypeCount> AllListed() {
         std::array<int, kDeviceTypeCount> all;

@@ -75,7 +75,8 @@ void Station::ApplyTexts() {
     m_view.SetCaption(kIdFind, t.find);
     m_view.SetCaption(kIdModifyIP, t.modifyIP);
     m_view.SetCaption(kIdTypeLabel, t.typeLabel);
-    for (const DeviceType& type : kDeviceTypes) m_view.SetCaption(type.boxId, TypeBoxCaption(type, m_nLanguage));
+    for (const DeviceType& type : kDeviceTypes)
+        m_view.SetCaption(type.boxId, TypeBoxCaption(type, m_nLanguage));
     m_view.SetCaption(kIdFileLabel, t.fileLabel);
     m_view.SetCaption(kIdOpen, t.open);
     m_view.SetCaption(kIdUpgrade, t.upgrade);

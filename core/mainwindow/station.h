@@ -33,18 +33,18 @@ class TftpServer;
 // Network endpoints and addresses the station's services use. The application
 // uses the real ones; tests put loopback ports and addresses of their own here.
 struct StationNetwork {
-    uint16_t devicePort = 25005;             // device endpoint, replies arrive here
-    uint16_t commandPort = 25000;            // devices listen here
-    uint32_t replyGroup = 0xE0000300;        // 224.0.3.0, host order
-    uint32_t commandGroup = 0xE0000200;      // 224.0.2.0, host order
+    uint16_t devicePort = 25005;         // device endpoint, replies arrive here
+    uint16_t commandPort = 25000;        // devices listen here
+    uint32_t replyGroup = 0xE0000300;    // 224.0.3.0, host order
+    uint32_t commandGroup = 0xE0000200;  // 224.0.2.0, host order
     uint16_t bootServerPort = 67;
     uint16_t bootClientPort = 68;
     uint32_t bootReplyAddress = 0xFFFFFFFF;  // 255.255.255.255, host order
     uint16_t tftpPort = 69;
     uint32_t tftpMinPort = 25020;
     uint32_t tftpMaxPort = 65530;
-    bool startServices = true;               // false: initialise without sockets or threads
-    bool firmwareServices = true;            // false: no TFTP server and boot responder (no upgrades)
+    bool startServices = true;     // false: initialise without sockets or threads
+    bool firmwareServices = true;  // false: no TFTP server and boot responder (no upgrades)
 };
 
 // Whether the station keeps its settings in the files beside the executable
@@ -141,7 +141,8 @@ public:
     std::atomic<int> m_bModifyContinue{0};
     std::atomic<uint32_t> m_dwModifyTick{0};
     // Written by the window before it raises m_bModifyRequest, read by the loop after.
-    int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0, m_bChangeBackupServer = 0;
+    int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0,
+        m_bChangeBackupServer = 0;
     int m_nEditType = 0;
     uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
     DeviceTable m_DeviceList;

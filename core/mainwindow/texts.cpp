@@ -159,7 +159,9 @@ std::string InLanguage(const BilingualText& text, int language) {
     return chosen ? chosen : "";
 }
 
-std::string TypeBoxCaption(const DeviceType& type, int language) { return InLanguage(type.caption, language); }
+std::string TypeBoxCaption(const DeviceType& type, int language) {
+    return InLanguage(type.caption, language);
+}
 
 std::string DeviceTypeName(int32_t code, int language) {
     const DeviceType* type = FindDeviceType(code);

@@ -15,41 +15,41 @@ struct DeviceType;
 
 struct TextTable {
     // Main window (template 102)
-    std::string windowTitle;        // "Quillane" in both sets
-    std::string keyboard;           // 1006
-    std::string find;               // 1001
-    std::string modifyIP;           // 1010, initial caption
-    std::string modifyIPAfterRun;   // 1010 after an address-change run
-    std::string stop;               // 1009/1010 while a run is active
-    std::string typeLabel;          // 1029
-    std::string fileLabel;          // 1036
-    std::string open;               // 1008
-    std::string upgrade;            // 1009, also after an upgrade run
-    std::string selectAll;          // 1002
-    std::string cancel;             // 1003
+    std::string windowTitle;               // "Quillane" in both sets
+    std::string keyboard;                  // 1006
+    std::string find;                      // 1001
+    std::string modifyIP;                  // 1010, initial caption
+    std::string modifyIPAfterRun;          // 1010 after an address-change run
+    std::string stop;                      // 1009/1010 while a run is active
+    std::string typeLabel;                 // 1029
+    std::string fileLabel;                 // 1036
+    std::string open;                      // 1008
+    std::string upgrade;                   // 1009, also after an upgrade run
+    std::string selectAll;                 // 1002
+    std::string cancel;                    // 1003
     std::array<std::string, 2> findTypes;  // 1011 items: auto search, specified IP
-    std::string noteLine;           // 1025
-    std::string noteTableFull;      // 1025 once replies were dropped because the table is full
+    std::string noteLine;                  // 1025
+    std::string noteTableFull;             // 1025 once replies were dropped because the table is full
     std::array<std::string, 12> columnHeaders;
     std::array<int, 12> columnWidths;
 
     // IP settings dialog (template 129)
     std::string ipDialogTitle;
-    std::array<std::string, 4> octetLabels;     // 1037-1040
-    std::array<std::string, 5> fieldLabels;     // 1041-1045
-    std::string modifyBox;                      // 1017-1021
-    std::string ipDialogKeyboard;               // 1024
-    std::string ok;                             // 1
-    std::string dialogCancel;                   // 2
-    std::array<std::string, 4> editTypes;       // 1023 items
+    std::array<std::string, 4> octetLabels;  // 1037-1040
+    std::array<std::string, 5> fieldLabels;  // 1041-1045
+    std::string modifyBox;                   // 1017-1021
+    std::string ipDialogKeyboard;            // 1024
+    std::string ok;                          // 1
+    std::string dialogCancel;                // 2
+    std::array<std::string, 4> editTypes;    // 1023 items
 
     // State column texts
     std::string stateSuccess;
     std::string stateFailure;
-    std::string stateModifying;       // "修改..." in both sets
+    std::string stateModifying;  // "修改..." in both sets
     std::string stateUpgrading;
     std::string stateNoSegment;
-    std::string stateUpgradeFailed;   // "失败" in both sets
+    std::string stateUpgradeFailed;  // "失败" in both sets
 
     // Message boxes
     std::string captionError;

@@ -19,7 +19,8 @@ void Event::Reset() {
 
 bool Event::Wait(uint32_t timeoutMs) {
     std::unique_lock lock(m_mutex);
-    if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_signalled; })) return false;
+    if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_signalled; }))
+        return false;
     m_signalled = false;
     return true;
 }

@@ -23,21 +23,26 @@ NarrowText& NarrowText::operator=(NarrowText&& other) noexcept {
     return *this;
 }
 
-NarrowText::~NarrowText() { FreeNarrow(*this); }
+NarrowText::~NarrowText() {
+    FreeNarrow(*this);
+}
 
 namespace {
 
 #ifdef _WIN32
 std::string Encode(const wchar_t* wide, size_t count) {
     if (count == 0) return {};
-    const int needed = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
+    const int needed =
+        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
     if (needed > 0)
         WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(count), out.data(), needed, nullptr, nullptr);
     return out;
 }
 #else
-std::string Encode(const wchar_t* wide, size_t count) { return Utf8FromWide(std::wstring_view(wide, count)); }
+std::string Encode(const wchar_t* wide, size_t count) {
+    return Utf8FromWide(std::wstring_view(wide, count));
+}
 #endif
 
 NarrowText MakeNarrow(const std::string& bytes) {
@@ -51,7 +56,9 @@ NarrowText MakeNarrow(const std::string& bytes) {
 
 }  // namespace
 
-NarrowText ToNarrow(std::wstring wide) { return MakeNarrow(Encode(wide.data(), wide.size())); }
+NarrowText ToNarrow(std::wstring wide) {
+    return MakeNarrow(Encode(wide.data(), wide.size()));
+}
 
 NarrowText ToNarrowZ(const wchar_t* wide) {
     if (!wide) return MakeNarrow({});

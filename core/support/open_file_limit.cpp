@@ -4,7 +4,9 @@
 
 namespace quillane {
 
-long RaiseOpenFileLimit() { return -1; }
+long RaiseOpenFileLimit() {
+    return -1;
+}
 
 }  // namespace quillane
 

@@ -24,7 +24,8 @@ ServedFile Failed(ServedFileOpen result, int error) {
 }
 
 ServedFileOpen OpenFailure(int error) {
-    return (error == EMFILE || error == ENFILE) ? ServedFileOpen::kOutOfDescriptors : ServedFileOpen::kNotFound;
+    return (error == EMFILE || error == ENFILE) ? ServedFileOpen::kOutOfDescriptors
+                                                : ServedFileOpen::kNotFound;
 }
 
 }  // namespace
@@ -32,7 +33,8 @@ ServedFileOpen OpenFailure(int error) {
 #ifdef _WIN32
 
 ServedFile OpenServedFile(const std::string& path, bool textMode) {
-    const int fd = _wopen(PathFromUtf8(path).c_str(), _O_RDONLY | _O_NOINHERIT | (textMode ? _O_TEXT : _O_BINARY));
+    const int fd =
+        _wopen(PathFromUtf8(path).c_str(), _O_RDONLY | _O_NOINHERIT | (textMode ? _O_TEXT : _O_BINARY));
     if (fd < 0) return Failed(OpenFailure(errno), errno);
     struct _stat64 info {};
     if (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {

@@ -12,9 +12,9 @@ namespace quillane {
 
 enum class ServedFileOpen {
     kOpened,
-    kNotRegular,         // a FIFO, a device, a folder...
-    kOutOfDescriptors,   // the process or the system has no descriptor left
-    kNotFound,           // missing, or no access
+    kNotRegular,        // a FIFO, a device, a folder...
+    kOutOfDescriptors,  // the process or the system has no descriptor left
+    kNotFound,          // missing, or no access
 };
 
 struct ServedFile {

@@ -24,10 +24,18 @@ void TickClock::UseManual(uint32_t start) {
     g_manual.store(true, std::memory_order_release);
 }
 
-void TickClock::Set(uint32_t value) { g_manualNow.store(value, std::memory_order_release); }
-void TickClock::Advance(uint32_t ms) { g_manualNow.fetch_add(ms, std::memory_order_acq_rel); }
-void TickClock::UseReal() { g_manual.store(false, std::memory_order_release); }
-bool TickClock::IsManual() { return g_manual.load(std::memory_order_acquire); }
+void TickClock::Set(uint32_t value) {
+    g_manualNow.store(value, std::memory_order_release);
+}
+void TickClock::Advance(uint32_t ms) {
+    g_manualNow.fetch_add(ms, std::memory_order_acq_rel);
+}
+void TickClock::UseReal() {
+    g_manual.store(false, std::memory_order_release);
+}
+bool TickClock::IsManual() {
+    return g_manual.load(std::memory_order_acquire);
+}
 
 void TickClock::Sleep(uint32_t ms) {
     if (IsManual()) {
@@ -38,6 +46,8 @@ void TickClock::Sleep(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-uint32_t TickClock::SleepCount() { return g_sleeps.load(); }
+uint32_t TickClock::SleepCount() {
+    return g_sleeps.load();
+}
 
 }  // namespace quillane

@@ -24,6 +24,8 @@ public:
     static uint32_t SleepCount();
 };
 
-inline uint32_t GetTickCount() { return TickClock::Now(); }
+inline uint32_t GetTickCount() {
+    return TickClock::Now();
+}
 
 }  // namespace quillane

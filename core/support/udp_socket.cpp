@@ -134,7 +134,8 @@ bool SocketJoinGroup(SocketHandle socket, uint32_t group, uint32_t interfaceAddr
 bool SocketSetMulticastInterface(SocketHandle socket, uint32_t interfaceAddress) {
     in_addr a{};
     a.s_addr = interfaceAddress;
-    return ::setsockopt(socket, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&a), sizeof a) == 0;
+    return ::setsockopt(socket, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&a), sizeof a) ==
+           0;
 }
 
 int SocketSendTo(SocketHandle socket, const void* data, size_t length, const sockaddr_in& to) {

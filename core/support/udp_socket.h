@@ -31,8 +31,8 @@ inline constexpr SocketHandle kInvalidSocket = -1;
 // Result of SocketReceiveFrom for a datagram larger than the buffer (consumed).
 inline constexpr int kDatagramTooLong = -2;
 
-bool SocketStartup();   // WSAStartup 2.2 on Windows; nothing elsewhere
-void SocketCleanup();   // its counterpart
+bool SocketStartup();  // WSAStartup 2.2 on Windows; nothing elsewhere
+void SocketCleanup();  // its counterpart
 
 SocketHandle UdpSocketCreate();
 int SocketClose(SocketHandle socket);

@@ -24,7 +24,8 @@ TEST(BootRequest, Layout) {
     EXPECT_EQ(request[0], 1);
     EXPECT_EQ(request[1], 1);
     EXPECT_EQ(request[2], 6);
-    EXPECT_EQ(std::vector<uint8_t>(request.begin() + 4, request.begin() + 8), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(std::vector<uint8_t>(request.begin() + 4, request.begin() + 8),
+              (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(request[9], 3);
     EXPECT_TRUE(std::equal(kMac.begin(), kMac.end(), request.begin() + 28));
     EXPECT_EQ(request[236], 99);  // magic cookie

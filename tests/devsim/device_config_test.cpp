@@ -11,7 +11,8 @@ TEST(DeviceConfig, TextFormsRoundTripAndRefuseJunk) {
     EXPECT_TRUE(devsim::ParseAddress("192.168.1.10", address));
     EXPECT_EQ(address, 0xC0A8010Au);
     EXPECT_EQ(devsim::FormatAddress(address), "192.168.1.10");
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.", "1.2.3.256", "a.b.c.d", "1..2.3", "1.2.3.-4", "01234.1.1.1"})
+    for (const char* bad :
+         {"", "1.2.3", "1.2.3.4.", "1.2.3.256", "a.b.c.d", "1..2.3", "1.2.3.-4", "01234.1.1.1"})
         EXPECT_FALSE(devsim::ParseAddress(bad, address)) << bad;
 
     std::array<uint8_t, 4> version{};
@@ -26,7 +27,8 @@ TEST(DeviceConfig, TextFormsRoundTripAndRefuseJunk) {
     EXPECT_EQ(devsim::FormatTftpOptions(options), "blksize=1024,tsize,timeout=5");
     EXPECT_TRUE(devsim::ParseTftpOptions("none", options));
     EXPECT_TRUE(options.none);
-    for (const char* bad : {"", "blksize=7", "blksize=65465", "timeout=0", "timeout=256", "tsize=3", "windowsize=4"})
+    for (const char* bad :
+         {"", "blksize=7", "blksize=65465", "timeout=0", "timeout=256", "tsize=3", "windowsize=4"})
         EXPECT_FALSE(devsim::ParseTftpOptions(bad, options)) << bad;
 }
 

@@ -9,10 +9,13 @@ namespace {
 using devsim::Command;
 using devsim::CommandKind;
 
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) { return {values.begin(), values.end()}; }
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    return {values.begin(), values.end()};
+}
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& message, size_t offset, size_t length) {
-    return {message.begin() + static_cast<long>(offset), message.begin() + static_cast<long>(offset + length)};
+    return {message.begin() + static_cast<long>(offset),
+            message.begin() + static_cast<long>(offset + length)};
 }
 
 devsim::DeviceState SampleDevice() {
@@ -23,7 +26,7 @@ devsim::DeviceState SampleDevice() {
     device.ip = 0xC0A8010A;           // 192.168.1.10
     device.mask = 0xFFFFFF00;
     device.gateway = 0xC0A80101;
-    device.server = 0xC0A801FA;       // 192.168.1.250
+    device.server = 0xC0A801FA;  // 192.168.1.250
     device.standby = 0xC0A801FB;
     return device;
 }
@@ -32,14 +35,14 @@ TEST(SearchReply, FieldsSitWhereTheToolReadsThem) {
     const auto reply = devsim::BuildSearchReply(SampleDevice());
     ASSERT_EQ(reply.size(), 56u);
     EXPECT_EQ(Slice(reply, 0, 8), Bytes({56, 0, 0, 0, 0xF1, 0, 0, 0}));
-    EXPECT_EQ(Slice(reply, 8, 4), Bytes({0x71, 0x11, 0x01, 0x00}));        // 70001
-    EXPECT_EQ(Slice(reply, 16, 4), Bytes({0x0A, 0x01, 0xA8, 0xC0}));       // number form
+    EXPECT_EQ(Slice(reply, 8, 4), Bytes({0x71, 0x11, 0x01, 0x00}));   // 70001
+    EXPECT_EQ(Slice(reply, 16, 4), Bytes({0x0A, 0x01, 0xA8, 0xC0}));  // number form
     EXPECT_EQ(Slice(reply, 20, 4), Bytes({0x00, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Slice(reply, 24, 4), Bytes({0x01, 0x01, 0xA8, 0xC0}));
-    EXPECT_EQ(Slice(reply, 28, 4), Bytes({192, 168, 1, 250}));             // octet form
+    EXPECT_EQ(Slice(reply, 28, 4), Bytes({192, 168, 1, 250}));  // octet form
     EXPECT_EQ(Slice(reply, 32, 4), Bytes({192, 168, 1, 251}));
     EXPECT_EQ(Slice(reply, 44, 4), Bytes({5, 12, 6, 15}));
-    EXPECT_EQ(Slice(reply, 52, 4), Bytes({0x01, 0x19, 0, 0}));             // 6401
+    EXPECT_EQ(Slice(reply, 52, 4), Bytes({0x01, 0x19, 0, 0}));  // 6401
 }
 
 TEST(SearchReply, DeviceWithoutTypeSendsTheShortForm) {
@@ -98,7 +101,7 @@ TEST(Command, AddressChangeFormsAndChecksum) {
     auto group = ChangeCommand(0xF4, 48);
     group[40] = 0x71;  // low 16 bits of 70001
     group[41] = 0x11;
-    group[8] = 0x55;   // the device-number slot does not enter the checksum
+    group[8] = 0x55;  // the device-number slot does not enter the checksum
     c = devsim::ParseCommand(group.data(), group.size());
     EXPECT_EQ(c.kind, CommandKind::ChangeGroup);
     EXPECT_TRUE(c.checksumOk);
@@ -106,20 +109,34 @@ TEST(Command, AddressChangeFormsAndChecksum) {
 }
 
 TEST(Command, EachCodeOnlyAtItsLength) {
-    struct Case { uint8_t code; size_t length; CommandKind kind; };
+    struct Case {
+        uint8_t code;
+        size_t length;
+        CommandKind kind;
+    };
     const Case cases[] = {
-        {0xF3, 12, CommandKind::SearchProbe},  {0xF3, 11, CommandKind::Unknown}, {0xF3, 13, CommandKind::Unknown},
-        {0xF1, 20, CommandKind::RangeProbe},   {0xF6, 20, CommandKind::RangeProbe},
-        {0xF1, 52, CommandKind::Unknown},      // another device's search reply
-        {0xF0, 40, CommandKind::ChangeDirect}, {0xF0, 20, CommandKind::Unknown},  // a short result
-        {0xF4, 48, CommandKind::ChangeGroup},  {0xF4, 40, CommandKind::Unknown},
-        {0xDF, 40, CommandKind::Upgrade},      {0xDF, 39, CommandKind::Unknown},
-        {0x00, 40, CommandKind::Unknown},      {0xF3, 4, CommandKind::Unknown},
+        {0xF3, 12, CommandKind::SearchProbe},
+        {0xF3, 11, CommandKind::Unknown},
+        {0xF3, 13, CommandKind::Unknown},
+        {0xF1, 20, CommandKind::RangeProbe},
+        {0xF6, 20, CommandKind::RangeProbe},
+        {0xF1, 52, CommandKind::Unknown},  // another device's search reply
+        {0xF0, 40, CommandKind::ChangeDirect},
+        {0xF0, 20, CommandKind::Unknown},  // a short result
+        {0xF4, 48, CommandKind::ChangeGroup},
+        {0xF4, 40, CommandKind::Unknown},
+        {0xDF, 40, CommandKind::Upgrade},
+        {0xDF, 39, CommandKind::Unknown},
+        {0x00, 40, CommandKind::Unknown},
+        {0xF3, 4, CommandKind::Unknown},
     };
     for (const Case& t : cases) {
         std::vector<uint8_t> message(t.length + 1, 0);  // room for byte 4 in the too-short case
         if (t.code == 0xDF) {
-            message[0] = 0x9B; message[1] = 0x92; message[2] = 0x9B; message[3] = 0x96;
+            message[0] = 0x9B;
+            message[1] = 0x92;
+            message[2] = 0x9B;
+            message[3] = 0x96;
         }
         message[4] = t.code;
         const Command c = devsim::ParseCommand(message.data(), t.length);

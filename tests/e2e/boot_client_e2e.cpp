@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
     size_t size = 300;
     int waitMs = 2000;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--size") == 0) size = std::strtoul(argv[++i], nullptr, 10);
-        else if (std::strcmp(argv[i], "--wait-ms") == 0) waitMs = std::atoi(argv[++i]);
+        if (std::strcmp(argv[i], "--size") == 0)
+            size = std::strtoul(argv[++i], nullptr, 10);
+        else if (std::strcmp(argv[i], "--wait-ms") == 0)
+            waitMs = std::atoi(argv[++i]);
     }
     const SocketHandle socket = UdpSocketCreate();
     SocketSetBroadcast(socket, true);
@@ -32,8 +34,8 @@ int main(int argc, char** argv) {
     }
     std::vector<uint8_t> request(size, 0);
     if (size >= 44) {
-        request[0] = 1;   // boot request
-        request[1] = 1;   // Ethernet
+        request[0] = 1;  // boot request
+        request[1] = 1;  // Ethernet
         request[2] = 6;
         const uint8_t xid[4] = {0x51, 0x75, 0x69, 0x6c};
         std::memcpy(&request[4], xid, 4);
@@ -53,9 +55,10 @@ int main(int argc, char** argv) {
         uint32_t yiaddr, siaddr;
         std::memcpy(&yiaddr, &reply[16], 4);
         std::memcpy(&siaddr, &reply[20], 4);
-        const std::string file(reinterpret_cast<const char*>(&reply[108]), strnlen(reinterpret_cast<const char*>(&reply[108]), 128));
-        std::printf("yiaddr %s siaddr %s op %u file %s\n", FormatIPv4(yiaddr).c_str(), FormatIPv4(siaddr).c_str(),
-                    unsigned(reply[0]), file.c_str());
+        const std::string file(reinterpret_cast<const char*>(&reply[108]),
+                               strnlen(reinterpret_cast<const char*>(&reply[108]), 128));
+        std::printf("yiaddr %s siaddr %s op %u file %s\n", FormatIPv4(yiaddr).c_str(),
+                    FormatIPv4(siaddr).c_str(), unsigned(reply[0]), file.c_str());
         return 0;
     }
     std::printf("no reply\n");

@@ -36,7 +36,9 @@ struct FleetDevice {
     uint32_t ip = 0;  // number form
 };
 
-uint32_t NumberForm(const std::string& dotted) { return ntohl(ParseIPv4(dotted)); }
+uint32_t NumberForm(const std::string& dotted) {
+    return ntohl(ParseIPv4(dotted));
+}
 
 std::vector<FleetDevice> LoadFleet() {
     const char* path = std::getenv("FIND_FLEET");
@@ -54,7 +56,8 @@ std::vector<FleetDevice> LoadFleet() {
             if (eq != std::string::npos) device.words[word.substr(0, eq)] = word.substr(eq + 1);
         }
         device.number = static_cast<int32_t>(std::stol(device.words.at("number")));
-        if (device.words.at("type") != "none") device.type = static_cast<int32_t>(std::stol(device.words.at("type")));
+        if (device.words.at("type") != "none")
+            device.type = static_cast<int32_t>(std::stol(device.words.at("type")));
         device.ip = NumberForm(device.words.at("ip"));
         fleet.push_back(device);
     }
@@ -173,7 +176,7 @@ TEST_F(FindTest, AutomaticSearchListsEveryDeviceOnceWithEveryColumn) {
 }
 
 TEST_F(FindTest, AnUntickedTypeIsNotListed) {
-    station->m_bPlayDev = 0;  // 6401
+    station->m_bPlayDev = 0;            // 6401
     station->m_bSenseInterfaceDev = 0;  // 7118
     auto listed = [](const FleetDevice& d) { return !d.type || (*d.type != 6401 && *d.type != 7118); };
     const auto expected = Select(listed);

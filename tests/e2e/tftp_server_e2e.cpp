@@ -23,7 +23,9 @@ namespace {
 
 class HeadlessView : public NullStationView {
 public:
-    void ShowMessage(const std::string& text, const std::string&) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void ShowMessage(const std::string& text, const std::string&) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
 };
 
 void ReportProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in* client, void*) {
@@ -58,8 +60,10 @@ int main(int argc, char** argv) {
     bool wholeStation = false;
     std::string appDir = ExecutableDirectory();
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--station") == 0) wholeStation = true;
-        else if (std::strcmp(argv[i], "--app-dir") == 0 && i + 1 < argc) appDir = argv[++i];
+        if (std::strcmp(argv[i], "--station") == 0)
+            wholeStation = true;
+        else if (std::strcmp(argv[i], "--app-dir") == 0 && i + 1 < argc)
+            appDir = argv[++i];
     }
     // Signals are taken by sigwait only; every thread started below inherits the mask.
     sigset_t signals;
@@ -73,7 +77,8 @@ int main(int argc, char** argv) {
         Station station(view, appDir);
         station.Initialise();  // reads the settings files, which may name another file
         station.SetUpdateFile(file);
-        std::printf("ready station tftp %s\n", station.m_pTftpServer && station.m_pTftpServer->ListenPort() ? "up" : "down");
+        std::printf("ready station tftp %s\n",
+                    station.m_pTftpServer && station.m_pTftpServer->ListenPort() ? "up" : "down");
         std::fflush(stdout);
         WaitForStopSignal(signals);
         station.Close();

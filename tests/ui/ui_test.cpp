@@ -20,9 +20,9 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -152,7 +152,8 @@ private slots:
         WindowFixture f;
         const QIcon icon = f.window->windowIcon();
         for (const int size : {16, 32, 48, 256}) QVERIFY(icon.availableSizes().contains(QSize(size, size)));
-        QCOMPARE(icon.pixmap(QSize(32, 32)).toImage(), QPixmap(QStringLiteral(":/icon/quillane-32.png")).toImage());
+        QCOMPARE(icon.pixmap(QSize(32, 32)).toImage(),
+                 QPixmap(QStringLiteral(":/icon/quillane-32.png")).toImage());
     }
 
     void findWithStartAboveEndShowsTheErrorAndRequestsNothing() {
@@ -190,10 +191,11 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), '.');
         QTest::keyClicks(QApplication::focusWidget(), "200");  // a full field moves on by itself
         QTest::keyClicks(QApplication::focusWidget(), "3");
-        QCOMPARE(edit.Address(), 0x0AC80300u);                  // the last field is blank: 0
+        QCOMPARE(edit.Address(), 0x0AC80300u);  // the last field is blank: 0
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
         QCOMPARE(edit.Address(), 0x0AC80000u);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);  // back to the end of the second field
+        QTest::keyClick(QApplication::focusWidget(),
+                        Qt::Key_Backspace);  // back to the end of the second field
         QCOMPARE(QApplication::focusWidget(), edit.Field(1));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
         QCOMPARE(edit.Address(), 0x0A140000u);
@@ -220,7 +222,8 @@ private slots:
         CSortListCtrl* list = f.window->DeviceList();
         const QPoint cell = list->visualRect(list->model()->index(1, kColIP)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
-        QCOMPARE(QString::fromStdString(f.station().m_DeviceList.Cell(1, kColChoice)), QString::fromUtf8(kCheckMark));
+        QCOMPARE(QString::fromStdString(f.station().m_DeviceList.Cell(1, kColChoice)),
+                 QString::fromUtf8(kCheckMark));
         QTRY_COMPARE(f.Column(kColChoice), (QStringList{"", QString::fromUtf8(kCheckMark)}));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
         QTRY_COMPARE(f.Column(kColChoice), (QStringList{"", ""}));
@@ -271,7 +274,8 @@ private slots:
             WindowFixture f(1);
             QCOMPARE(f.Control<QPushButton>(kIdFind)->text(), QStringLiteral("查找"));
             QCOMPARE(f.Control<QCheckBox>(kIdPowerManageDev)->text(), QStringLiteral("电源管理控制卡"));
-            QCOMPARE(f.window->DeviceList()->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("IP地址"));
+            QCOMPARE(f.window->DeviceList()->model()->headerData(4, Qt::Horizontal).toString(),
+                     QStringLiteral("IP地址"));
         }
     }
 
@@ -279,8 +283,9 @@ private slots:
         WindowFixture f;
         // Every control is found by its id, inside the window, and none overlaps the table.
         const QRect table = f.Control(kIdDeviceList)->geometry();
-        for (int id : {kIdFindType, kIdStartIP, kIdEndIP, kIdKeyboard, kIdFind, kIdModifyIP, kIdTypeLabel, kIdPlayDev,
-                       kIdFileLabel, kIdFilePath, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdProgress, kIdNoteLine}) {
+        for (int id : {kIdFindType, kIdStartIP, kIdEndIP, kIdKeyboard, kIdFind, kIdModifyIP, kIdTypeLabel,
+                       kIdPlayDev, kIdFileLabel, kIdFilePath, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel,
+                       kIdProgress, kIdNoteLine}) {
             QWidget* w = f.Control(id);
             QVERIFY2(w, qPrintable(QString::number(id)));
             QCOMPARE(w->objectName(), QString::number(id));
@@ -615,8 +620,9 @@ private slots:
             QVERIFY(socket.exists());
             const QFileInfo folder(socket.absolutePath());
             QCOMPARE(folder.ownerId(), uint(getuid()));
-            QCOMPARE(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
+            QCOMPARE(folder.permissions() &
+                         (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
                      QFileDevice::Permissions{});
             path = QFile::encodeName(instance.SocketPath());
         }
@@ -626,7 +632,8 @@ private slots:
         const int leftover = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, path.constData(), std::min<size_t>(path.size(), sizeof address.sun_path - 1));
+        std::memcpy(address.sun_path, path.constData(),
+                    std::min<size_t>(path.size(), sizeof address.sun_path - 1));
         QCOMPARE(::bind(leftover, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         ::close(leftover);  // the file stays, with nobody listening
         QVERIFY(QFileInfo::exists(QFile::decodeName(path)));
@@ -701,7 +708,9 @@ private slots:
         QTemporaryDir dir;
         const std::string appDir = dir.path().toStdString() + "/";
         std::vector<Message> messages;
-        SetMessageBoxHook([&](QWidget*, const QString& text, const QString& caption) { messages.push_back({text, caption}); });
+        SetMessageBoxHook([&](QWidget*, const QString& text, const QString& caption) {
+            messages.push_back({text, caption});
+        });
         QFile file(dir.filePath(QStringLiteral("Ostrel.ini")));
         file.open(QIODevice::WriteOnly);
         file.write("[Ostrel]\r\nEditType=7\r\nIP=-1062721535\r\n");
@@ -735,7 +744,8 @@ private slots:
             CEditIP dialog(appDir, 1, IpDeviceValues{0, 0, 0xC0A82801, 0, 0});
             QCOMPARE(qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditGateway))->Address(), 0xC0A82801u);
             QCOMPARE(qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditIP))->Address(), 0u);
-            QCOMPARE(qobject_cast<QCheckBox*>(dialog.Control(kIdCheckIP))->text(), QStringLiteral("是否修改"));
+            QCOMPARE(qobject_cast<QCheckBox*>(dialog.Control(kIdCheckIP))->text(),
+                     QStringLiteral("是否修改"));
         }
         SetMessageBoxHook(nullptr);
     }
@@ -751,15 +761,17 @@ private slots:
             int result;
             bool saved;
         };
-        for (const Case& c : {Case{kIdDialogCancel, QDialog::Rejected, false}, Case{kIdOk, QDialog::Accepted, true},
-                              Case{kIdEditIP, QDialog::Accepted, true}}) {
+        for (const Case& c :
+             {Case{kIdDialogCancel, QDialog::Rejected, false}, Case{kIdOk, QDialog::Accepted, true},
+              Case{kIdEditIP, QDialog::Accepted, true}}) {
             QFile::remove(dir.filePath(QStringLiteral("Ostrel.ini")));
             CEditIP dialog(appDir, 1, device);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             QWidget* target = dialog.Control(c.focused);
             target->setFocus();
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target, Qt::Key_Return);
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target,
+                            Qt::Key_Return);
             QVERIFY2(!dialog.isVisible(), qPrintable(QString::number(c.focused)));
             QCOMPARE(dialog.result(), c.result);
             QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("Ostrel.ini"))), c.saved);

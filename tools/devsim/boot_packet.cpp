@@ -28,7 +28,8 @@ std::vector<uint8_t> BuildBootRequest(uint32_t xid, const std::array<uint8_t, 6>
     return packet;
 }
 
-BootReply ParseBootReply(const uint8_t* data, size_t length, uint32_t xid, const std::array<uint8_t, 6>& mac) {
+BootReply ParseBootReply(const uint8_t* data, size_t length, uint32_t xid,
+                         const std::array<uint8_t, 6>& mac) {
     BootReply reply;
     if (length < 236) {
         reply.problem = "shorter than the fixed BOOTP fields";

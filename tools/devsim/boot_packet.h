@@ -22,7 +22,7 @@ struct BootReply {
     const char* problem = nullptr;  // why it is not ours or not usable
     uint32_t yiaddr = 0;            // host order
     uint32_t siaddr = 0;
-    std::string file;               // up to the first zero, at most 128 bytes
+    std::string file;  // up to the first zero, at most 128 bytes
 };
 
 // Accepts a reply (op 2) that carries our transaction id and hardware address.

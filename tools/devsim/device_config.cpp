@@ -44,8 +44,8 @@ bool ParseAddress(const std::string& text, uint32_t& out) {
 
 std::string FormatAddress(uint32_t address) {
     char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 255, (address >> 8) & 255,
-                  address & 255);
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", address >> 24, (address >> 16) & 255,
+                  (address >> 8) & 255, address & 255);
     return text;
 }
 
@@ -101,14 +101,18 @@ bool ParseTftpOptions(const std::string& text, TftpOptions& out) {
         const std::string value = equal == std::string::npos ? "" : item.substr(equal + 1);
         uint64_t number = 0;
         if (name == "blksize") {
-            if (value.empty()) number = 1024;
-            else if (!ParseUnsigned(value, 65464, number) || number < 8) return false;
+            if (value.empty())
+                number = 1024;
+            else if (!ParseUnsigned(value, 65464, number) || number < 8)
+                return false;
             options.blksize = static_cast<uint32_t>(number);
         } else if (name == "tsize" && value.empty()) {
             options.tsize = true;
         } else if (name == "timeout") {
-            if (value.empty()) number = 2;
-            else if (!ParseUnsigned(value, 255, number) || number < 1) return false;
+            if (value.empty())
+                number = 2;
+            else if (!ParseUnsigned(value, 255, number) || number < 1)
+                return false;
             options.timeout = static_cast<uint32_t>(number);
         } else {
             return false;
@@ -139,16 +143,26 @@ bool ApplyFaults(const std::string& text, Faults& faults, std::string& error) {
         const std::string value = equal == std::string::npos ? "" : item.substr(equal + 1);
         uint64_t number = 0;
         const bool hasNumber = ParseUnsigned(value, 0xFFFFFFFFu, number);
-        if (name == "silent" && value.empty()) result.silent = true;
-        else if (name == "ignore-upgrade" && value.empty()) result.ignoreUpgrade = true;
-        else if (name == "ignore-change" && value.empty()) result.ignoreChange = true;
-        else if (name == "no-boot" && value.empty()) result.noBootRequest = true;
-        else if (name == "keep-version" && value.empty()) result.keepVersion = true;
-        else if (name == "bad-checksum-silent" && value.empty()) result.badChecksumSilent = true;
-        else if (name == "search-delay" && hasNumber) result.searchDelayMs = static_cast<uint32_t>(number);
-        else if (name == "change-delay" && hasNumber) result.changeDelayMs = static_cast<uint32_t>(number);
-        else if (name == "stall-after" && hasNumber) result.stallAfterBlock = static_cast<int64_t>(number);
-        else if (name == "abort-after" && hasNumber) result.abortAfterBlock = static_cast<int64_t>(number);
+        if (name == "silent" && value.empty())
+            result.silent = true;
+        else if (name == "ignore-upgrade" && value.empty())
+            result.ignoreUpgrade = true;
+        else if (name == "ignore-change" && value.empty())
+            result.ignoreChange = true;
+        else if (name == "no-boot" && value.empty())
+            result.noBootRequest = true;
+        else if (name == "keep-version" && value.empty())
+            result.keepVersion = true;
+        else if (name == "bad-checksum-silent" && value.empty())
+            result.badChecksumSilent = true;
+        else if (name == "search-delay" && hasNumber)
+            result.searchDelayMs = static_cast<uint32_t>(number);
+        else if (name == "change-delay" && hasNumber)
+            result.changeDelayMs = static_cast<uint32_t>(number);
+        else if (name == "stall-after" && hasNumber)
+            result.stallAfterBlock = static_cast<int64_t>(number);
+        else if (name == "abort-after" && hasNumber)
+            result.abortAfterBlock = static_cast<int64_t>(number);
         else if (name == "drop") {
             char* end = nullptr;
             const double share = value.empty() ? -1 : std::strtod(value.c_str(), &end);
@@ -167,7 +181,8 @@ bool ApplyFaults(const std::string& text, Faults& faults, std::string& error) {
 }
 
 const std::vector<int32_t>& KnownTypeCodes() {
-    static const std::vector<int32_t> codes = {51, 6111, 6113, 6310, 6401, 6411, 6418, 6463, 6801, 6825, 7118};
+    static const std::vector<int32_t> codes = {51,   6111, 6113, 6310, 6401, 6411,
+                                               6418, 6463, 6801, 6825, 7118};
     return codes;
 }
 

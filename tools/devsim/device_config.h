@@ -16,30 +16,30 @@ enum class ResultForm { Short, Full };
 
 // Which TFTP options a device asks for when it fetches its firmware.
 struct TftpOptions {
-    bool none = true;            // plain RFC 1350 request
-    uint32_t blksize = 0;        // 0 = not asked
+    bool none = true;      // plain RFC 1350 request
+    uint32_t blksize = 0;  // 0 = not asked
     bool tsize = false;
-    uint32_t timeout = 0;        // seconds; 0 = not asked
+    uint32_t timeout = 0;  // seconds; 0 = not asked
 };
 
 struct Faults {
-    bool silent = false;              // never answers anything
-    uint32_t searchDelayMs = 0;       // search replies leave this late
-    uint32_t changeDelayMs = 0;       // change results leave this late
-    bool ignoreUpgrade = false;       // the upgrade command is not acted on
-    bool ignoreChange = false;        // address changes are neither taken nor answered
-    bool noBootRequest = false;       // acts on it but never asks for its boot address
-    bool keepVersion = false;         // loads the whole image, then still reports its old version
-    int64_t stallAfterBlock = -1;     // stops acknowledging after this many data blocks
-    int64_t abortAfterBlock = -1;     // sends an error packet instead of this many + 1st acknowledgement
-    double dropShare = 0.0;           // share of datagrams lost, both directions
-    bool badChecksumSilent = false;   // a wrong checksum gets no answer at all
+    bool silent = false;             // never answers anything
+    uint32_t searchDelayMs = 0;      // search replies leave this late
+    uint32_t changeDelayMs = 0;      // change results leave this late
+    bool ignoreUpgrade = false;      // the upgrade command is not acted on
+    bool ignoreChange = false;       // address changes are neither taken nor answered
+    bool noBootRequest = false;      // acts on it but never asks for its boot address
+    bool keepVersion = false;        // loads the whole image, then still reports its old version
+    int64_t stallAfterBlock = -1;    // stops acknowledging after this many data blocks
+    int64_t abortAfterBlock = -1;    // sends an error packet instead of this many + 1st acknowledgement
+    double dropShare = 0.0;          // share of datagrams lost, both directions
+    bool badChecksumSilent = false;  // a wrong checksum gets no answer at all
 };
 
 struct DeviceConfig {
     int32_t number = 0;
-    std::optional<int32_t> typeCode;    // absent: the 52-byte search reply
-    std::array<uint8_t, 4> version{};   // as carried: byte 3 + 2000, byte 2, byte 1, byte 0
+    std::optional<int32_t> typeCode;   // absent: the 52-byte search reply
+    std::array<uint8_t, 4> version{};  // as carried: byte 3 + 2000, byte 2, byte 1, byte 0
     uint32_t ip = 0;
     uint32_t mask = 0;
     uint32_t gateway = 0;
@@ -74,8 +74,8 @@ struct GeneratorSettings {
     uint64_t seed = 1;
     uint32_t firstIp = 0;
     uint32_t mask = 0xFFFF0000u;
-    std::optional<uint32_t> gateway;   // default: first host of the network
-    std::optional<uint32_t> server;    // default: first host of the network
+    std::optional<uint32_t> gateway;  // default: first host of the network
+    std::optional<uint32_t> server;   // default: first host of the network
     uint32_t standby = 0;
     // Type codes to draw from; an absent entry stands for "no type".
     std::vector<std::optional<int32_t>> types;

@@ -43,51 +43,58 @@ Command ParseCommand(const uint8_t* data, size_t length) {
     if (length < 5) return Rejected(command, "too short");
     command.code = data[4];
     switch (command.code) {
-    case 0xF3:
-        if (length != 12) return Rejected(command, "search probe is not 12 bytes");
-        command.kind = CommandKind::SearchProbe;
-        return command;
-    case 0xF1:
-    case 0xF6:
-        if (length != 20) return Rejected(command, "range probe is not 20 bytes");
-        command.kind = CommandKind::RangeProbe;
-        return command;
-    case 0xF0:
-    case 0xF4: {
-        const bool group = command.code == 0xF4;
-        if (length != (group ? 48u : 40u))
-            return Rejected(command, group ? "group address change is not 48 bytes"
-                                           : "direct address change is not 40 bytes");
-        command.kind = group ? CommandKind::ChangeGroup : CommandKind::ChangeDirect;
-        command.presentIp = ReadLe32(data + 12);
-        command.server = ReadLe32(data + 16);
-        command.standby = ReadLe32(data + 20);
-        command.newIp = ReadLe32(data + 24);
-        command.gateway = ReadLe32(data + 28);
-        command.mask = ReadLe32(data + 32);
-        command.checksum = ReadLe32(data + 36);
-        command.checksumOk = command.checksum == ChangeChecksum(data);
-        if (group) command.numberLow = static_cast<uint16_t>(data[40] | (data[41] << 8));
-        return command;
-    }
-    case 0xDF:
-        if (length != 40) return Rejected(command, "upgrade command is not 40 bytes");
-        if (ReadLe32(data) != kUpgradeMarker) return Rejected(command, "upgrade command without its marker");
-        command.kind = CommandKind::Upgrade;
-        return command;
-    default:
-        return Rejected(command, "unknown code");
+        case 0xF3:
+            if (length != 12) return Rejected(command, "search probe is not 12 bytes");
+            command.kind = CommandKind::SearchProbe;
+            return command;
+        case 0xF1:
+        case 0xF6:
+            if (length != 20) return Rejected(command, "range probe is not 20 bytes");
+            command.kind = CommandKind::RangeProbe;
+            return command;
+        case 0xF0:
+        case 0xF4: {
+            const bool group = command.code == 0xF4;
+            if (length != (group ? 48u : 40u))
+                return Rejected(command, group ? "group address change is not 48 bytes"
+                                               : "direct address change is not 40 bytes");
+            command.kind = group ? CommandKind::ChangeGroup : CommandKind::ChangeDirect;
+            command.presentIp = ReadLe32(data + 12);
+            command.server = ReadLe32(data + 16);
+            command.standby = ReadLe32(data + 20);
+            command.newIp = ReadLe32(data + 24);
+            command.gateway = ReadLe32(data + 28);
+            command.mask = ReadLe32(data + 32);
+            command.checksum = ReadLe32(data + 36);
+            command.checksumOk = command.checksum == ChangeChecksum(data);
+            if (group) command.numberLow = static_cast<uint16_t>(data[40] | (data[41] << 8));
+            return command;
+        }
+        case 0xDF:
+            if (length != 40) return Rejected(command, "upgrade command is not 40 bytes");
+            if (ReadLe32(data) != kUpgradeMarker)
+                return Rejected(command, "upgrade command without its marker");
+            command.kind = CommandKind::Upgrade;
+            return command;
+        default:
+            return Rejected(command, "unknown code");
     }
 }
 
 const char* CommandName(CommandKind kind) {
     switch (kind) {
-    case CommandKind::SearchProbe: return "search-probe";
-    case CommandKind::RangeProbe: return "range-probe";
-    case CommandKind::ChangeDirect: return "change-direct";
-    case CommandKind::ChangeGroup: return "change-group";
-    case CommandKind::Upgrade: return "upgrade";
-    case CommandKind::Unknown: break;
+        case CommandKind::SearchProbe:
+            return "search-probe";
+        case CommandKind::RangeProbe:
+            return "range-probe";
+        case CommandKind::ChangeDirect:
+            return "change-direct";
+        case CommandKind::ChangeGroup:
+            return "change-group";
+        case CommandKind::Upgrade:
+            return "upgrade";
+        case CommandKind::Unknown:
+            break;
     }
     return "unknown";
 }

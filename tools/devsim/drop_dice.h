@@ -11,7 +11,8 @@ namespace devsim {
 class DropDice {
 public:
     DropDice() = default;
-    DropDice(uint64_t seed, uint64_t stream) : m_state(seed * 0x9E3779B97F4A7C15ull ^ (stream + 0x632BE59BD9B4E019ull)) {}
+    DropDice(uint64_t seed, uint64_t stream)
+        : m_state(seed * 0x9E3779B97F4A7C15ull ^ (stream + 0x632BE59BD9B4E019ull)) {}
 
     // True when this datagram is to be lost.
     bool Drop(double share) {

@@ -65,8 +65,9 @@ EventLog::~EventLog() {
 }
 
 void EventLog::Write(const LogLine& line) {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - m_start).count();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_start)
+            .count();
     std::lock_guard<std::mutex> lock(m_mutex);
     std::fprintf(m_file, "{\"t\":%" PRId64 ".%03d,%s}\n", static_cast<int64_t>(elapsed / 1000),
                  static_cast<int>(elapsed % 1000), line.Text().c_str());

@@ -1,8 +1,8 @@
-#include "device_config.h"
-
 #include <fstream>
 #include <set>
 #include <sstream>
+
+#include "device_config.h"
 
 namespace devsim {
 namespace {
@@ -56,12 +56,16 @@ std::string ApplyWord(const std::string& word, DeviceConfig& device, bool& hasNu
     if (key == "version") return ParseVersion(value, device.version) ? std::string() : "bad version: " + word;
     if (key == "mac") return ParseMac(value, device.mac) ? std::string() : "bad hardware address: " + word;
     if (key == "result") {
-        if (value == "short") device.resultForm = ResultForm::Short;
-        else if (value == "full") device.resultForm = ResultForm::Full;
-        else return "result is short or full: " + word;
+        if (value == "short")
+            device.resultForm = ResultForm::Short;
+        else if (value == "full")
+            device.resultForm = ResultForm::Full;
+        else
+            return "result is short or full: " + word;
         return {};
     }
-    if (key == "tftp") return ParseTftpOptions(value, device.tftp) ? std::string() : "bad TFTP options: " + word;
+    if (key == "tftp")
+        return ParseTftpOptions(value, device.tftp) ? std::string() : "bad TFTP options: " + word;
     if (key == "faults") {
         std::string error;
         return ApplyFaults(value, device.faults, error) ? std::string() : error;
@@ -101,13 +105,17 @@ bool LoadFleetFile(const std::string& path, const DeviceConfig& defaults, std::v
             return false;
         }
         if (!numbers.insert(device.number).second) {
-            error = path + ":" + std::to_string(lineNumber) + ": device number " + std::to_string(device.number) +
-                    " is used twice";
+            error = path + ":" + std::to_string(lineNumber) + ": device number " +
+                    std::to_string(device.number) + " is used twice";
             return false;
         }
         if (device.mac == std::array<uint8_t, 6>{})
-            device.mac = {0x02, 0x51, static_cast<uint8_t>(device.ip >> 24), static_cast<uint8_t>(device.ip >> 16),
-                          static_cast<uint8_t>(device.ip >> 8), static_cast<uint8_t>(device.ip)};
+            device.mac = {0x02,
+                          0x51,
+                          static_cast<uint8_t>(device.ip >> 24),
+                          static_cast<uint8_t>(device.ip >> 16),
+                          static_cast<uint8_t>(device.ip >> 8),
+                          static_cast<uint8_t>(device.ip)};
         loaded.push_back(device);
     }
     if (loaded.empty()) {

@@ -1,7 +1,7 @@
-#include "device_config.h"
-
 #include <random>
 #include <set>
+
+#include "device_config.h"
 
 namespace devsim {
 
@@ -25,7 +25,8 @@ std::vector<DeviceConfig> GenerateFleet(const GeneratorSettings& settings, const
     for (uint32_t i = 0; i < count; ++i) {
         DeviceConfig device = defaults;
         uint32_t low = 0;
-        do low = 1 + draw(65535); while (!usedLow.insert(low).second);
+        do low = 1 + draw(65535);
+        while (!usedLow.insert(low).second);
         // A quarter of the devices carry a number above 65535.
         const uint32_t high = draw(4) == 0 ? 1 + draw(300) : 0;
         device.number = static_cast<int32_t>(high * 65536 + low);
@@ -37,8 +38,12 @@ std::vector<DeviceConfig> GenerateFleet(const GeneratorSettings& settings, const
         device.gateway = gateway;
         device.server = server;
         device.standby = settings.standby;
-        device.mac = {0x02, 0x51, static_cast<uint8_t>(device.ip >> 24), static_cast<uint8_t>(device.ip >> 16),
-                      static_cast<uint8_t>(device.ip >> 8), static_cast<uint8_t>(device.ip)};
+        device.mac = {0x02,
+                      0x51,
+                      static_cast<uint8_t>(device.ip >> 24),
+                      static_cast<uint8_t>(device.ip >> 16),
+                      static_cast<uint8_t>(device.ip >> 8),
+                      static_cast<uint8_t>(device.ip)};
         fleet.push_back(device);
     }
     return fleet;

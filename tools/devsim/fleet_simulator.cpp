@@ -16,7 +16,9 @@ namespace {
 constexpr size_t kMaxDatagramsPerPass = 512;  // then timers and signals get their turn
 constexpr auto kLocalAddressCacheAge = std::chrono::milliseconds(200);
 
-bool IsContiguousMask(uint32_t mask) { return mask != 0 && ((~mask + 1) & ~mask) == 0; }
+bool IsContiguousMask(uint32_t mask) {
+    return mask != 0 && ((~mask + 1) & ~mask) == 0;
+}
 
 // Settings a device refuses to take: it would lose itself on the network.
 const char* SettingsProblem(const Command& c) {
@@ -35,7 +37,9 @@ std::array<uint8_t, 4> NextVersion(std::array<uint8_t, 4> version) {
     return version;
 }
 
-std::string TypeText(const std::optional<int32_t>& type) { return type ? std::to_string(*type) : "none"; }
+std::string TypeText(const std::optional<int32_t>& type) {
+    return type ? std::to_string(*type) : "none";
+}
 
 }  // namespace
 
@@ -46,8 +50,8 @@ FleetSimulator::FleetSimulator(const std::vector<DeviceConfig>& fleet, const Sim
     for (const DeviceConfig& config : fleet) {
         auto device = std::make_unique<Device>();
         device->config = config;
-        device->state = {config.number, config.typeCode, config.version, config.ip, config.mask,
-                         config.gateway, config.server, config.standby, config.mac};
+        device->state = {config.number,  config.typeCode, config.version, config.ip, config.mask,
+                         config.gateway, config.server,   config.standby, config.mac};
         device->sourceIp = config.ip;
         device->dice = DropDice(options.seed, static_cast<uint32_t>(config.number));
         m_byAddress[config.ip] = m_devices.size();
@@ -83,7 +87,8 @@ bool FleetSimulator::Start(std::string& error) {
     if (m_socket < 0) return false;
     for (int index : interfaces) {
         if (!JoinGroupOnInterface(m_socket, kCommandGroup, index)) {
-            error = "cannot join 224.0.2.0 on interface " + std::to_string(index) + ": " + std::strerror(errno);
+            error =
+                "cannot join 224.0.2.0 on interface " + std::to_string(index) + ": " + std::strerror(errno);
             return false;
         }
     }
@@ -103,7 +108,8 @@ void FleetSimulator::Run(int stopFd) {
         ReapWorkers(false);
         m_log.Flush();
     }
-    m_log.Write(LogLine().Add("event", "stopping").Add("upgrades_running", static_cast<uint64_t>(m_workers.size())));
+    m_log.Write(
+        LogLine().Add("event", "stopping").Add("upgrades_running", static_cast<uint64_t>(m_workers.size())));
     m_stopping = true;
     ReapWorkers(true);
     m_log.Write(LogLine().Add("event", "stopped"));
@@ -112,7 +118,8 @@ void FleetSimulator::Run(int stopFd) {
 
 int FleetSimulator::PollTimeoutMs() const {
     if (m_delayed.empty()) return 100;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_delayed.top().due - Clock::now());
+    const auto wait =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_delayed.top().due - Clock::now());
     return static_cast<int>(std::clamp<int64_t>(wait.count() + 1, 0, 100));
 }
 
@@ -121,8 +128,8 @@ void FleetSimulator::DrainSocket() {
     for (size_t n = 0; n < kMaxDatagramsPerPass; ++n) {
         const ReceivedDatagram got = ReceivePktinfo(m_socket, buffer, sizeof buffer);
         if (got.length < 0) return;
-        Dispatch({buffer, static_cast<size_t>(std::min<int>(got.length, sizeof buffer)), got.destination, got.peerIp,
-                  got.peerPort});
+        Dispatch({buffer, static_cast<size_t>(std::min<int>(got.length, sizeof buffer)), got.destination,
+                  got.peerIp, got.peerPort});
     }
 }
 
@@ -136,8 +143,11 @@ void FleetSimulator::Dispatch(const Incoming& in) {
     if (!toAll) {
         const auto found = m_byAddress.find(in.destination);
         if (found == m_byAddress.end()) {
-            m_log.Write(LogLine().Add("dir", "in").Add("to", FormatAddress(in.destination))
-                            .Add("peer", Endpoint(in.peerIp, in.peerPort)).Add("len", static_cast<uint64_t>(in.length))
+            m_log.Write(LogLine()
+                            .Add("dir", "in")
+                            .Add("to", FormatAddress(in.destination))
+                            .Add("peer", Endpoint(in.peerIp, in.peerPort))
+                            .Add("len", static_cast<uint64_t>(in.length))
                             .Add("ignored", "no device at this address"));
             return;
         }
@@ -146,9 +156,13 @@ void FleetSimulator::Dispatch(const Incoming& in) {
     }
     // A datagram for everyone that no device understands is logged once, not per device.
     if (command.kind == CommandKind::Unknown) {
-        m_log.Write(LogLine().Add("dir", "in").Add("to", FormatAddress(in.destination))
-                        .Add("peer", Endpoint(in.peerIp, in.peerPort)).Add("code", static_cast<uint32_t>(command.code))
-                        .Add("len", static_cast<uint64_t>(in.length)).Add("ignored", command.problem));
+        m_log.Write(LogLine()
+                        .Add("dir", "in")
+                        .Add("to", FormatAddress(in.destination))
+                        .Add("peer", Endpoint(in.peerIp, in.peerPort))
+                        .Add("code", static_cast<uint32_t>(command.code))
+                        .Add("len", static_cast<uint64_t>(in.length))
+                        .Add("ignored", command.problem));
         return;
     }
     size_t matched = 0;
@@ -160,8 +174,11 @@ void FleetSimulator::Dispatch(const Incoming& in) {
         HandleForDevice(i, command, in);
     }
     if (matched == 0)
-        m_log.Write(LogLine().Add("dir", "in").Add("kind", CommandName(command.kind))
-                        .Add("peer", Endpoint(in.peerIp, in.peerPort)).Add("len", static_cast<uint64_t>(in.length))
+        m_log.Write(LogLine()
+                        .Add("dir", "in")
+                        .Add("kind", CommandName(command.kind))
+                        .Add("peer", Endpoint(in.peerIp, in.peerPort))
+                        .Add("len", static_cast<uint64_t>(in.length))
                         .Add("number_low", static_cast<uint32_t>(command.numberLow))
                         .Add("ignored", "no device with these low 16 bits"));
 }
@@ -169,9 +186,13 @@ void FleetSimulator::Dispatch(const Incoming& in) {
 void FleetSimulator::HandleForDevice(size_t index, const Command& command, const Incoming& in) {
     Device& device = *m_devices[index];
     LogLine received;
-    received.Add("dev", device.config.number).Add("dir", "in").Add("kind", CommandName(command.kind))
-        .Add("code", static_cast<uint32_t>(command.code)).Add("len", static_cast<uint64_t>(in.length))
-        .Add("peer", Endpoint(in.peerIp, in.peerPort)).Add("to", FormatAddress(in.destination));
+    received.Add("dev", device.config.number)
+        .Add("dir", "in")
+        .Add("kind", CommandName(command.kind))
+        .Add("code", static_cast<uint32_t>(command.code))
+        .Add("len", static_cast<uint64_t>(in.length))
+        .Add("peer", Endpoint(in.peerIp, in.peerPort))
+        .Add("to", FormatAddress(in.destination));
     if (device.dice.Drop(device.config.faults.dropShare)) {
         m_log.Write(received.Add("dropped", true));
         return;
@@ -181,51 +202,63 @@ void FleetSimulator::HandleForDevice(size_t index, const Command& command, const
         return;
     }
     switch (command.kind) {
-    case CommandKind::SearchProbe:
-    case CommandKind::RangeProbe: {
-        m_log.Write(received);
-        std::vector<uint8_t> reply;
-        LogLine fields;
-        {
-            std::lock_guard<std::mutex> lock(m_stateMutex);
-            const DeviceState& s = device.state;
-            reply = BuildSearchReply(s);
-            fields.Add("kind", "search-reply").Add("code", 0xF1u).Add("ip", FormatAddress(s.ip))
-                .Add("mask", FormatAddress(s.mask)).Add("gateway", FormatAddress(s.gateway))
-                .Add("server", FormatAddress(s.server)).Add("standby", FormatAddress(s.standby))
-                .Add("version", FormatVersion(s.version)).Add("type", TypeText(s.typeCode));
+        case CommandKind::SearchProbe:
+        case CommandKind::RangeProbe: {
+            m_log.Write(received);
+            std::vector<uint8_t> reply;
+            LogLine fields;
+            {
+                std::lock_guard<std::mutex> lock(m_stateMutex);
+                const DeviceState& s = device.state;
+                reply = BuildSearchReply(s);
+                fields.Add("kind", "search-reply")
+                    .Add("code", 0xF1u)
+                    .Add("ip", FormatAddress(s.ip))
+                    .Add("mask", FormatAddress(s.mask))
+                    .Add("gateway", FormatAddress(s.gateway))
+                    .Add("server", FormatAddress(s.server))
+                    .Add("standby", FormatAddress(s.standby))
+                    .Add("version", FormatVersion(s.version))
+                    .Add("type", TypeText(s.typeCode));
+            }
+            Reply(index, std::move(reply), in, device.config.faults.searchDelayMs, fields);
+            return;
         }
-        Reply(index, std::move(reply), in, device.config.faults.searchDelayMs, fields);
-        return;
-    }
-    case CommandKind::ChangeDirect:
-    case CommandKind::ChangeGroup:
-        HandleChange(index, command, in, received);
-        return;
-    case CommandKind::Upgrade:
-        HandleUpgrade(index, received);
-        return;
-    case CommandKind::Unknown:
-        m_log.Write(received.Add("ignored", command.problem));
-        return;
+        case CommandKind::ChangeDirect:
+        case CommandKind::ChangeGroup:
+            HandleChange(index, command, in, received);
+            return;
+        case CommandKind::Upgrade:
+            HandleUpgrade(index, received);
+            return;
+        case CommandKind::Unknown:
+            m_log.Write(received.Add("ignored", command.problem));
+            return;
     }
 }
 
-void FleetSimulator::HandleChange(size_t index, const Command& command, const Incoming& in, LogLine& received) {
+void FleetSimulator::HandleChange(size_t index, const Command& command, const Incoming& in,
+                                  LogLine& received) {
     Device& device = *m_devices[index];
-    received.Add("present", FormatAddress(command.presentIp)).Add("new_ip", FormatAddress(command.newIp))
-        .Add("new_mask", FormatAddress(command.mask)).Add("new_gateway", FormatAddress(command.gateway))
-        .Add("new_server", FormatAddress(command.server)).Add("new_standby", FormatAddress(command.standby))
+    received.Add("present", FormatAddress(command.presentIp))
+        .Add("new_ip", FormatAddress(command.newIp))
+        .Add("new_mask", FormatAddress(command.mask))
+        .Add("new_gateway", FormatAddress(command.gateway))
+        .Add("new_server", FormatAddress(command.server))
+        .Add("new_standby", FormatAddress(command.standby))
         .Add("checksum_ok", command.checksumOk);
-    if (command.kind == CommandKind::ChangeGroup) received.Add("number_low", static_cast<uint32_t>(command.numberLow));
+    if (command.kind == CommandKind::ChangeGroup)
+        received.Add("number_low", static_cast<uint32_t>(command.numberLow));
     if (device.config.faults.ignoreChange) {
         m_log.Write(received.Add("ignored", "ignores address changes (fault)"));
         return;
     }
 
     const char* refusal = nullptr;
-    if (!command.checksumOk) refusal = "wrong checksum";
-    else refusal = SettingsProblem(command);
+    if (!command.checksumOk)
+        refusal = "wrong checksum";
+    else
+        refusal = SettingsProblem(command);
     if (refusal) {
         received.Add("refused", refusal);
         if (!command.checksumOk && device.config.faults.badChecksumSilent) {
@@ -245,8 +278,11 @@ void FleetSimulator::HandleChange(size_t index, const Command& command, const In
             device.state.server = command.server;
             device.state.standby = command.standby;
         }
-        if (const auto other = m_byAddress.find(command.newIp); other != m_byAddress.end() && other->second != index)
-            m_log.Write(LogLine().Add("dev", device.config.number).Add("event", "address-conflict")
+        if (const auto other = m_byAddress.find(command.newIp);
+            other != m_byAddress.end() && other->second != index)
+            m_log.Write(LogLine()
+                            .Add("dev", device.config.number)
+                            .Add("event", "address-conflict")
                             .Add("ip", FormatAddress(command.newIp))
                             .Add("other", m_devices[other->second]->config.number));
         m_byAddress[command.newIp] = index;
@@ -260,8 +296,11 @@ void FleetSimulator::HandleChange(size_t index, const Command& command, const In
         } else {
             // The namespace does not own the new address: the device still hears
             // and speaks on the address it had, while it reports the new one.
-            m_log.Write(LogLine().Add("dev", device.config.number).Add("event", "address-not-local")
-                            .Add("ip", FormatAddress(command.newIp)).Add("speaks_from", FormatAddress(device.sourceIp)));
+            m_log.Write(LogLine()
+                            .Add("dev", device.config.number)
+                            .Add("event", "address-not-local")
+                            .Add("ip", FormatAddress(command.newIp))
+                            .Add("speaks_from", FormatAddress(device.sourceIp)));
         }
     }
 
@@ -276,9 +315,13 @@ void FleetSimulator::HandleChange(size_t index, const Command& command, const In
             fields.Add("kind", "change-result-short").Add("code", 0xF0u);
         } else {
             result = BuildFullChangeResult(device.state, success);
-            fields.Add("kind", "change-result-full").Add("code", 0xF2u).Add("ip", FormatAddress(device.state.ip))
-                .Add("mask", FormatAddress(device.state.mask)).Add("gateway", FormatAddress(device.state.gateway))
-                .Add("server", FormatAddress(device.state.server)).Add("standby", FormatAddress(device.state.standby));
+            fields.Add("kind", "change-result-full")
+                .Add("code", 0xF2u)
+                .Add("ip", FormatAddress(device.state.ip))
+                .Add("mask", FormatAddress(device.state.mask))
+                .Add("gateway", FormatAddress(device.state.gateway))
+                .Add("server", FormatAddress(device.state.server))
+                .Add("standby", FormatAddress(device.state.standby));
         }
     }
     Reply(index, std::move(result), in, device.config.faults.changeDelayMs, fields);
@@ -295,7 +338,8 @@ void FleetSimulator::HandleUpgrade(size_t index, LogLine& received) {
         m_log.Write(received.Add("ignored", "upgrade already running"));
         return;
     }
-    if (device.upgradeCommandSeen && now - device.lastUpgradeCommand < std::chrono::milliseconds(m_options.burstWindowMs)) {
+    if (device.upgradeCommandSeen &&
+        now - device.lastUpgradeCommand < std::chrono::milliseconds(m_options.burstWindowMs)) {
         m_log.Write(received.Add("ignored", "copy of the command already taken"));
         return;
     }
@@ -313,8 +357,11 @@ void FleetSimulator::HandleUpgrade(size_t index, LogLine& received) {
     settings.seed = m_options.seed + 7919 * ++device.upgrades;
     settings.log = &m_log;
     settings.stop = &m_stopping;
-    m_log.Write(LogLine().Add("dev", device.config.number).Add("event", "upgrade-start")
-                    .Add("from", FormatAddress(settings.deviceIp)).Add("tftp", FormatTftpOptions(settings.tftp)));
+    m_log.Write(LogLine()
+                    .Add("dev", device.config.number)
+                    .Add("event", "upgrade-start")
+                    .Add("from", FormatAddress(settings.deviceIp))
+                    .Add("tftp", FormatTftpOptions(settings.tftp)));
 
     auto done = std::make_shared<std::atomic<bool>>(false);
     Device* target = &device;
@@ -322,12 +369,17 @@ void FleetSimulator::HandleUpgrade(size_t index, LogLine& received) {
                              RunUpgrade(settings, [this, target] {
                                  std::lock_guard<std::mutex> lock(m_stateMutex);
                                  if (target->config.faults.keepVersion) {
-                                     m_log.Write(LogLine().Add("dev", target->state.number).Add("event", "version-kept")
+                                     m_log.Write(LogLine()
+                                                     .Add("dev", target->state.number)
+                                                     .Add("event", "version-kept")
                                                      .Add("version", FormatVersion(target->state.version)));
                                      return;
                                  }
-                                 target->state.version = m_options.newVersion.value_or(NextVersion(target->state.version));
-                                 m_log.Write(LogLine().Add("dev", target->state.number).Add("event", "version-changed")
+                                 target->state.version =
+                                     m_options.newVersion.value_or(NextVersion(target->state.version));
+                                 m_log.Write(LogLine()
+                                                 .Add("dev", target->state.number)
+                                                 .Add("event", "version-changed")
                                                  .Add("version", FormatVersion(target->state.version)));
                              });
                              target->upgrading = false;
@@ -351,11 +403,15 @@ void FleetSimulator::Reply(size_t index, std::vector<uint8_t> bytes, const Incom
                     std::move(bytes), std::move(fields)});
 }
 
-void FleetSimulator::SendNow(size_t index, uint32_t destination, const std::vector<uint8_t>& bytes, LogLine fields) {
+void FleetSimulator::SendNow(size_t index, uint32_t destination, const std::vector<uint8_t>& bytes,
+                             LogLine fields) {
     Device& device = *m_devices[index];
     LogLine line;
-    line.Add("dev", device.config.number).Add("dir", "out").Append(fields)
-        .Add("len", static_cast<uint64_t>(bytes.size())).Add("peer", Endpoint(destination, kReplyPort))
+    line.Add("dev", device.config.number)
+        .Add("dir", "out")
+        .Append(fields)
+        .Add("len", static_cast<uint64_t>(bytes.size()))
+        .Add("peer", Endpoint(destination, kReplyPort))
         .Add("from", FormatAddress(device.sourceIp));
     if (device.dice.Drop(device.config.faults.dropShare)) {
         m_log.Write(line.Add("dropped", true));

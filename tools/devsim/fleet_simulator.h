@@ -28,11 +28,11 @@
 namespace devsim {
 
 struct SimulatorOptions {
-    bool unicastReplies = false;                     // answer the sender instead of 224.0.3.0
-    std::optional<std::array<uint8_t, 4>> newVersion; // after an upgrade; default: version + 1
+    bool unicastReplies = false;                       // answer the sender instead of 224.0.3.0
+    std::optional<std::array<uint8_t, 4>> newVersion;  // after an upgrade; default: version + 1
     uint64_t seed = 1;
-    uint32_t burstWindowMs = 1000;                   // copies of one upgrade command within this count once
-    uint32_t replyJitterMs = 0;                      // each reply leaves up to this much later (seeded)
+    uint32_t burstWindowMs = 1000;  // copies of one upgrade command within this count once
+    uint32_t replyJitterMs = 0;     // each reply leaves up to this much later (seeded)
 };
 
 class FleetSimulator {
@@ -52,8 +52,8 @@ private:
 
     struct Device {
         DeviceConfig config;
-        DeviceState state;               // guarded by m_stateMutex (upgrade threads change the version)
-        uint32_t sourceIp = 0;           // replies leave from here
+        DeviceState state;      // guarded by m_stateMutex (upgrade threads change the version)
+        uint32_t sourceIp = 0;  // replies leave from here
         DropDice dice;
         Clock::time_point lastUpgradeCommand{};
         bool upgradeCommandSeen = false;
@@ -91,7 +91,8 @@ private:
     void HandleForDevice(size_t index, const Command& command, const Incoming& in);
     void HandleChange(size_t index, const Command& command, const Incoming& in, LogLine& received);
     void HandleUpgrade(size_t index, LogLine& received);
-    void Reply(size_t index, std::vector<uint8_t> bytes, const Incoming& in, uint32_t delayMs, LogLine fields);
+    void Reply(size_t index, std::vector<uint8_t> bytes, const Incoming& in, uint32_t delayMs,
+               LogLine fields);
     void SendNow(size_t index, uint32_t destination, const std::vector<uint8_t>& bytes, LogLine fields);
     void FireDueSends();
     void ReapWorkers(bool all);

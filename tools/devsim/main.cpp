@@ -17,7 +17,8 @@
 
 namespace {
 
-const char kHelp[] = R"(usage: devsim --count N [--seed S] [--first-ip A.B.C.D] [--mask M] [--types LIST] [options]
+const char kHelp[] =
+    R"(usage: devsim --count N [--seed S] [--first-ip A.B.C.D] [--mask M] [--types LIST] [options]
        devsim --fleet FILE [options]
 
 Plays a fleet of public-address devices in one process: they answer searches
@@ -109,7 +110,8 @@ bool ParseTypes(const std::string& text, std::vector<std::optional<int32_t>>& ty
     size_t start = 0;
     while (start <= text.size()) {
         const size_t comma = text.find(',', start);
-        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::string item =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         if (item == "none") {
             types.emplace_back(std::nullopt);
         } else {
@@ -143,12 +145,14 @@ bool ApplyFaultTargets(const std::vector<FaultTarget>& targets, std::vector<devs
 void PrintFleet(const std::vector<devsim::DeviceConfig>& fleet) {
     using namespace devsim;
     for (const auto& d : fleet) {
-        std::printf("number=%d type=%s version=%s ip=%s mask=%s gateway=%s server=%s standby=%s mac=%s result=%s tftp=%s\n",
-                    d.number, d.typeCode ? std::to_string(*d.typeCode).c_str() : "none",
-                    FormatVersion(d.version).c_str(), FormatAddress(d.ip).c_str(), FormatAddress(d.mask).c_str(),
-                    FormatAddress(d.gateway).c_str(), FormatAddress(d.server).c_str(),
-                    FormatAddress(d.standby).c_str(), FormatMac(d.mac).c_str(),
-                    d.resultForm == ResultForm::Short ? "short" : "full", FormatTftpOptions(d.tftp).c_str());
+        std::printf(
+            "number=%d type=%s version=%s ip=%s mask=%s gateway=%s server=%s standby=%s mac=%s result=%s "
+            "tftp=%s\n",
+            d.number, d.typeCode ? std::to_string(*d.typeCode).c_str() : "none",
+            FormatVersion(d.version).c_str(), FormatAddress(d.ip).c_str(), FormatAddress(d.mask).c_str(),
+            FormatAddress(d.gateway).c_str(), FormatAddress(d.server).c_str(),
+            FormatAddress(d.standby).c_str(), FormatMac(d.mac).c_str(),
+            d.resultForm == ResultForm::Short ? "short" : "full", FormatTftpOptions(d.tftp).c_str());
     }
 }
 
@@ -200,7 +204,8 @@ int main(int argc, char** argv) {
             ok = value(text);
             char* end = nullptr;
             const unsigned long count = ok ? std::strtoul(text.c_str(), &end, 10) : 0;
-            ok = ok && ((!text.empty() && *end == '\0' && count >= 1 && count <= 65535) || Fail("--count wants 1..65535"));
+            ok = ok && ((!text.empty() && *end == '\0' && count >= 1 && count <= 65535) ||
+                        Fail("--count wants 1..65535"));
             generator.count = static_cast<uint32_t>(count);
             haveCount = true;
         } else if (arg == "--seed") {
@@ -209,7 +214,8 @@ int main(int argc, char** argv) {
             generator.seed = ok ? std::strtoull(text.c_str(), &end, 10) : 0;
             ok = ok && ((!text.empty() && *end == '\0') || Fail("--seed wants a number"));
             options.seed = generator.seed;
-        } else if (arg == "--first-ip") ok = address(generator.firstIp);
+        } else if (arg == "--first-ip")
+            ok = address(generator.firstIp);
         else if (arg == "--mask") {
             ok = address(generator.mask);
             defaults.mask = generator.mask;
@@ -224,26 +230,31 @@ int main(int argc, char** argv) {
         } else if (arg == "--standby") {
             ok = address(generator.standby);
             defaults.standby = generator.standby;
-        } else if (arg == "--types") ok = value(text) && (ParseTypes(text, generator.types) || Fail("bad --types " + text));
-        else if (arg == "--fleet") ok = value(fleetPath);
-        else if (arg == "--print-fleet") printFleet = true;
+        } else if (arg == "--types")
+            ok = value(text) && (ParseTypes(text, generator.types) || Fail("bad --types " + text));
+        else if (arg == "--fleet")
+            ok = value(fleetPath);
+        else if (arg == "--print-fleet")
+            printFleet = true;
         else if (arg == "--result") {
             ok = value(text) && ((text == "short" || text == "full") || Fail("--result is short or full"));
             defaults.resultForm = text == "short" ? ResultForm::Short : ResultForm::Full;
-        } else if (arg == "--tftp") ok = value(text) && (ParseTftpOptions(text, defaults.tftp) || Fail("bad --tftp " + text));
+        } else if (arg == "--tftp")
+            ok = value(text) && (ParseTftpOptions(text, defaults.tftp) || Fail("bad --tftp " + text));
         else if (arg == "--new-version") {
             std::array<uint8_t, 4> version{};
             ok = value(text) && (ParseVersion(text, version) || Fail("bad --new-version " + text));
             options.newVersion = version;
-        } else if (arg == "--unicast-replies") options.unicastReplies = true;
+        } else if (arg == "--unicast-replies")
+            options.unicastReplies = true;
         else if (arg == "--reply-jitter") {
             ok = value(text);
             char* end = nullptr;
             const unsigned long jitter = ok ? std::strtoul(text.c_str(), &end, 10) : 0;
-            ok = ok && ((!text.empty() && *end == '\0' && jitter <= 60000) || Fail("--reply-jitter wants 0..60000 ms"));
+            ok = ok && ((!text.empty() && *end == '\0' && jitter <= 60000) ||
+                        Fail("--reply-jitter wants 0..60000 ms"));
             options.replyJitterMs = static_cast<uint32_t>(jitter);
-        }
-        else if (arg == "--faults") {
+        } else if (arg == "--faults") {
             std::string error;
             ok = value(faults) && (ApplyFaults(faults, defaults.faults, error) || Fail(error));
         } else if (arg == "--faults-on") {
@@ -251,9 +262,12 @@ int main(int argc, char** argv) {
             const auto colon = text.find(':');
             ok = ok && ((colon != std::string::npos && colon > 0) || Fail("--faults-on wants SEL:LIST"));
             if (ok) faultTargets.push_back({text.substr(0, colon), text.substr(colon + 1)});
-        } else if (arg == "--log") ok = value(logPath);
-        else if (arg == "--ready-file") ok = value(readyFile);
-        else ok = Fail("unknown option " + arg + " (see --help)");
+        } else if (arg == "--log")
+            ok = value(logPath);
+        else if (arg == "--ready-file")
+            ok = value(readyFile);
+        else
+            ok = Fail("unknown option " + arg + " (see --help)");
         if (!ok) return 2;
     }
     if (haveCount == !fleetPath.empty()) {

@@ -83,7 +83,8 @@ ReceivedDatagram ReceivePktinfo(int socket, uint8_t* buffer, size_t capacity) {
     return result;
 }
 
-int SendFrom(int socket, uint32_t source, uint32_t destination, uint16_t port, const void* data, size_t length) {
+int SendFrom(int socket, uint32_t source, uint32_t destination, uint16_t port, const void* data,
+             size_t length) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
@@ -123,6 +124,8 @@ std::map<uint32_t, int> LocalAddresses() {
     return addresses;
 }
 
-std::string Endpoint(uint32_t address, uint16_t port) { return FormatAddress(address) + ":" + std::to_string(port); }
+std::string Endpoint(uint32_t address, uint16_t port) {
+    return FormatAddress(address) + ":" + std::to_string(port);
+}
 
 }  // namespace devsim

@@ -5,20 +5,20 @@
 // sends each reply from the address of the device that answers. This is what
 // lets one process play thousands of devices with a single socket.
 
+#include <netinet/in.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 
-#include <netinet/in.h>
-
 namespace devsim {
 
 struct ReceivedDatagram {
-    int length = -1;            // -1: nothing waiting or an error
-    uint32_t destination = 0;   // host order: the address it was sent to
+    int length = -1;           // -1: nothing waiting or an error
+    uint32_t destination = 0;  // host order: the address it was sent to
     int interfaceIndex = 0;
-    uint32_t peerIp = 0;        // host order
+    uint32_t peerIp = 0;  // host order
     uint16_t peerPort = 0;
 };
 
@@ -28,7 +28,8 @@ int OpenPktinfoSocket(uint16_t port, bool reuseAddress, std::string& error);
 bool JoinGroupOnInterface(int socket, uint32_t group, int interfaceIndex);
 ReceivedDatagram ReceivePktinfo(int socket, uint8_t* buffer, size_t capacity);
 // Sends from `source` (host order; must be an address of this namespace).
-int SendFrom(int socket, uint32_t source, uint32_t destination, uint16_t port, const void* data, size_t length);
+int SendFrom(int socket, uint32_t source, uint32_t destination, uint16_t port, const void* data,
+             size_t length);
 
 // The IPv4 addresses of this namespace (host order) and their interface index.
 std::map<uint32_t, int> LocalAddresses();

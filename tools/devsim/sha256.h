@@ -89,13 +89,26 @@ private:
         uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
         uint32_t e = m_state[4], f = m_state[5], g = m_state[6], h = m_state[7];
         for (int i = 0; i < 64; ++i) {
-            const uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+            const uint32_t t1 =
+                h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
             const uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-            h = g; g = f; f = e; e = d + t1;
-            d = c; c = b; b = a; a = t1 + t2;
+            h = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
         }
-        m_state[0] += a; m_state[1] += b; m_state[2] += c; m_state[3] += d;
-        m_state[4] += e; m_state[5] += f; m_state[6] += g; m_state[7] += h;
+        m_state[0] += a;
+        m_state[1] += b;
+        m_state[2] += c;
+        m_state[3] += d;
+        m_state[4] += e;
+        m_state[5] += f;
+        m_state[6] += g;
+        m_state[7] += h;
     }
 
     std::array<uint32_t, 8> m_state{};

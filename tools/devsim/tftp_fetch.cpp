@@ -25,17 +25,25 @@ constexpr auto kStalledLifetime = std::chrono::seconds(30);
 
 const char* OpcodeName(uint16_t opcode) {
     switch (opcode) {
-    case kRrq: return "rrq";
-    case 2: return "wrq";
-    case kData: return "data";
-    case kAck: return "ack";
-    case kError: return "error";
-    case kOack: return "oack";
+        case kRrq:
+            return "rrq";
+        case 2:
+            return "wrq";
+        case kData:
+            return "data";
+        case kAck:
+            return "ack";
+        case kError:
+            return "error";
+        case kOack:
+            return "oack";
     }
     return "unknown";
 }
 
-uint16_t ReadBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t ReadBe16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 void PutBe16(std::vector<uint8_t>& packet, uint16_t value) {
     packet.push_back(static_cast<uint8_t>(value >> 8));
@@ -93,12 +101,14 @@ public:
         m_start = Clock::now();
         if (!OpenSocket()) return m_outcome;
         m_lastSent = BuildRequest(m_s.file, m_s.options);
-        Send(m_lastSent, m_s.serverPort, LogLine().Add("file", m_s.file).Add("options", FormatTftpOptions(m_s.options)));
+        Send(m_lastSent, m_s.serverPort,
+             LogLine().Add("file", m_s.file).Add("options", FormatTftpOptions(m_s.options)));
         m_deadline = Clock::now() + std::chrono::seconds(m_timeoutSeconds);
         Loop();
         ::close(m_socket);
         if (!m_outcome.ok)
-            m_outcome.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+            m_outcome.milliseconds =
+                std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
         return m_outcome;
     }
 
@@ -128,8 +138,12 @@ private:
     void Send(const std::vector<uint8_t>& packet, uint16_t port, LogLine fields = LogLine()) {
         const uint16_t opcode = ReadBe16(packet.data());
         const bool dropped = m_s.dice && m_s.dice->Drop(m_s.dropShare);
-        fields.Add("dev", m_s.deviceNumber).Add("dir", "out").Add("proto", "tftp").Add("kind", OpcodeName(opcode))
-            .Add("len", static_cast<uint64_t>(packet.size())).Add("peer", Endpoint(m_s.serverIp, port));
+        fields.Add("dev", m_s.deviceNumber)
+            .Add("dir", "out")
+            .Add("proto", "tftp")
+            .Add("kind", OpcodeName(opcode))
+            .Add("len", static_cast<uint64_t>(packet.size()))
+            .Add("peer", Endpoint(m_s.serverIp, port));
         if (opcode == kAck) fields.Add("block", static_cast<uint32_t>(ReadBe16(packet.data() + 2)));
         if (dropped) fields.Add("dropped", true);
         m_s.log->Write(fields);
@@ -176,10 +190,12 @@ private:
 
     bool Retransmit() {
         if (++m_retransmissions > kMaxRetransmissions) {
-            Fail("no answer from the server after " + std::to_string(kMaxRetransmissions) + " retransmissions");
+            Fail("no answer from the server after " + std::to_string(kMaxRetransmissions) +
+                 " retransmissions");
             return false;
         }
-        Send(m_lastSent, m_serverTid ? m_serverTid : m_s.serverPort, LogLine().Add("retransmission", m_retransmissions));
+        Send(m_lastSent, m_serverTid ? m_serverTid : m_s.serverPort,
+             LogLine().Add("retransmission", m_retransmissions));
         m_deadline = Clock::now() + std::chrono::seconds(m_timeoutSeconds);
         return true;
     }
@@ -187,12 +203,18 @@ private:
     void Receive(const uint8_t* data, size_t length, uint32_t peerIp, uint16_t peerPort) {
         const uint16_t opcode = length >= 2 ? ReadBe16(data) : 0;
         LogLine fields;
-        fields.Add("dev", m_s.deviceNumber).Add("dir", "in").Add("proto", "tftp").Add("kind", OpcodeName(opcode))
-            .Add("len", static_cast<uint64_t>(length)).Add("peer", Endpoint(peerIp, peerPort));
-        if ((opcode == kData || opcode == kAck) && length >= 4) fields.Add("block", static_cast<uint32_t>(ReadBe16(data + 2)));
+        fields.Add("dev", m_s.deviceNumber)
+            .Add("dir", "in")
+            .Add("proto", "tftp")
+            .Add("kind", OpcodeName(opcode))
+            .Add("len", static_cast<uint64_t>(length))
+            .Add("peer", Endpoint(peerIp, peerPort));
+        if ((opcode == kData || opcode == kAck) && length >= 4)
+            fields.Add("block", static_cast<uint32_t>(ReadBe16(data + 2)));
         if (opcode == kError && length >= 4) {
             fields.Add("code", static_cast<uint32_t>(ReadBe16(data + 2)));
-            fields.Add("message", std::string(reinterpret_cast<const char*>(data + 4), strnlen(reinterpret_cast<const char*>(data + 4), length - 4)));
+            fields.Add("message", std::string(reinterpret_cast<const char*>(data + 4),
+                                              strnlen(reinterpret_cast<const char*>(data + 4), length - 4)));
         }
         if (peerIp != m_s.serverIp || (m_serverTid && peerPort != m_serverTid)) {
             // RFC 1350: a datagram from a foreign transfer id gets an error and changes nothing.
@@ -221,22 +243,23 @@ private:
         const bool first = m_serverTid == 0;
         if (first) m_serverTid = peerPort;
         switch (opcode) {
-        case kOack:
-            if (!first || m_s.options.none) {
-                Abort(4, "Illegal TFTP operation", "unexpected option acknowledgement");
+            case kOack:
+                if (!first || m_s.options.none) {
+                    Abort(4, "Illegal TFTP operation", "unexpected option acknowledgement");
+                    return;
+                }
+                TakeOptions(data + 2, length - 2);
                 return;
-            }
-            TakeOptions(data + 2, length - 2);
-            return;
-        case kData:
-            TakeData(ReadBe16(data + 2), data + 4, length - 4);
-            return;
-        case kError:
-            Fail("server error " + std::to_string(ReadBe16(data + 2)) + ": " +
-                 std::string(reinterpret_cast<const char*>(data + 4), strnlen(reinterpret_cast<const char*>(data + 4), length - 4)));
-            return;
-        default:
-            Abort(4, "Illegal TFTP operation", "unexpected opcode " + std::to_string(opcode));
+            case kData:
+                TakeData(ReadBe16(data + 2), data + 4, length - 4);
+                return;
+            case kError:
+                Fail("server error " + std::to_string(ReadBe16(data + 2)) + ": " +
+                     std::string(reinterpret_cast<const char*>(data + 4),
+                                 strnlen(reinterpret_cast<const char*>(data + 4), length - 4)));
+                return;
+            default:
+                Abort(4, "Illegal TFTP operation", "unexpected opcode " + std::to_string(opcode));
         }
     }
 
@@ -266,15 +289,18 @@ private:
             char* end = nullptr;
             const unsigned long long value = std::strtoull(words[i + 1].c_str(), &end, 10);
             const bool numeric = !words[i + 1].empty() && *end == '\0';
-            m_outcome.acceptedOptions += (m_outcome.acceptedOptions.empty() ? "" : ",") + name + "=" + words[i + 1];
-            if (name == "blksize" && m_s.options.blksize && numeric && value >= 8 && value <= m_s.options.blksize) {
+            m_outcome.acceptedOptions +=
+                (m_outcome.acceptedOptions.empty() ? "" : ",") + name + "=" + words[i + 1];
+            if (name == "blksize" && m_s.options.blksize && numeric && value >= 8 &&
+                value <= m_s.options.blksize) {
                 m_outcome.blockSize = static_cast<uint32_t>(value);
             } else if (name == "tsize" && m_s.options.tsize && numeric) {
                 m_outcome.announcedSize = static_cast<int64_t>(value);
             } else if (name == "timeout" && m_s.options.timeout && numeric && value >= 1 && value <= 255) {
                 m_timeoutSeconds = static_cast<uint32_t>(value);
             } else {
-                Abort(8, "Option not requested or out of range", "option acknowledgement carries " + name + "=" + words[i + 1]);
+                Abort(8, "Option not requested or out of range",
+                      "option acknowledgement carries " + name + "=" + words[i + 1]);
                 return;
             }
         }
@@ -319,16 +345,18 @@ private:
         m_stalled = true;
         m_stalledSince = Clock::now();
         m_outcome.stalled = true;
-        m_s.log->Write(LogLine().Add("dev", m_s.deviceNumber).Add("event", "tftp-stalled")
-                           .Add("blocks", m_outcome.blocks).Add("fault", "stall-after"));
+        m_s.log->Write(LogLine()
+                           .Add("dev", m_s.deviceNumber)
+                           .Add("event", "tftp-stalled")
+                           .Add("blocks", m_outcome.blocks)
+                           .Add("fault", "stall-after"));
         m_s.log->Flush();
     }
 
     void Complete() {
         m_outcome.ok = true;
         m_outcome.sha256 = m_hash.FinishHex();
-        m_outcome.milliseconds =
-            std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+        m_outcome.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
         m_finished = true;
         if (m_s.dropShare > 0) Dally();
     }

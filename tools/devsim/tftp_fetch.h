@@ -16,7 +16,7 @@ namespace devsim {
 
 struct FetchSettings {
     int32_t deviceNumber = 0;
-    uint32_t localIp = 0;      // host order; the request leaves from here
+    uint32_t localIp = 0;  // host order; the request leaves from here
     uint32_t serverIp = 0;
     uint16_t serverPort = 69;
     std::string file;
@@ -37,8 +37,8 @@ struct FetchOutcome {
     uint64_t blocks = 0;
     std::string sha256;
     uint32_t blockSize = 512;
-    int64_t announcedSize = -1;  // tsize of the option acknowledgement, -1 without
-    std::string acceptedOptions; // what the option acknowledgement carried
+    int64_t announcedSize = -1;   // tsize of the option acknowledgement, -1 without
+    std::string acceptedOptions;  // what the option acknowledgement carried
     double milliseconds = 0;
 };
 

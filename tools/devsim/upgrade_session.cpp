@@ -23,7 +23,9 @@ void Note(const UpgradeSettings& s, const char* event, LogLine fields = LogLine(
     s.log->Flush();
 }
 
-bool Stopping(const UpgradeSettings& s) { return s.stop && s.stop->load(); }
+bool Stopping(const UpgradeSettings& s) {
+    return s.stop && s.stop->load();
+}
 
 // Broadcasts the boot request until a reply for us arrives; false when none came.
 bool AskBootAddress(const UpgradeSettings& s, DropDice& dice, BootReply& reply) {
@@ -41,13 +43,19 @@ bool AskBootAddress(const UpgradeSettings& s, DropDice& dice, BootReply& reply) 
         const auto request = BuildBootRequest(xid, s.mac, static_cast<uint16_t>(secs));
         const bool dropped = dice.Drop(s.faults.dropShare);
         LogLine out;
-        out.Add("dev", s.deviceNumber).Add("dir", "out").Add("proto", "bootp").Add("kind", "boot-request")
-            .Add("len", static_cast<uint64_t>(request.size())).Add("peer", Endpoint(0xFFFFFFFFu, kBootServerPort))
-            .Add("xid", static_cast<uint32_t>(xid)).Add("attempt", attempt);
+        out.Add("dev", s.deviceNumber)
+            .Add("dir", "out")
+            .Add("proto", "bootp")
+            .Add("kind", "boot-request")
+            .Add("len", static_cast<uint64_t>(request.size()))
+            .Add("peer", Endpoint(0xFFFFFFFFu, kBootServerPort))
+            .Add("xid", static_cast<uint32_t>(xid))
+            .Add("attempt", attempt);
         if (dropped) out.Add("dropped", true);
         s.log->Write(out);
         s.log->Flush();
-        if (!dropped) SendFrom(socket, s.deviceIp, 0xFFFFFFFFu, kBootServerPort, request.data(), request.size());
+        if (!dropped)
+            SendFrom(socket, s.deviceIp, 0xFFFFFFFFu, kBootServerPort, request.data(), request.size());
 
         const auto until = Clock::now() + kBootWait;
         while (!answered && Clock::now() < until && !Stopping(s)) {
@@ -61,8 +69,12 @@ bool AskBootAddress(const UpgradeSettings& s, DropDice& dice, BootReply& reply) 
             // Replies for other devices are everyone's broadcast: not worth a line each.
             if (!parsed.valid && parsed.problem && std::string(parsed.problem).find("other") == 0) continue;
             LogLine in;
-            in.Add("dev", s.deviceNumber).Add("dir", "in").Add("proto", "bootp").Add("kind", "boot-reply")
-                .Add("len", static_cast<uint64_t>(got.length)).Add("peer", Endpoint(got.peerIp, got.peerPort));
+            in.Add("dev", s.deviceNumber)
+                .Add("dir", "in")
+                .Add("proto", "bootp")
+                .Add("kind", "boot-reply")
+                .Add("len", static_cast<uint64_t>(got.length))
+                .Add("peer", Endpoint(got.peerIp, got.peerPort));
             if (dice.Drop(s.faults.dropShare)) {
                 s.log->Write(in.Add("dropped", true));
                 continue;
@@ -72,7 +84,8 @@ bool AskBootAddress(const UpgradeSettings& s, DropDice& dice, BootReply& reply) 
                 continue;
             }
             if (got.length != static_cast<int>(kBootPacketSize)) in.Add("note", "not 300 bytes");
-            s.log->Write(in.Add("yiaddr", FormatAddress(parsed.yiaddr)).Add("siaddr", FormatAddress(parsed.siaddr))
+            s.log->Write(in.Add("yiaddr", FormatAddress(parsed.yiaddr))
+                             .Add("siaddr", FormatAddress(parsed.siaddr))
                              .Add("file", parsed.file));
             reply = parsed;
             answered = true;
@@ -101,8 +114,8 @@ void RunUpgrade(const UpgradeSettings& s, const std::function<void()>& onSuccess
     const auto local = LocalAddresses();
     if (boot.yiaddr == 0 || !local.count(boot.yiaddr)) {
         if (boot.yiaddr != s.deviceIp)
-            Note(s, "boot-address-not-local", LogLine().Add("yiaddr", FormatAddress(boot.yiaddr))
-                                                  .Add("using", FormatAddress(s.deviceIp)));
+            Note(s, "boot-address-not-local",
+                 LogLine().Add("yiaddr", FormatAddress(boot.yiaddr)).Add("using", FormatAddress(s.deviceIp)));
         localIp = s.deviceIp;
     }
     FetchSettings fetch;
@@ -120,8 +133,12 @@ void RunUpgrade(const UpgradeSettings& s, const std::function<void()>& onSuccess
     const FetchOutcome outcome = FetchFile(fetch);
 
     LogLine result;
-    result.Add("ok", outcome.ok).Add("file", boot.file).Add("server", FormatAddress(boot.siaddr))
-        .Add("bytes", outcome.bytes).Add("blocks", outcome.blocks).Add("blksize", outcome.blockSize)
+    result.Add("ok", outcome.ok)
+        .Add("file", boot.file)
+        .Add("server", FormatAddress(boot.siaddr))
+        .Add("bytes", outcome.bytes)
+        .Add("blocks", outcome.blocks)
+        .Add("blksize", outcome.blockSize)
         .Add("ms", outcome.milliseconds);
     if (outcome.ok) result.Add("sha256", outcome.sha256);
     if (outcome.announcedSize >= 0) {

@@ -19,11 +19,11 @@ namespace devsim {
 
 struct UpgradeSettings {
     int32_t deviceNumber = 0;
-    uint32_t deviceIp = 0;   // host order; the loader's requests leave from here
+    uint32_t deviceIp = 0;  // host order; the loader's requests leave from here
     std::array<uint8_t, 6> mac{};
     TftpOptions tftp;
     Faults faults;
-    uint64_t seed = 0;       // transaction id and losses
+    uint64_t seed = 0;  // transaction id and losses
     EventLog* log = nullptr;
     const std::atomic<bool>* stop = nullptr;
 };

@@ -38,7 +38,8 @@ void AddSampleRows(DeviceTable& table, int language) {
         row[kColGateway] = "192.168.40.1";
         row[kColServer] = "192.168.40.250";
         row[kColStandbyServer] = "192.168.40.251";
-        row[kColType] = DeviceTypeName(kDeviceTypes[static_cast<size_t>(i) % kDeviceTypes.size()].code, language);
+        row[kColType] =
+            DeviceTypeName(kDeviceTypes[static_cast<size_t>(i) % kDeviceTypes.size()].code, language);
         row[kColDeviceNo] = std::to_string(1000 + 7 * i);
         row[kColMarker] = "0";
         table.AppendRow(row);

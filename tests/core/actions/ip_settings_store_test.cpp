@@ -27,11 +27,12 @@ TEST(IpSettingsStore, RoundTripWithDefaults) {
     v.maskCheck = 0;
     v.editType = 3;
     ASSERT_TRUE(WriteIpSettings(dir.Dir(), v));
-    EXPECT_EQ(test::ReadBytes(dir.File("Ostrel.ini")),
-              test::NewFileText(
-                  "[Ostrel]\nIPCheck=1\nMaskCheck=0\nGateWayCheck=1\nServerIPCheck=1\nBackServerIPCheck=1\n"
-                  "IP=-1062721516\nMask=-256\nGateWay=-1062721535\nServerIP=167772410\nBackServerIP=-553582085\n"
-                  "EditType=3\n"));
+    EXPECT_EQ(
+        test::ReadBytes(dir.File("Ostrel.ini")),
+        test::NewFileText(
+            "[Ostrel]\nIPCheck=1\nMaskCheck=0\nGateWayCheck=1\nServerIPCheck=1\nBackServerIPCheck=1\n"
+            "IP=-1062721516\nMask=-256\nGateWay=-1062721535\nServerIP=167772410\nBackServerIP=-553582085\n"
+            "EditType=3\n"));
     const IpSettingsValues read = ReadIpSettings(dir.File(""));
     EXPECT_EQ(read.ip, v.ip);
     EXPECT_EQ(read.mask, v.mask);

@@ -1,13 +1,16 @@
+#include "actions/ip_settings.h"
+
 #include <gtest/gtest.h>
 
-#include "actions/ip_settings.h"
 #include "support/helper_program.h"
 #include "testing/temp_folder.h"
 
 namespace quillane {
 namespace {
 
-constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a << 24 | b << 16 | c << 8 | d; }
+constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return a << 24 | b << 16 | c << 8 | d;
+}
 
 IpSettingsValues FileValues() {
     IpSettingsValues v;

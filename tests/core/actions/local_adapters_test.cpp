@@ -1,9 +1,10 @@
+#include "actions/local_adapters.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "actions/adapter_query.h"
-#include "actions/local_adapters.h"
 #include "actions/segment_rule.h"
 
 using namespace quillane;
@@ -15,7 +16,8 @@ namespace {
 std::pair<AddressList, AddressList> Pairs(const std::vector<std::pair<AddressList, AddressList>>& adapters) {
     AddressList ips, masks;
     for (const auto& [addressValue, maskValue] : adapters)
-        AppendAddressPairs(AcceptInterfaceAddresses(addressValue), AcceptInterfaceMasks(maskValue), ips, masks);
+        AppendAddressPairs(AcceptInterfaceAddresses(addressValue), AcceptInterfaceMasks(maskValue), ips,
+                           masks);
     return {ips, masks};
 }
 
@@ -34,7 +36,10 @@ TEST(LocalAdaptersTest, AcceptanceAndPairingRules) {
          {{{"10.0.0.5", "10.0.1.5"}, {"255.0.0.0"}}},
          {"10.0.0.5", "10.0.1.5"},
          {"255.0.0.0", "255.255.255.0"}},
-        {"seven-character first address drops the adapter", {{{"1.2.3.4", "10.0.0.9"}, {"255.0.0.0"}}}, {}, {}},
+        {"seven-character first address drops the adapter",
+         {{{"1.2.3.4", "10.0.0.9"}, {"255.0.0.0"}}},
+         {},
+         {}},
         {"seven-character second address is taken",
          {{{"10.0.0.9", "1.2.3.4"}, {"255.0.0.0", "255.255.0.0"}}},
          {"10.0.0.9", "1.2.3.4"},
@@ -90,9 +95,9 @@ TEST(SegmentRuleTest, FirstLocalSubnetUnderTheLongerMaskDecides) {
         {"192.168.40.99", "255.255.255.0", 0},
         {"192.168.40.99", "255.255.0.0", 0},  // the local /24 is longer
         {"192.168.41.99", "255.255.0.0", -1},
-        {"10.1.2.3", "255.255.0.0", 2},       // 10.0/16 differs, 10.1/16 matches
+        {"10.1.2.3", "255.255.0.0", 2},  // 10.0/16 differs, 10.1/16 matches
         {"10.200.2.3", "255.0.0.0", 1},
-        {"10.1.2.3", "255.255.255.0", -1},    // the device's /24 is longer than every local mask
+        {"10.1.2.3", "255.255.255.0", -1},  // the device's /24 is longer than every local mask
         {"172.16.0.1", "0.0.0.0", -1},
     };
     for (const auto& c : cases) {
@@ -101,7 +106,8 @@ TEST(SegmentRuleTest, FirstLocalSubnetUnderTheLongerMaskDecides) {
     }
     EXPECT_EQ(FindFacingLocalAddress("10.1.2.3", "255.255.0.0", {}, {}), -1);
     // Masks without an address are skipped.
-    EXPECT_EQ(FindFacingLocalAddress("10.1.2.3", "255.0.0.0", {"192.168.1.1"}, {"255.255.255.0", "0.0.0.0"}), -1);
+    EXPECT_EQ(FindFacingLocalAddress("10.1.2.3", "255.0.0.0", {"192.168.1.1"}, {"255.255.255.0", "0.0.0.0"}),
+              -1);
 }
 
 }  // namespace

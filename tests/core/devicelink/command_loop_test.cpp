@@ -54,8 +54,7 @@ private:
 
 class CommandLoopTest : public ::testing::Test {
 protected:
-    CommandLoopTest()
-        : station(view, dir.Dir(), LoopbackNetwork(devices.Port())) {}
+    CommandLoopTest() : station(view, dir.Dir(), LoopbackNetwork(devices.Port())) {}
     ~CommandLoopTest() override { TickClock::UseReal(); }
 
     void SetUp() override {
@@ -136,7 +135,7 @@ TEST_F(CommandLoopTest, LongDatagramsCannotFillMemoryWhileTheLoopIsBusy) {
         size_t expectedQueued;
     };
     const Case cases[] = {
-        {kFullChangeResultLength, 1000, 1000},                                   // replies: only the count bound
+        {kFullChangeResultLength, 1000, 1000},  // replies: only the count bound
         {kTypedSearchReplyLength, 1000, 1000},
         {kTypedSearchReplyLength + 1, kMaxQueuedLongDatagrams + 50, kMaxQueuedLongDatagrams},
         {kEndpointMaxDatagram, kMaxQueuedLongDatagrams + 50, kMaxQueuedLongDatagrams},
@@ -153,7 +152,8 @@ TEST_F(CommandLoopTest, LongDatagramsCannotFillMemoryWhileTheLoopIsBusy) {
         size_t bytes = 0;
         {
             AutoLock lock(&station.m_QueueLock);
-            for (const ST_CMD_RUN_tag& entry : station.m_CmdQueue) bytes += static_cast<size_t>(entry.length) + 1;
+            for (const ST_CMD_RUN_tag& entry : station.m_CmdQueue)
+                bytes += static_cast<size_t>(entry.length) + 1;
         }
         EXPECT_LE(bytes, size_t{64} << 20);
         Queue(Datagram(kSearchReplyLength, 0));  // a reply still gets in
@@ -292,7 +292,9 @@ TEST(RangeWalk, EndsAtTheLastAddressAndWhenToldToStop) {
 
     visited.clear();
     int checks = 0;
-    EXPECT_EQ(WalkRange(0, 0xFFFFFFFF, [&] { return ++checks <= 3; }, record), 3u);
+    EXPECT_EQ(WalkRange(
+                  0, 0xFFFFFFFF, [&] { return ++checks <= 3; }, record),
+              3u);
     EXPECT_EQ(visited, (std::vector<uint32_t>{0, 1, 2})) << "stops between two addresses";
 }
 

@@ -53,9 +53,10 @@ TEST(ProtocolBuilders, ProbesAndUpgradeCommandHaveTheirExactBytes) {
 TEST(ProtocolBuilders, DirectAddressChangeCarriesNumberFormAndChecksum) {
     EXPECT_EQ(AddressChangeChecksum(kExample), 0xC348060Bu);
     const Datagram d = BuildDirectAddressChange(kExample);
-    const Datagram expected = Bytes({40,   0,    0,    0,    0xF0, 0,    0,    0,    0,    0,    0,    0,    0x0A, 0x01,
-                                     0xA8, 0xC0, 0xFA, 0x01, 0xA8, 0xC0, 0xFB, 0x01, 0xA8, 0xC0, 0x0B, 0x01, 0xA8, 0xC0,
-                                     0x01, 0x01, 0xA8, 0xC0, 0x00, 0xFF, 0xFF, 0xFF, 0x0B, 0x06, 0x48, 0xC3});
+    const Datagram expected =
+        Bytes({40,   0,    0,    0,    0xF0, 0,    0,    0,    0,    0,    0,    0,    0x0A, 0x01,
+               0xA8, 0xC0, 0xFA, 0x01, 0xA8, 0xC0, 0xFB, 0x01, 0xA8, 0xC0, 0x0B, 0x01, 0xA8, 0xC0,
+               0x01, 0x01, 0xA8, 0xC0, 0x00, 0xFF, 0xFF, 0xFF, 0x0B, 0x06, 0x48, 0xC3});
     EXPECT_EQ(d, expected);
 }
 
@@ -65,7 +66,8 @@ TEST(ProtocolBuilders, GroupFormAddsTheDeviceNumbersLow16Bits) {
         int32_t number;
         uint8_t low, high;
     };
-    for (const Case c : {Case{0x00012345, 0x45, 0x23}, Case{65535, 0xFF, 0xFF}, Case{-2, 0xFE, 0xFF}, Case{7, 7, 0}}) {
+    for (const Case c :
+         {Case{0x00012345, 0x45, 0x23}, Case{65535, 0xFF, 0xFF}, Case{-2, 0xFE, 0xFF}, Case{7, 7, 0}}) {
         SCOPED_TRACE(c.number);
         const Datagram d = BuildGroupAddressChange(c.number, kExample);
         ASSERT_EQ(d.size(), 48u);
@@ -92,11 +94,25 @@ TEST(ProtocolReader, RecognisesRepliesByCodeAndExactLength) {
         Kind kind;
     };
     const Case cases[] = {
-        {0xF0, 20, kShort}, {0xF0, 19, kNone},  {0xF0, 21, kNone},   {0xF0, 40, kNone},  // our own command echoed
-        {0xF1, 52, kSearch}, {0xF1, 56, kSearch}, {0xF1, 53, kNone}, {0xF1, 51, kNone},
-        {0xF1, 57, kNone},  {0xF1, 20, kNone},  // a range probe seen on the wire
-        {0xF2, 52, kFull},  {0xF2, 56, kNone},  {0xF2, 20, kNone},
-        {0xF3, 12, kNone},  {0xF4, 48, kNone},  {0xF6, 20, kNone},   {0xDF, 40, kNone},  {0x00, 52, kNone},
+        {0xF0, 20, kShort},
+        {0xF0, 19, kNone},
+        {0xF0, 21, kNone},
+        {0xF0, 40, kNone},  // our own command
+                            // echoed
+        {0xF1, 52, kSearch},
+        {0xF1, 56, kSearch},
+        {0xF1, 53, kNone},
+        {0xF1, 51, kNone},
+        {0xF1, 57, kNone},
+        {0xF1, 20, kNone},  // a range probe seen on the wire
+        {0xF2, 52, kFull},
+        {0xF2, 56, kNone},
+        {0xF2, 20, kNone},
+        {0xF3, 12, kNone},
+        {0xF4, 48, kNone},
+        {0xF6, 20, kNone},
+        {0xDF, 40, kNone},
+        {0x00, 52, kNone},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << std::hex << int{c.code} << std::dec << "/" << c.length);
@@ -120,11 +136,11 @@ TEST(ProtocolReader, EveryTruncatedLengthIsNotAReply) {
 
 TEST(ProtocolReader, DecodesBothSearchReplyForms) {
     Datagram d = Reply(0xF1, 56, -123456);
-    const uint8_t ip[] = {0x0A, 0x01, 0xA8, 0xC0};           // number form: 192.168.1.10
-    const uint8_t mask[] = {0x00, 0xFF, 0xFF, 0xFF};         // 255.255.255.0
-    const uint8_t gateway[] = {0x01, 0x01, 0xA8, 0xC0};      // 192.168.1.1
-    const uint8_t server[] = {0xC0, 0xA8, 0x01, 0xFA};       // octet form: 192.168.1.250
-    const uint8_t standby[] = {0xC0, 0xA8, 0x01, 0xFB};      // 192.168.1.251
+    const uint8_t ip[] = {0x0A, 0x01, 0xA8, 0xC0};       // number form: 192.168.1.10
+    const uint8_t mask[] = {0x00, 0xFF, 0xFF, 0xFF};     // 255.255.255.0
+    const uint8_t gateway[] = {0x01, 0x01, 0xA8, 0xC0};  // 192.168.1.1
+    const uint8_t server[] = {0xC0, 0xA8, 0x01, 0xFA};   // octet form: 192.168.1.250
+    const uint8_t standby[] = {0xC0, 0xA8, 0x01, 0xFB};  // 192.168.1.251
     const uint8_t version[] = {0x05, 0x0C, 0x06, 0x0F};
     std::copy(std::begin(ip), std::end(ip), d.begin() + 16);
     std::copy(std::begin(mask), std::end(mask), d.begin() + 20);
@@ -199,8 +215,9 @@ TEST(DeviceCommands, SentFromTheDeviceEndpointToTheGivenDestination) {
     auto receive = [&] {
         uint8_t buffer[100];
         sockaddr_in from{};
-        const int n = SocketWaitReadable(device, 2000) == 1 ? SocketReceiveFrom(device, buffer, sizeof buffer, &from)
-                                                             : -1;
+        const int n = SocketWaitReadable(device, 2000) == 1
+                          ? SocketReceiveFrom(device, buffer, sizeof buffer, &from)
+                          : -1;
         EXPECT_EQ(ntohs(from.sin_port), SocketLocalPort(station.m_DeviceEndpoint.socket));
         return n < 0 ? Datagram{} : Datagram(buffer, buffer + n);
     };

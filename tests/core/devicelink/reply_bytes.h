@@ -9,7 +9,7 @@ namespace quillane {
 
 struct FakeDevice {
     int32_t number = 1;
-    int32_t typeCode = 6801;  // 0: the 52-byte reply without a type
+    int32_t typeCode = 6801;                                            // 0: the 52-byte reply without a type
     uint32_t ip = 0xC0A8010A, mask = 0xFFFFFF00, gateway = 0xC0A80101;  // number form
     uint32_t server = 0xC0A801FA, standby = 0xC0A801FB;                 // number form, sent as octets
     uint8_t version[4] = {0x05, 0x0C, 0x06, 0x0F};

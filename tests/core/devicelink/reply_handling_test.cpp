@@ -47,7 +47,8 @@ protected:
     std::vector<std::pair<std::string, std::string>> Column(int column) {
         std::vector<std::pair<std::string, std::string>> rows;
         for (int r = 0; r < station.m_DeviceList.RowCount(); ++r) {
-            rows.emplace_back(station.m_DeviceList.Cell(r, kColDeviceNo), station.m_DeviceList.Cell(r, column));
+            rows.emplace_back(station.m_DeviceList.Cell(r, kColDeviceNo),
+                              station.m_DeviceList.Cell(r, column));
         }
         return rows;
     }
@@ -67,8 +68,18 @@ TEST_F(ReplyTest, SearchReplyFillsEveryColumnOfANewRow) {
     dev.typeCode = 6801;
     Feed(SearchReplyBytes(dev));
     ASSERT_EQ(station.m_DeviceList.RowCount(), 2);
-    const DeviceRow expected{"2",          "",          "2015.6.12.5",   "",   "192.168.1.10", "255.255.255.0",
-                             "192.168.1.1", "192.168.1.250", "192.168.1.251", DeviceTypeName(6801, 2), "-77", "0"};
+    const DeviceRow expected{"2",
+                             "",
+                             "2015.6.12.5",
+                             "",
+                             "192.168.1.10",
+                             "255.255.255.0",
+                             "192.168.1.1",
+                             "192.168.1.250",
+                             "192.168.1.251",
+                             DeviceTypeName(6801, 2),
+                             "-77",
+                             "0"};
     EXPECT_EQ(station.m_DeviceList.Row(1), expected);
     EXPECT_EQ(station.m_DeviceList.ItemData(1), 1);
 }
@@ -84,7 +95,8 @@ TEST_F(ReplyTest, SearchRepliesByTypeFilterAndDeviceNumber) {
     const Case cases[] = {
         {"every copy of a reply gives one row",
          nullptr,
-         {SearchReplyBytes(Device(1, 6401)), SearchReplyBytes(Device(1, 6401)), SearchReplyBytes(Device(2, 6401))},
+         {SearchReplyBytes(Device(1, 6401)), SearchReplyBytes(Device(1, 6401)),
+          SearchReplyBytes(Device(2, 6401))},
          {{"1", DeviceTypeName(6401, 2)}, {"2", DeviceTypeName(6401, 2)}}},
         {"a listed device is never updated by a search reply",
          nullptr,
@@ -92,13 +104,15 @@ TEST_F(ReplyTest, SearchRepliesByTypeFilterAndDeviceNumber) {
          {{"1", DeviceTypeName(6401, 2)}}},
         {"a filtered type is not listed, its untyped reply is",
          [](Station& s) { s.m_bPlayDev = 0; },
-         {SearchReplyBytes(Device(1, 6401)), SearchReplyBytes(Device(2, 6801)), SearchReplyBytes(Device(1, 0))},
+         {SearchReplyBytes(Device(1, 6401)), SearchReplyBytes(Device(2, 6801)),
+          SearchReplyBytes(Device(1, 0))},
          {{"2", DeviceTypeName(6801, 2)}, {"1", unknown}}},
         {"untyped replies pass even with every filter off",
          [](Station& s) {
-             for (auto* f : {&s.m_bPlayDev, &s.m_bMorePlayDev, &s.m_bPowerDev, &s.m_bSoundBoxDev, &s.m_bAlarmDev,
-                             &s.m_bTelCallDev, &s.m_bSoundCollectionDev, &s.m_bSmallPoxSoundBoxDev,
-                             &s.m_bPowerManageDev, &s.m_bAmpMonitorDev, &s.m_bSenseInterfaceDev})
+             for (auto* f :
+                  {&s.m_bPlayDev, &s.m_bMorePlayDev, &s.m_bPowerDev, &s.m_bSoundBoxDev, &s.m_bAlarmDev,
+                   &s.m_bTelCallDev, &s.m_bSoundCollectionDev, &s.m_bSmallPoxSoundBoxDev,
+                   &s.m_bPowerManageDev, &s.m_bAmpMonitorDev, &s.m_bSenseInterfaceDev})
                  f->store(0);
          },
          {SearchReplyBytes(Device(3, 0)), SearchReplyBytes(Device(4, 51))},

@@ -1,3 +1,5 @@
+#include "devicelink/udp_endpoint.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -5,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "devicelink/udp_endpoint.h"
 #include "support/event.h"
 
 using namespace quillane;
@@ -109,7 +110,8 @@ TEST(Endpoint, DatagramsWaitingDuringTheCloseAreNotDelivered) {
 
     SocketSendTo(sender, &byte, 1, to);  // queued before the close request
     std::thread closer([&] { UdpEndpointClose(endpoint); });
-    for (int i = 0; i < 200 && endpoint.runFlag.load() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int i = 0; i < 200 && endpoint.runFlag.load() != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_EQ(endpoint.runFlag.load(), 0) << "the close never began";
     for (int i = 0; i < 3; ++i) SocketSendTo(sender, &byte, 1, to);  // while the close waits for the thread
     sink.release.Set();

@@ -1,8 +1,9 @@
+#include "firmware/boot_responder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "firmware/boot_responder.h"
 #include "firmware/tftp_server.h"
 #include "mainwindow/null_station_view.h"
 #include "mainwindow/station.h"

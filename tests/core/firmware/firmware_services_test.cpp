@@ -71,9 +71,10 @@ TEST(FirmwareServicesTest, StationServesItsChosenFileAndAnswersBootRequests) {
     // The transfer was logged in the station's folder, under the executable's name.
     bool logged = false;
     for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
-        logged = logged || (entry.path().filename().string().rfind("test_firmware", 0) == 0 &&
-                            folder.ReadText(folder.LogFile(entry.path().filename().string())).find("Blocks Served") !=
-                                std::string::npos);
+        logged = logged ||
+                 (entry.path().filename().string().rfind("test_firmware", 0) == 0 &&
+                  folder.ReadText(folder.LogFile(entry.path().filename().string())).find("Blocks Served") !=
+                      std::string::npos);
     EXPECT_TRUE(logged);
 }
 
@@ -85,7 +86,8 @@ TEST(FirmwareServicesTest, ServesAFirmwareFileFromAFolderNamedInChinese) {
     TempFolder folder;
     std::filesystem::create_directories(PathFromUtf8(folder.File("log")));
     std::filesystem::create_directories(PathFromUtf8(folder.File("升级固件")));
-    const std::string firmware = folder.Write(std::string("升级固件") + kPathSeparator + "网络功放 v2.bin", Pattern(5000));
+    const std::string firmware =
+        folder.Write(std::string("升级固件") + kPathSeparator + "网络功放 v2.bin", Pattern(5000));
     LoopbackClient bootReceiver(0);
     QuietView view;
     Station station(view, folder.Dir(), LoopbackNetwork(0, bootReceiver.Port()));

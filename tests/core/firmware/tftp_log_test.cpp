@@ -30,7 +30,8 @@ struct ManualDay {
 };
 
 TEST(TftpLogTest, NamePatternUsesTheExecutablesFolderAndBaseName) {
-    EXPECT_EQ(TftpLog::NamePattern("/opt/quillane/bin/quillane", '/'), "/opt/quillane/bin/log/quillane%Y%m%d.log");
+    EXPECT_EQ(TftpLog::NamePattern("/opt/quillane/bin/quillane", '/'),
+              "/opt/quillane/bin/log/quillane%Y%m%d.log");
     EXPECT_EQ(TftpLog::NamePattern("C:\\Tools\\Quillane.exe", '\\'), "C:\\Tools\\log\\Quillane%Y%m%d.log");
     // A dot in a folder is no extension; a percent sign stays a percent sign.
     EXPECT_EQ(TftpLog::NamePattern("/home/a.b/100%/quillane", '/'), "/home/a.b/100%%/log/quillane%Y%m%d.log");
@@ -66,7 +67,8 @@ TEST(TftpLogTest, AppendsToAnExistingFileWithoutABanner) {
     log.Open(TftpLog::NamePattern(folder.File("quillane"), kPathSeparator), day.Source());
     log.Write("later");
     log.Close();
-    EXPECT_EQ(folder.ReadText(folder.LogFile("quillane20261210.log")), "earlier\n[10-Dec-26 23:59:58] later\n");
+    EXPECT_EQ(folder.ReadText(folder.LogFile("quillane20261210.log")),
+              "earlier\n[10-Dec-26 23:59:58] later\n");
 }
 
 TEST(TftpLogTest, WithoutTheLogFolderNothingIsWrittenAnywhere) {
@@ -84,7 +86,8 @@ TEST(TftpLogTest, WithoutTheLogFolderNothingIsWrittenAnywhere) {
 TEST(TftpLogTest, LoggingStopsWhenTheNewDaysFileCannotBeOpened) {
     TempFolder folder;
     std::filesystem::create_directories(folder.File("log"));
-    std::filesystem::create_directories(folder.File(folder.LogFile("quillane20261211.log")));  // a folder in its way
+    std::filesystem::create_directories(
+        folder.File(folder.LogFile("quillane20261211.log")));  // a folder in its way
     ManualDay day;
     TftpLog log;
     log.Open(TftpLog::NamePattern(folder.File("quillane"), kPathSeparator), day.Source());

@@ -1,6 +1,7 @@
+#include "firmware/tftp_packets.h"
+
 #include <gtest/gtest.h>
 
-#include "firmware/tftp_packets.h"
 #include "tftp_test_support.h"
 
 using namespace quillane;
@@ -38,9 +39,9 @@ TEST(TftpPacketsTest, OptionValuesAreClamped) {
         const char* value;
         uint16_t blockSize, timeout;
     } cases[] = {
-        {"0", 512, 1},         {"1", 512, 1},          {"255", 512, 255}, {"256", 512, 255},
-        {"-1", 512, 255},      {"abc", 512, 1},        {"", 512, 1},      {"99999999999999999999999", 512, 255},
-        {"70000", 512, 255},   {"512", 512, 255},
+        {"0", 512, 1},       {"1", 512, 1},     {"255", 512, 255}, {"256", 512, 255},
+        {"-1", 512, 255},    {"abc", 512, 1},   {"", 512, 1},      {"99999999999999999999999", 512, 255},
+        {"70000", 512, 255}, {"512", 512, 255},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);

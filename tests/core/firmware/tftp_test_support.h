@@ -25,7 +25,9 @@ namespace quillane::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes Word(uint16_t value) { return {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF)}; }
+inline Bytes Word(uint16_t value) {
+    return {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value & 0xFF)};
+}
 
 inline Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -45,7 +47,9 @@ inline Bytes Request(uint16_t opcode, const std::string& name, const std::string
     return packet;
 }
 
-inline Bytes Ack(uint16_t block) { return Word(kTftpAck) + Word(block); }
+inline Bytes Ack(uint16_t block) {
+    return Word(kTftpAck) + Word(block);
+}
 
 struct Packet {
     Bytes bytes;
@@ -77,7 +81,9 @@ public:
     uint16_t Port() const { return SocketLocalPort(m_socket); }
 
     void SendToServer(const Bytes& bytes) { SocketSendTo(m_socket, bytes.data(), bytes.size(), m_server); }
-    void SendToTransfer(const Bytes& bytes) { SocketSendTo(m_socket, bytes.data(), bytes.size(), m_transfer); }
+    void SendToTransfer(const Bytes& bytes) {
+        SocketSendTo(m_socket, bytes.data(), bytes.size(), m_transfer);
+    }
     void SendTo(uint16_t port, const Bytes& bytes) {
         SocketSendTo(m_socket, bytes.data(), bytes.size(), MakeAddress(htonl(INADDR_LOOPBACK), port));
     }
@@ -131,7 +137,8 @@ struct CallbackRecorder {
     uint32_t lastFileSize = 0;
     int32_t lastRow = -1;
 
-    static void OnProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in*, void* window) {
+    static void OnProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in*,
+                           void* window) {
         auto* self = static_cast<CallbackRecorder*>(window);
         std::lock_guard lock(self->mutex);
         ++self->progress;

@@ -94,8 +94,8 @@ TEST_F(TftpServerTest, ServesFilesOfEveryLengthWholeAndCountsTheirBlocks) {
         client.SendToServer(Request(kTftpReadRequest, served));
         EXPECT_EQ(client.FetchRest(client.Receive()), content);
         ASSERT_TRUE(recorder.WaitForEnds(++ends));
-        const std::string line = "Client 127.0.0.1:" + std::to_string(client.Port()) + " " + LoggedName() + ", " +
-                                 std::to_string(size / 512 + 1) + " Blocks Served\n";
+        const std::string line = "Client 127.0.0.1:" + std::to_string(client.Port()) + " " + LoggedName() +
+                                 ", " + std::to_string(size / 512 + 1) + " Blocks Served\n";
         EXPECT_NE(Log().find(line), std::string::npos) << Log();
     }
     EXPECT_EQ(recorder.finished, ends);
@@ -151,20 +151,23 @@ TEST_F(TftpServerTest, RefusesBadRequestsWithoutServingAnything) {
     } cases[] = {
         {"empty datagram", {}, false, 0, "Communication Error", false},
         {"one byte", {1}, true, 5, "Unknown Transfer Id", true},
-        {"opcode only", Word(kTftpReadRequest), true, 4, "Malformed Request, Invalid/Missing Filename", false},
-        {"three bytes", Word(kTftpReadRequest) + Bytes{'a'}, true, 4, "Malformed Request, Invalid/Missing Filename",
+        {"opcode only", Word(kTftpReadRequest), true, 4, "Malformed Request, Invalid/Missing Filename",
          false},
+        {"three bytes", Word(kTftpReadRequest) + Bytes{'a'}, true, 4,
+         "Malformed Request, Invalid/Missing Filename", false},
         {"two-byte error packet", Word(kTftpError), false, 0, "Error Code 0 at Client, ", false},
-        {"client error", Word(kTftpError) + Word(2) + Text("nope"), false, 0, "Error Code 2 at Client, nope", false},
+        {"client error", Word(kTftpError) + Word(2) + Text("nope"), false, 0, "Error Code 2 at Client, nope",
+         false},
         {"data packet", Word(kTftpData) + Word(1), true, 5, "Unknown Transfer Id", true},
         {"acknowledgement", Ack(0), true, 5, "Unknown Transfer Id", true},
         {"option acknowledgement", Word(kTftpOptionAck), true, 5, "Unknown Transfer Id", true},
-        {"empty name", Request(kTftpReadRequest, ""), true, 4, "Malformed Request, Invalid/Missing Filename", false},
+        {"empty name", Request(kTftpReadRequest, ""), true, 4, "Malformed Request, Invalid/Missing Filename",
+         false},
         {"256-byte name", Request(kTftpReadRequest, std::string(256, 'n')), true, 4,
          "Malformed Request, Invalid/Missing Filename", false},
         {"255-byte name", Request(kTftpReadRequest, name255), true, 4, "Filename too large", false},
-        {"empty mode", Request(kTftpReadRequest, served, ""), true, 4, "Malformed Request, Invalid/Missing Mode",
-         false},
+        {"empty mode", Request(kTftpReadRequest, served, ""), true, 4,
+         "Malformed Request, Invalid/Missing Mode", false},
         {"26-byte mode", Request(kTftpReadRequest, served, std::string(26, 'o')), true, 4,
          "Malformed Request, Invalid/Missing Mode", false},
         {"parent", Request(kTftpReadRequest, "../x"), true, 2, "Access violation", false},
@@ -173,7 +176,8 @@ TEST_F(TftpServerTest, RefusesBadRequestsWithoutServingAnything) {
         {"parent inside the path", Request(kTftpReadRequest, folder.Dir() + "../fw.bin"), true, 2,
          "Access violation", false},
         {"other absolute file", Request(kTftpReadRequest, "/etc/passwd"), true, 2, "Access violation", false},
-        {"sibling sharing the prefix", Request(kTftpReadRequest, served + ".bak"), true, 2, "Access violation", false},
+        {"sibling sharing the prefix", Request(kTftpReadRequest, served + ".bak"), true, 2,
+         "Access violation", false},
         {"shorter prefix", Request(kTftpReadRequest, served.substr(0, served.size() - 1)), true, 2,
          "Access violation", false},
         {"file name alone", Request(kTftpReadRequest, "fw.bin"), true, 2, "Access violation", false},
@@ -245,12 +249,16 @@ TEST_F(TftpServerTest, NegotiatesOptionsAndThenServes) {
     } cases[] = {
         {"blksize above the limit", {{"blksize", "1024"}}, {{"blksize", "512"}}},
         {"blksize below the minimum", {{"blksize", "8"}}, {{"blksize", "512"}}},
-        {"blksize zero and huge", {{"blksize", "0"}, {"blksize", "70000"}}, {{"blksize", "512"}, {"blksize", "512"}}},
+        {"blksize zero and huge",
+         {{"blksize", "0"}, {"blksize", "70000"}},
+         {{"blksize", "512"}, {"blksize", "512"}}},
         {"tsize then blksize", {{"tsize", "0"}, {"blksize", "512"}}, {{"tsize", "1500"}, {"blksize", "512"}}},
         {"timeout zero", {{"timeout", "0"}}, {{"timeout", "1"}}},
         {"timeout too long", {{"timeout", "300"}}, {{"timeout", "255"}}},
         {"timeout negative", {{"timeout", "-1"}}, {{"timeout", "255"}}},
-        {"values not numbers", {{"blksize", "abc"}, {"timeout", "x"}}, {{"blksize", "512"}, {"timeout", "1"}}},
+        {"values not numbers",
+         {{"blksize", "abc"}, {"timeout", "x"}},
+         {{"blksize", "512"}, {"timeout", "1"}}},
         {"unknown only", {{"windowsize", "4"}}, {}},
         {"other case", {{"BLKSIZE", "1024"}, {"TSize", "0"}}, {}},
         {"many unknown", many, {}},
@@ -293,9 +301,9 @@ TEST_F(TftpServerTest, StrayAcknowledgementsCountAsSilence) {
     LoopbackClient stranger(server.ListenPort());
     client.SendToServer(Request(kTftpReadRequest, served));
     ASSERT_EQ(client.Receive()->Word2(), 1);
-    client.SendToTransfer(Ack(0));                     // stale
-    client.SendToTransfer(Ack(7));                     // from the future
-    stranger.SendTo(client.TransferPort(), Ack(1));    // right block, wrong port
+    client.SendToTransfer(Ack(0));                   // stale
+    client.SendToTransfer(Ack(7));                   // from the future
+    stranger.SendTo(client.TransferPort(), Ack(1));  // right block, wrong port
     const auto next = client.Receive();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->Opcode(), kTftpData);
@@ -349,7 +357,8 @@ TEST_F(TftpServerTest, DatagramsOtherThanAcknowledgementsEndTheTransfer) {
         {"data packet", Word(kTftpData) + Word(1), true, "Unexpected Option Code 3"},
         {"short acknowledgement", Word(kTftpAck), true, "Unexpected Option Code 4"},
         {"one byte", {9}, true, "Unexpected Option Code 2304"},
-        {"client error", Word(kTftpError) + Word(3) + Text("disk full"), false, "Error Code 3 at Client, disk full"},
+        {"client error", Word(kTftpError) + Word(3) + Text("disk full"), false,
+         "Error Code 3 at Client, disk full"},
         {"client error without text", Word(kTftpError), false, "Error Code 0 at Client, "},
         {"empty datagram", {}, false, "Communication Error"},
     };
@@ -441,8 +450,8 @@ TEST_F(TftpServerTest, StopEndsARunningTransferAsFinishedUndelivered) {
 std::atomic<pthread_t> g_transferThread{};
 std::atomic<bool> g_transferThreadKnown{false};
 
-void NoteTransferThread(uint16_t next, uint16_t size, uint32_t fileSize, int32_t row, const sockaddr_in* client,
-                        void* window) {
+void NoteTransferThread(uint16_t next, uint16_t size, uint32_t fileSize, int32_t row,
+                        const sockaddr_in* client, void* window) {
     g_transferThread.store(pthread_self());
     g_transferThreadKnown.store(true);
     CallbackRecorder::OnProgress(next, size, fileSize, row, client, window);
@@ -494,7 +503,8 @@ TEST_F(TftpServerTest, ASignalDuringTheWaitForAnAcknowledgementIsSilence) {
 // Blocks after 65535 are numbered 0, 1, ...; a client that does not take
 // block 0 is told so when the transfer gives up.
 TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
-    if (RunsUnderWine()) GTEST_SKIP() << "under wine: 131073 datagrams through wine's server take many minutes";
+    if (RunsUnderWine())
+        GTEST_SKIP() << "under wine: 131073 datagrams through wine's server take many minutes";
     const size_t size = 65536u * 512u + 100u;
     std::filesystem::resize_file(folder.Write("big.bin", Bytes{}), size);
     served = folder.File("big.bin");

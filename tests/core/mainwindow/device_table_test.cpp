@@ -1,9 +1,9 @@
+#include "mainwindow/device_table.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
-
-#include "mainwindow/device_table.h"
 
 namespace quillane {
 namespace {
@@ -15,7 +15,7 @@ TEST(DeviceTableCompare, RulesPerColumn) {
         int expected;
     };
     const Case cases[] = {
-        {kColIP, "192.168.1.10", "192.168.1.9", 1},      // numeric, not text order
+        {kColIP, "192.168.1.10", "192.168.1.9", 1},  // numeric, not text order
         {kColMask, "255.255.0.0", "255.255.255.0", -1},
         {kColServer, "10.0.0.1", "192.168.0.1", -1},
         {kColStandbyServer, "200.0.0.1", "100.0.0.1", 1},  // unsigned: above 128.x stays above
@@ -26,14 +26,15 @@ TEST(DeviceTableCompare, RulesPerColumn) {
         {kColDeviceNo, " -5", "3", -1},
         {kColDeviceNo, "12abc", "12", 0},
         {kColNo, "", "0", 0},
-        {kColVersion, "1.10.0.0", "1.9.0.0", -1},        // text order
-        {kColState, "a", "B", 1},                        // case-sensitive
+        {kColVersion, "1.10.0.0", "1.9.0.0", -1},  // text order
+        {kColState, "a", "B", 1},                  // case-sensitive
         {kColType, "消防联动", "消防联动", 0},
         {kColChoice, "\xE2\x88\x9A", "", 0},
         {kColMarker, "1", "0", 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(DeviceTable::CompareCells(c.column, c.a, c.b), c.expected) << c.column << " " << c.a << " vs " << c.b;
+        EXPECT_EQ(DeviceTable::CompareCells(c.column, c.a, c.b), c.expected)
+            << c.column << " " << c.a << " vs " << c.b;
     }
 }
 

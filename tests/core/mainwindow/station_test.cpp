@@ -1,9 +1,10 @@
+#include "mainwindow/station.h"
+
 #include <gtest/gtest.h>
 
 #include "mainwindow/control_ids.h"
 #include "mainwindow/device_types.h"
 #include "mainwindow/settings.h"
-#include "mainwindow/station.h"
 #include "support/helper_program.h"
 #include "testing/recording_view.h"
 #include "testing/temp_folder.h"
@@ -15,7 +16,9 @@ using test::RecordingView;
 using test::TempFolder;
 using Message = RecordingView::Message;
 
-constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return a << 24 | b << 16 | c << 8 | d; }
+constexpr uint32_t Ip(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return a << 24 | b << 16 | c << 8 | d;
+}
 
 class StationTest : public ::testing::Test {
 protected:
@@ -121,7 +124,10 @@ TEST_F(StationTest, StoredChoicesComeBackAtTheNextStart) {
 }
 
 TEST_F(StationTest, UnknownStoredFindTypeMeansAutoSearch) {
-    { RecordingView view; Start(view); }
+    {
+        RecordingView view;
+        Start(view);
+    }
     WriteFindType(dir.Dir(), 5);
     RecordingView view;
     auto station = Start(view);
@@ -141,7 +147,8 @@ TEST_F(StationTest, FindChecksTheRangeOnlyForSpecifiedIpAndNeedsADeviceType) {
     const Case cases[] = {
         {"start above end", 1, Ip(192, 168, 1, 200), Ip(192, 168, 1, 10), false, false, false,
          "开始IP必需小于结束IP"},
-        {"auto search ignores the range", 0, Ip(192, 168, 1, 200), Ip(192, 168, 1, 10), false, false, true, ""},
+        {"auto search ignores the range", 0, Ip(192, 168, 1, 200), Ip(192, 168, 1, 10), false, false, true,
+         ""},
         {"one address", 1, Ip(10, 0, 0, 5), Ip(10, 0, 0, 5), false, false, true, ""},
         {"unsigned comparison", 1, Ip(10, 0, 0, 1), Ip(200, 0, 0, 1), false, false, true, ""},
         {"hidden type still counts", 0, 0, 0, true, false, true, ""},
@@ -271,7 +278,8 @@ protected:
     }
     std::vector<std::string> Marks() const {
         std::vector<std::string> marks;
-        for (int r = 0; r < station->m_DeviceList.RowCount(); ++r) marks.push_back(station->m_DeviceList.Cell(r, kColChoice));
+        for (int r = 0; r < station->m_DeviceList.RowCount(); ++r)
+            marks.push_back(station->m_DeviceList.Cell(r, kColChoice));
         return marks;
     }
     RecordingView view;

@@ -55,7 +55,8 @@ TEST(HelperProgram, StartsDetachedWithItsArgumentsAndNoInheritedSockets) {
     WriteRecorder(app.File("ScreenKeyBoard"));
     const int socketFd = socket(AF_INET, SOCK_DGRAM, 0);
     ASSERT_GE(socketFd, 3);
-    EXPECT_TRUE(StartHelperProgram(app.Dir(), KeyboardCommandLine(455, 360) + " " + std::to_string(socketFd)));
+    EXPECT_TRUE(
+        StartHelperProgram(app.Dir(), KeyboardCommandLine(455, 360) + " " + std::to_string(socketFd)));
     EXPECT_EQ(WaitForFile(app.File("ScreenKeyBoard.out")), "455 360 closed");
     close(socketFd);
 }

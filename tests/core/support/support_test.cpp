@@ -114,6 +114,7 @@ TEST(StopSignalsDeathTest, ASignalIgnoredAtStartStaysIgnored) {
 
 TEST(ExecutableFolder, SettingsFilePathJoinsWithOneSeparator) {
     EXPECT_EQ(SettingsFilePath("/opt/q/", "Quillane.ini"), "/opt/q/Quillane.ini");
-    EXPECT_EQ(SettingsFilePath("/opt/q", "Quillane.ini"), std::string("/opt/q") + kPathSeparator + "Quillane.ini");
+    EXPECT_EQ(SettingsFilePath("/opt/q", "Quillane.ini"),
+              std::string("/opt/q") + kPathSeparator + "Quillane.ini");
     EXPECT_EQ(SettingsFilePath("", "Quillane.ini"), "Quillane.ini");
 }
