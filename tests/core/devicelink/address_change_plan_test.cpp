@@ -215,7 +215,9 @@ TEST(AddressChangePlanner, NoDirectCommandToAnAddressOfManyDevices) {
         AddressChangePlanner planner(ChangeOnlyIp("10.77.9.1"), {"10.77.0.1"}, {"255.255.0.0"}, kGroup, {});
         const RowPlan plan = planner.PlanRow(Row(c.ip, c.mask, 7));
         EXPECT_EQ(plan.action, c.refused ? RowPlan::Action::kRefuse : RowPlan::Action::kSend);
-        if (!c.refused) EXPECT_EQ(plan.destination == kGroup, plan.command.size() == 48u);
+        if (!c.refused) {
+            EXPECT_EQ(plan.destination == kGroup, plan.command.size() == 48u);
+        }
     }
     // When the segments make such addresses local, they are refused as well.
     for (const char* ip : {"0.0.0.0", "255.255.255.255", "224.0.2.7"}) {
