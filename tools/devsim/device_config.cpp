@@ -186,4 +186,13 @@ const std::vector<int32_t>& KnownTypeCodes() {
     return codes;
 }
 
+std::array<uint8_t, 6> MacFromIp(uint32_t ip) {
+    return {0x02,
+            0x51,
+            static_cast<uint8_t>(ip >> 24),
+            static_cast<uint8_t>(ip >> 16),
+            static_cast<uint8_t>(ip >> 8),
+            static_cast<uint8_t>(ip)};
+}
+
 }  // namespace devsim

@@ -59,6 +59,9 @@ bool ParseVersion(const std::string& text, std::array<uint8_t, 4>& out);
 std::string FormatVersion(const std::array<uint8_t, 4>& version);
 bool ParseMac(const std::string& text, std::array<uint8_t, 6>& out);
 std::string FormatMac(const std::array<uint8_t, 6>& mac);
+// A locally administered MAC address made of the device's IPv4 address, so
+// that every simulated device has its own.
+std::array<uint8_t, 6> MacFromIp(uint32_t ip);
 bool ParseTftpOptions(const std::string& text, TftpOptions& out);
 std::string FormatTftpOptions(const TftpOptions& options);
 // Fault list "silent,search-delay=300,stall-after=5,drop=0.2,..." (see --help).

@@ -109,13 +109,7 @@ bool LoadFleetFile(const std::string& path, const DeviceConfig& defaults, std::v
                     std::to_string(device.number) + " is used twice";
             return false;
         }
-        if (device.mac == std::array<uint8_t, 6>{})
-            device.mac = {0x02,
-                          0x51,
-                          static_cast<uint8_t>(device.ip >> 24),
-                          static_cast<uint8_t>(device.ip >> 16),
-                          static_cast<uint8_t>(device.ip >> 8),
-                          static_cast<uint8_t>(device.ip)};
+        if (device.mac == std::array<uint8_t, 6>{}) device.mac = MacFromIp(device.ip);
         loaded.push_back(device);
     }
     if (loaded.empty()) {

@@ -38,12 +38,7 @@ std::vector<DeviceConfig> GenerateFleet(const GeneratorSettings& settings, const
         device.gateway = gateway;
         device.server = server;
         device.standby = settings.standby;
-        device.mac = {0x02,
-                      0x51,
-                      static_cast<uint8_t>(device.ip >> 24),
-                      static_cast<uint8_t>(device.ip >> 16),
-                      static_cast<uint8_t>(device.ip >> 8),
-                      static_cast<uint8_t>(device.ip)};
+        device.mac = MacFromIp(device.ip);
         fleet.push_back(device);
     }
     return fleet;
