@@ -322,7 +322,11 @@ std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(Q(filterLabel) + QStringLiteral(" (") + Q(pattern) + QStringLiteral(")"));
+    // A label that already ends with its pattern in parentheses, as "(*.bin)"
+    // does, is the whole filter: Qt reads the pattern from those parentheses.
+    const QString label = Q(filterLabel), patterns = Q(pattern);
+    const QString named = QStringLiteral("(") + patterns + QStringLiteral(")");
+    dialog.setNameFilter(label.endsWith(named) ? label : label + QStringLiteral(" ") + named);
     dialog.setDefaultSuffix(Q(defaultExtension).remove(0, defaultExtension.starts_with('.') ? 1 : 0));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();

@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
@@ -500,6 +501,21 @@ private slots:
                  output.constData());
     }
 #endif
+
+    // The firmware file dialog shows its one filter once, "(*.bin)", and
+    // lists .bin files only.
+    void firmwareDialogFilterNamesItsPatternOnce() {
+        WindowFixture f;
+        QStringList filters;
+        QTimer::singleShot(0, [&filters] {
+            QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
+        QVERIFY(!f.window->AskForFile("(*.bin)", "*.bin", ".bin"));
+        QCOMPARE(filters, QStringList{QStringLiteral("(*.bin)")});
+    }
 
     void workerCallsAreQueuedAndNeverWait() {
         WindowFixture f;
