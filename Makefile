@@ -129,6 +129,9 @@ screenshot: deps
 # Everything is removed when the window closes or on Ctrl+C. Needs root (sudo).
 DEMO_DEVICES ?= 40
 DEMO_LANGUAGE ?= 1
+# The devices' standby server: a real address, so that Modify IP, which starts
+# from the first chosen device's settings, can be confirmed as it opens.
+DEMO_STANDBY ?= 10.77.0.2
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo -E)
 demo: deps build
 	@if [ ! -x tools/lab/lab ] || [ ! -x $(BUILD)/tools/devsim/devsim ]; then \
@@ -138,7 +141,7 @@ demo: deps build
 	  cleanup() { [ -n "$$xvfb" ] && kill $$xvfb 2>/dev/null; $(SUDO) tools/lab/lab down $$name >/dev/null 2>&1; rm -rf "$$appdir"; }; \
 	  trap cleanup EXIT; trap 'exit 130' INT TERM; \
 	  $(SUDO) tools/lab/lab up $$name --devices $(DEMO_DEVICES) >/dev/null; \
-	  QUILLANE_BUILD_DIR=$(abspath $(BUILD)) $(SUDO) tools/lab/lab devsim $$name >/dev/null; \
+	  QUILLANE_BUILD_DIR=$(abspath $(BUILD)) $(SUDO) tools/lab/lab devsim $$name --standby $(DEMO_STANDBY) >/dev/null; \
 	  cp $(BUILD)/ui/quillane "$$appdir/"; \
 	  printf '[LANGUAGE]\r\nCurLanguage=$(DEMO_LANGUAGE)\r\n' > "$$appdir/Config.ini"; \
 	  display=$$DISPLAY; \
