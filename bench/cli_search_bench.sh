@@ -11,11 +11,8 @@
 # build/tools/devsim/devsim (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -uo pipefail
 
-[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
-export QUILLANE_BUILD_DIR=$BUILD
-LAB="$SRC/tools/lab/lab"
+source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+bench_lab_paths
 FIND="$BUILD/bench/find_bench"
 CLI="$BUILD/cli/quillane-cli"
 for program in "$FIND" "$CLI"; do [[ -x "$program" ]] || { echo "$program is not built"; exit 1; }; done

@@ -10,11 +10,9 @@
 # QUILLANE_TOOL names the tool to measure (default: the build's). Needs root;
 # not run by ctest.
 set -uo pipefail
-[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
+source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+bench_lab_paths
 TOOL=${QUILLANE_TOOL:-$BUILD/ui/quillane}
-LAB="$SRC/tools/lab/lab"
 REPLIES=${1:-1000000}
 RATE=${2:-50000}
 [[ -x "$TOOL" ]] || { echo "$TOOL is not built"; exit 1; }

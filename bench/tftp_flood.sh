@@ -19,14 +19,11 @@
 # sets the hard limit of open files as well; QUILLANE_BUILD_DIR the build with
 # the upgrade run program and devsim. Needs root; not run by ctest.
 set -uo pipefail
-[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
+source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+bench_lab_paths
 command -v tftp >/dev/null || { echo "tftp (tftp-hpa) missing"; exit 1; }
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
-export QUILLANE_BUILD_DIR=$BUILD
 TOOL=${QUILLANE_TOOL:-$BUILD/ui/quillane}
 RUN=$BUILD/tests/e2e/upgrade_run_e2e
-LAB="$SRC/tools/lab/lab"
 LOAD="$SRC/tools/lab/tftp_load.py"
 BURST=${1:-3000}
 BURST_RATE=${2:-1000}

@@ -13,11 +13,8 @@
 # and build/tools/devsim/devsim (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -euo pipefail
 
-[[ $(id -u) -eq 0 ]] || { echo "needs root for network namespaces"; exit 77; }
-SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${QUILLANE_BUILD_DIR:-$SRC/build}
-export QUILLANE_BUILD_DIR=$BUILD
-LAB="$SRC/tools/lab/lab"
+source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+bench_lab_paths
 RUN="$BUILD/tests/e2e/upgrade_run_e2e"
 STATION="$BUILD/tests/e2e/tftp_server_e2e"
 for program in "$RUN" "$STATION"; do [[ -x "$program" ]] || { echo "$program is not built"; exit 1; }; done
