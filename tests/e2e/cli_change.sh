@@ -15,7 +15,7 @@ T=$LAB_TEST_TMP
     awk 'NR == 4 { print $0 " faults=ignore-change"; next } NR == 3 { print $0 " result=short"; next } { print }' \
         >"$T/fleet.txt"
 lab_test_devsim --fleet "$T/fleet.txt"
-number() { awk -v n="$1" 'NR == n { for (i = 1; i <= NF; i++) if ($i ~ /^number=/) print substr($i, 8) }' "$T/fleet.txt"; }
+number() { fleet_number "$T/fleet.txt" "$1"; }
 n1=$(number 1) n2=$(number 2) n3=$(number 3) n4=$(number 4) n5=$(number 5)
 
 

@@ -59,6 +59,12 @@ lab_test_devsim() {
     eval "$("$LAB" devsim "$LAB_TEST_NAME" "$@")"
 }
 
+# fleet_number FILE N: the device number on line N of a fleet file
+# (devsim --print-fleet).
+fleet_number() {
+    awk -v n="$2" 'NR == n { for (i = 1; i <= NF; i++) if ($i ~ /^number=/) print substr($i, 8) }' "$1"
+}
+
 # Stops devsim (SIGTERM) and checks that it ends on its own, promptly.
 lab_test_stop_devsim() {
     kill -TERM "$DEVSIM_PID"
