@@ -26,7 +26,9 @@ struct TftpRequest;
 // The window's transfer callbacks; each runs on the transfer thread. The end
 // of a transfer says whether the client acknowledged the file's last block:
 // a transfer cut short by an error or a stop is a failure, not a success.
-using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize,
+// `nextBlock` counts from the transfer's start without wrapping (65536 after
+// block 65535), so the progress of a file of more than 65535 blocks climbs on.
+using TransferProgressCallback = void (*)(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize,
                                           int32_t row, const sockaddr_in* client, void* window);
 using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, bool delivered,
                                           void* window);

@@ -370,8 +370,11 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
                 ++request.expectedBlock;  // wraps after 65535
                 ++request.acknowledged;
                 request.attempts = 0;
+                // The count of acknowledgements is the next block counted
+                // without the wrap: the wire's 0 after 65535 is block 65536 of
+                // the file, neither 100% early nor back to 0% mid-transfer.
                 if (m_server.onProgress)
-                    m_server.onProgress(request.expectedBlock, request.blockSize, request.fileSize,
+                    m_server.onProgress(request.acknowledged, request.blockSize, request.fileSize,
                                         m_server.currentRow.load(), &request.client, m_server.window);
                 return Wait::kSend;
             }

@@ -11,13 +11,15 @@
 
 namespace quillane {
 
-int TransferPercent(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize) {
+// The block counts are 64-bit: a file of up to 4 GiB in blocks of 8 bytes
+// has more than 500 million blocks, and `nextBlock` * 100 overflows 32 bits.
+int TransferPercent(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize) {
     if (blockSize == 0) return 0;
-    const auto total = static_cast<uint16_t>(fileSize / blockSize + (fileSize % blockSize != 0 ? 1 : 0));
+    const uint64_t total = (uint64_t{fileSize} + blockSize - 1) / blockSize;
     if (total == 0) return 0;
-    const auto percent = static_cast<uint16_t>(static_cast<double>(nextBlock) / total * 100.0);
+    const uint64_t percent = uint64_t{nextBlock} * 100 / total;
     // The last acknowledgements count past the last block (110% for ten blocks).
-    return std::min<int>(percent, 100);
+    return static_cast<int>(std::min<uint64_t>(percent, 100));
 }
 
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
@@ -27,7 +29,7 @@ int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
     return -1;
 }
 
-void OnTransferProgress(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
+void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
                         const sockaddr_in* client, void* window) {
     if (!window || !client) return;
     auto& station = *static_cast<StationState*>(window);

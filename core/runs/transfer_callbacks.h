@@ -14,15 +14,16 @@ namespace quillane {
 class DeviceTable;
 
 // The percentage after an acknowledgement, `nextBlock` being the block after
-// the one acknowledged, against the file's count of blocks (16 bits, as block
-// numbers are). 0 when the size is unknown; never above 100.
-int TransferPercent(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize);
+// the one acknowledged, against the file's count of blocks; both counted
+// from the start of the transfer, past the 16-bit block number's wrap. 0 when
+// the size is unknown; truncated, never above 100.
+int TransferPercent(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize);
 
 // The row that shows a client: `row` when its address cell holds the client's
 // address, else the first row that does; -1 when none.
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress);
 
-void OnTransferProgress(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
+void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
                         const sockaddr_in* client, void* window);
 // A transfer that did not deliver the whole file marks its device failed.
 // Only the transfer of the device being upgraded moves the run on: a stray one

@@ -28,7 +28,7 @@ public:
     }
 };
 
-void ReportProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in* client, void*) {
+void ReportProgress(uint32_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in* client, void*) {
     if (next % 4096 == 0)
         std::printf("progress %s block %u of %u bytes row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
                     unsigned(next), unsigned(size), int(row));

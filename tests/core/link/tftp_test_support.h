@@ -133,11 +133,11 @@ struct CallbackRecorder {
     std::mutex mutex;
     std::condition_variable changed;
     int progress = 0, finished = 0, abandoned = 0, delivered = 0;
-    uint16_t lastNextBlock = 0;
+    uint32_t lastNextBlock = 0;
     uint32_t lastFileSize = 0;
     int32_t lastRow = -1;
 
-    static void OnProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in*,
+    static void OnProgress(uint32_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in*,
                            void* window) {
         auto* self = static_cast<CallbackRecorder*>(window);
         std::lock_guard lock(self->mutex);

@@ -450,7 +450,7 @@ TEST_F(TftpServerTest, StopEndsARunningTransferAsFinishedUndelivered) {
 std::atomic<pthread_t> g_transferThread{};
 std::atomic<bool> g_transferThreadKnown{false};
 
-void NoteTransferThread(uint16_t next, uint16_t size, uint32_t fileSize, int32_t row,
+void NoteTransferThread(uint32_t next, uint16_t size, uint32_t fileSize, int32_t row,
                         const sockaddr_in* client, void* window) {
     g_transferThread.store(pthread_self());
     g_transferThreadKnown.store(true);
@@ -527,6 +527,9 @@ TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
         }
         if (acknowledgesBlockZero) {
             EXPECT_EQ(received, size);
+            EXPECT_TRUE(recorder.WaitForEnds(1));
+            std::lock_guard lock(recorder.mutex);
+            EXPECT_EQ(recorder.lastNextBlock, 65538u) << "the next block counted past the wrap";
             continue;
         }
         ASSERT_TRUE(packet);

@@ -11,7 +11,7 @@ namespace {
 
 TEST(TransferPercentTest, CountsTheBlockAfterTheAcknowledgedOneAndStopsAt100) {
     struct Case {
-        uint16_t nextBlock;
+        uint32_t nextBlock;
         uint32_t fileSize;
         int percent;
     };
@@ -28,6 +28,45 @@ TEST(TransferPercentTest, CountsTheBlockAfterTheAcknowledgedOneAndStopsAt100) {
     for (const Case& c : cases)
         EXPECT_EQ(TransferPercent(c.nextBlock, 512, c.fileSize), c.percent) << c.nextBlock;
     EXPECT_EQ(TransferPercent(3, 0, 1000), 0);
+}
+
+// Files of more than 65535 blocks: the count of blocks and the block after the
+// acknowledged one are counted past the 16-bit block number, so the
+// percentage climbs steadily to the end of any file the server can send.
+TEST(TransferPercentTest, FilesOfMoreThan65535BlocksClimbSteadilyTo100) {
+    constexpr uint32_t kWrapFile = 65536u * 512u + 100u;  // 65537 blocks of 512
+    constexpr uint32_t k33MiB = 33u << 20;                // 67584 blocks of 512
+    struct Case {
+        uint32_t nextBlock;
+        uint16_t blockSize;
+        uint32_t fileSize;
+        int percent;
+    };
+    const Case cases[] = {
+        {33792, 512, k33MiB, 50},
+        {1, 512, k33MiB, 0},
+        {65535, 512, kWrapFile, 99},
+        {65536, 512, kWrapFile, 99},  // block 65535 acknowledged: the next one is numbered 0 on the wire
+        {65537, 512, kWrapFile, 100},
+        {65538, 512, kWrapFile, 100},          // the last block acknowledged
+        {268435456, 8, UINT32_MAX, 50},        // the largest size, the smallest blocks
+        {536870911, 8, UINT32_MAX, 99},        // one block before the end
+        {536870913, 8, UINT32_MAX, 100},       // the last one acknowledged
+        {UINT32_MAX, 65464, UINT32_MAX, 100},  // never above 100
+        {32768, 65464, UINT32_MAX, 49},        // large blocks
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nextBlock) + " of " + std::to_string(c.fileSize));
+        EXPECT_EQ(TransferPercent(c.nextBlock, c.blockSize, c.fileSize), c.percent);
+    }
+    // Block after block, the percentage never falls back and reaches 100 only at the end.
+    int last = 0;
+    for (uint32_t next = 1; next <= 65538; ++next) {
+        const int percent = TransferPercent(next, 512, kWrapFile);
+        ASSERT_GE(percent, last) << next;
+        ASSERT_EQ(percent == 100, next >= 65537) << next;
+        last = percent;
+    }
 }
 
 class TransferCallbacksTest : public UpgradeRunFixture {
