@@ -29,6 +29,20 @@ int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
     return -1;
 }
 
+namespace {
+
+// Whether the client is the device the run is upgrading: only its progress
+// renews the silence stamp and moves the bar, so a host that keeps reading
+// the file cannot hold the run on a silent device.
+bool IsCurrentDevice(const StationState& station, int32_t row, uint32_t clientAddress) {
+    const int current = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : row;
+    const DeviceTable& table = station.m_DeviceList;
+    return current >= 0 && current < table.RowCount() &&
+           ParseIPv4(table.Cell(current, kColIP)) == clientAddress;
+}
+
+}  // namespace
+
 void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
                         const sockaddr_in* client, void* window) {
     if (!window || !client) return;
@@ -41,6 +55,7 @@ void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSiz
         const std::string text = std::to_string(percent) + "%";
         // Most blocks leave the percentage as it was: the view hears only of changes.
         if (target >= 0 && table.Cell(target, kColState) != text) table.SetCell(target, kColState, text);
+        if (!IsCurrentDevice(station, row, client->sin_addr.s_addr)) return;
         station.m_dwUpgradeTick = GetTickCount();
     }
     station.View().SetProgress(percent);

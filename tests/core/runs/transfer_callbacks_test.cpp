@@ -2,6 +2,7 @@
 
 #include "model/control_ids.h"
 #include "model/texts.h"
+#include "runs/upgrade_step.h"
 #include "testing/upgrade_run_fixture.h"
 
 using namespace quillane;
@@ -115,7 +116,31 @@ TEST_F(TransferCallbacksTest, ProgressShowsInTheClientsRowAndRenewsTheStamp) {
     Progress(80, 0, "127.0.0.9");
     EXPECT_EQ(State(0), "50%");
     EXPECT_EQ(State(1), "12%");
-    EXPECT_EQ(view.progress.load(), 80) << "the bar still moves";
+    EXPECT_EQ(view.progress.load(), 50) << "the bar shows the current device only";
+}
+
+// Hosts that keep reading the file during a run (a device the run has left
+// behind, any host that saw the path in a boot reply) show at most in their
+// own rows: the bar stays with the current device, and its silence still
+// counts, so the run moves on after 10 s.
+TEST_F(TransferCallbacksTest, OnlyTheCurrentDeviceHoldsOffItsTimeOut) {
+    AddRows({{"127.0.0.2"}, {"127.0.0.3"}, {"127.0.0.4"}});
+    RunningOn(1);  // the device of row 0 timed out and reads on
+    const uint32_t started = TickClock::Now();
+    for (uint32_t next = 1; TickClock::Now() - started <= kUpgradeSilenceMs; ++next) {
+        TickClock::Advance(250);
+        Progress(next, 1, "127.0.0.2");
+        Progress(next, 1, "127.0.0.9");
+        UpgradeStep(station);
+        if (CurrentRow() != 1) break;
+    }
+    EXPECT_EQ(TickClock::Now() - started, kUpgradeSilenceMs + 250) << "the first step past 10 s moves on";
+    EXPECT_EQ(State(1), Texts(2).stateUpgradeFailed);
+    EXPECT_EQ(State(2), Texts(2).stateUpgrading);
+    EXPECT_EQ(CurrentRow(), 2);
+    EXPECT_EQ(devices.Received(2), kThreeUpgradeCommands);
+    EXPECT_EQ(State(0), "41%") << "the reader's own row";
+    EXPECT_EQ(view.progressHistory, std::vector<int>{0}) << "the bar moved only when the next device started";
 }
 
 // The end of the current device's transfer starts the next chosen device in
