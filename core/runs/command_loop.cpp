@@ -37,15 +37,23 @@ void FinishAddressChangeBatch(StationState& station, CommandLoopState& state) {
     station.m_dwModifyTick = GetTickCount();
 }
 
-// Devices still marked as awaiting an address-change answer are shown failed.
+// A row still waits for its address-change answer while it is marked and
+// shows the batch's waiting text: an upgrade run started since then has
+// taken its State over, and the run's texts are not the batch's to fail.
+bool AwaitsChangeAnswer(const DeviceRow& cells, const std::string& waiting) {
+    return cells[kColMarker] == "1" && cells[kColState] == waiting;
+}
+
+// Devices still awaiting an address-change answer are shown failed.
 // Marker and State are read and written in one step of the table, so a header
 // click between them cannot move another device into the row.
 void MarkUnansweredDevices(StationState& station) {
     const int language = station.m_nLanguage.load();
     const std::string failure = LanguageHasTexts(language) ? Texts(language).stateFailure : std::string();
+    const std::string& waiting = Texts(language).stateModifying;
     station.m_DeviceList.RewriteRows([&](const DeviceRow& cells) {
         std::vector<std::pair<int, std::string>> writes;
-        if (cells[kColMarker] == "1" && !failure.empty()) writes.emplace_back(kColState, failure);
+        if (AwaitsChangeAnswer(cells, waiting) && !failure.empty()) writes.emplace_back(kColState, failure);
         if (cells[kColMarker] != "0") writes.emplace_back(kColMarker, "0");
         return writes;
     });

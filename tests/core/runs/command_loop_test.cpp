@@ -11,6 +11,7 @@
 #include "link/protocol.h"
 #include "model/settings.h"
 #include "model/station_state.h"
+#include "model/texts.h"
 #include "runs/device_search.h"
 #include "runs/device_services.h"
 #include "support/tick_clock.h"
@@ -314,8 +315,8 @@ TEST_F(CommandLoopTest, FindDuringARunningSearchIsAbsorbed) {
 }
 
 TEST_F(CommandLoopTest, AnswerCheckFailsSilentDevicesFourSecondsAfterTheLastResult) {
-    const int silent = AddRow(1, "1", "Modify...");
-    const int answering = AddRow(2, "1", "Modify...");
+    const int silent = AddRow(1, "1", Texts(2).stateModifying);
+    const int answering = AddRow(2, "1", Texts(2).stateModifying);
     const int untouched = AddRow(3, "0", "earlier");
     station.m_bModifyRequest = 1;
     EXPECT_TRUE(Pass());  // batch done at 100000: check armed
@@ -363,7 +364,7 @@ TEST_F(CommandLoopTest, AnswerCheckFailsOnlyWaitingDevicesWhileTheTableIsSorted)
         std::atomic<bool> sortWanted{false}, sorting{false};
         int failures = 0;
     };
-    for (int i = 0; i < 400; ++i) AddRow(i, i % 2 ? "1" : "0", i % 2 ? "waiting" : "answered");
+    for (int i = 0; i < 400; ++i) AddRow(i, i % 2 ? "1" : "0", i % 2 ? Texts(2).stateModifying : "answered");
     SortOnFailure sorter;
     station.m_DeviceList.SetObserver(&sorter);
     std::atomic<bool> done{false};
@@ -394,7 +395,7 @@ TEST_F(CommandLoopTest, AnswerCheckFailsOnlyWaitingDevicesWhileTheTableIsSorted)
 }
 
 TEST_F(CommandLoopTest, AnswerCheckRestartsWhenTheTickCountWraps) {
-    const int row = AddRow(1, "1");
+    const int row = AddRow(1, "1", Texts(2).stateModifying);
     TickClock::Set(0xFFFFF000);
     station.m_bModifyRequest = 1;
     Pass();
