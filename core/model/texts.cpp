@@ -55,6 +55,7 @@ TextTable MakeChinese() {
     t.msgUpgradeFileMissing = "升级的文件不存在";
     t.msgNoDeviceToUpgrade = "请选择需要升级的设备";
     t.msgStopPending = "升级完成当前设备再停止";
+    t.msgSearchPending = "正在搜索设备，请在搜索完成后再操作";
     // The dialog accepts first octets 1 to 223; the messages say so.
     t.msgFirstOctet = {"IP地址第1位是1~223之间", "默认网关第1位是1~223之间", "服务器IP地址第1位是1~223之间",
                        "备用服务器IP地址第1位是1~223之间"};
@@ -130,6 +131,7 @@ TextTable MakeEnglish() {
     t.msgUpgradeFileMissing = "The upgrade file does not exist";
     t.msgNoDeviceToUpgrade = "Please select the need to upgrade equipment";
     t.msgStopPending = "The upgrade is complete the current device and then stop";
+    t.msgSearchPending = "A search is in progress; please try again when it has finished";
     t.msgFirstOctet = {"A first bit IP address is between 1~223",
                        "The default gateway is between first 1~223",
                        "The IP address of the server first is between 1~223",

@@ -62,6 +62,7 @@ struct TextTable {
     std::string msgUpgradeFileMissing;
     std::string msgNoDeviceToUpgrade;
     std::string msgStopPending;
+    std::string msgSearchPending;              // Upgrade or Modify IP before a pending search has run
     std::array<std::string, 4> msgFirstOctet;  // IP address, gateway, server, standby server
 
     std::string unknownDevice;

@@ -37,6 +37,7 @@ void Station::OnModifyIP() {
         return;
     }
     if (m_bModifyRequest.load() != 0) return;  // stopping: the batch is finishing
+    if (RefusedForPendingSearch()) return;
 
     const int language = m_nLanguage.load();
     const std::optional<IpSettingsValues> entered =

@@ -36,6 +36,13 @@ void Station::OnFind() {
     m_hLoopEvent.Set();
 }
 
+bool Station::RefusedForPendingSearch() {
+    if (m_bSearchRequest.load() == 0) return false;
+    const TextTable& t = Texts(m_nLanguage);
+    View().ShowMessage(t.msgSearchPending, t.captionHint);
+    return true;
+}
+
 // The box has toggled itself; the flag is inverted rather than read from the
 // box, and stays equal to it because initialisation set the box from the flag.
 void Station::OnTypeFilterClick(int boxId) {

@@ -51,6 +51,10 @@ public:
     HelperStarter m_startHelperProgram;
 
 private:
+    // True, with a hint to the operator, while a search is requested and the
+    // loop has not run it yet: the search is about to replace the table, so
+    // no run may start on its rows.
+    bool RefusedForPendingSearch();
     void ApplyTexts();
     void StartServices();
     void StopServices();

@@ -31,6 +31,7 @@ void Station::OnUpgrade() {
         View().ShowMessage(t.msgStopPending, t.captionHint);
         return;
     }
+    if (RefusedForPendingSearch()) return;
     if (!IsExistingFile(UpdateFile())) {
         View().ShowMessage(t.msgUpgradeFileMissing, t.captionError);
         return;

@@ -49,6 +49,7 @@ std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
         {"msgUpgradeFileMissing", t.msgUpgradeFileMissing},
         {"msgNoDeviceToUpgrade", t.msgNoDeviceToUpgrade},
         {"msgStopPending", t.msgStopPending},
+        {"msgSearchPending", t.msgSearchPending},
         {"unknownDevice", t.unknownDevice},
         {"menuExportList", t.menuExportList},
         {"menuCopy", t.menuCopy},

@@ -59,4 +59,40 @@ TEST_F(RunInterleavingsTest, TheAnswerCheckOfABatchLeavesALaterUpgradeRunAlone) 
     EXPECT_FALSE(RunEnded());
 }
 
+// Find, then Upgrade or Modify IP before the loop has handled the search:
+// the search would empty the table under the run. Both presses are refused
+// with a hint until the search is done; nothing is sent.
+TEST_F(RunInterleavingsTest, APendingSearchRefusesUpgradeAndModifyIp) {
+    for (int language : {1, 2}) {
+        SCOPED_TRACE(language);
+        const TextTable& t = Texts(language);
+        station.m_nLanguage = language;
+        station.m_DeviceList.DeleteAllRows();
+        AddRows({{"127.0.0.2"}});
+        view.findType = 0;
+        view.messages.clear();
+        view.ipSettingsAsked.clear();
+        view.ipSettingsAnswer = NewGateway();
+        station.OnFind();
+        ASSERT_EQ(station.m_bSearchRequest.load(), 1);
+
+        station.OnUpgrade();
+        station.OnModifyIP();
+        const RecordingView::Message refused{t.msgSearchPending, t.captionHint};
+        EXPECT_EQ(view.messages, (std::vector<RecordingView::Message>{refused, refused}));
+        EXPECT_TRUE(RunEnded());
+        EXPECT_EQ(station.m_bModifyRequest.load(), 0);
+        EXPECT_TRUE(view.ipSettingsAsked.empty()) << "the dialog is not opened";
+        EXPECT_EQ(State(0), "");
+        EXPECT_TRUE(devices.Received(0).empty());
+
+        station.m_bSearchRequest = 0;  // the loop has run the search
+        station.OnUpgrade();
+        EXPECT_EQ(State(0), t.stateUpgrading);
+        EXPECT_EQ(devices.Received(0), kThreeUpgradeCommands);
+        station.m_bUpgrading = 0;
+        station.m_bUpgradeContinue = 0;
+    }
+}
+
 }  // namespace
