@@ -253,12 +253,39 @@ QWidget* COstrelDlg::Control(int id) const {
     return it == m_controls.end() ? nullptr : it->second;
 }
 
+// One queue in call order rather than a queued event per call: a run that
+// ends on a worker gives the controls back, and the operator's next press may
+// lock them on the GUI thread before those events ran; applying what is
+// queued first keeps the end of one run from undoing the start of the next.
 template <class Change>
 void COstrelDlg::OnGuiThread(Change change) {
     if (QThread::currentThread() == thread()) {
+        ApplyPendingChanges();
         change();
-    } else {
-        QMetaObject::invokeMethod(this, std::move(change), Qt::QueuedConnection);
+        return;
+    }
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_pendingChanges.emplace_back(std::move(change));
+    }
+    // One event per change, as before: under a message box's own loop the
+    // changes queued after it are still applied.
+    QMetaObject::invokeMethod(
+        this, [this] { ApplyPendingChanges(); }, Qt::QueuedConnection);
+}
+
+// One change at a time, outside the lock: a message box runs its own event
+// loop, in which workers go on queueing and this runs again.
+void COstrelDlg::ApplyPendingChanges() {
+    for (;;) {
+        std::function<void()> change;
+        {
+            std::lock_guard lock(m_pendingMutex);
+            if (m_pendingChanges.empty()) return;
+            change = std::move(m_pendingChanges.front());
+            m_pendingChanges.pop_front();
+        }
+        change();
     }
 }
 

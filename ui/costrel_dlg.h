@@ -2,8 +2,11 @@
 
 #include <QDialog>
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "model/station_view.h"
 #include "station/station.h"
@@ -17,7 +20,9 @@ class IpAddressEdit;
 
 // The main window. It shows the station's state and forwards the operator's
 // input; the station decides. Worker-side view calls are queued to the GUI
-// thread and never wait; the values workers read are mirrored in atomics.
+// thread and never wait; a view call on the GUI thread first applies every
+// call still queued, so the window follows the order in which the station
+// made them. The values workers read are mirrored in atomics.
 class COstrelDlg : public QDialog, public quillane::StationView {
     Q_OBJECT
 public:
@@ -79,6 +84,7 @@ private:
     void AskAndExportList();
     template <class Change>
     void OnGuiThread(Change change);
+    void ApplyPendingChanges();
 
     std::map<int, QWidget*> m_controls;
     CSortListCtrl* m_DeviceList = nullptr;
@@ -93,5 +99,8 @@ private:
     std::atomic<uint32_t> m_rangeStartMirror{0};
     std::atomic<uint32_t> m_rangeEndMirror{0};
     std::atomic<int> m_progressShown{-1};
+    // Worker-side view calls not yet applied, oldest first (m_pendingMutex).
+    std::mutex m_pendingMutex;
+    std::deque<std::function<void()>> m_pendingChanges;
     std::unique_ptr<quillane::Station> m_station;
 };

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -41,6 +42,7 @@
 #include "message_box.h"
 #include "model/control_ids.h"
 #include "runs/command_loop.h"
+#include "runs/upgrade_controls.h"
 #include "single_instance.h"
 #include "sort_list_ctrl.h"
 #include "support/bounded_thread.h"
@@ -531,6 +533,27 @@ private slots:
         QTRY_VERIFY(!f.Control(kIdFind)->isEnabled());
         QCOMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("停止"));
         QCOMPARE(f.messages.size(), size_t{1});
+    }
+
+    // A run ending on a worker gives the controls back through the queue; the
+    // operator's next press, handled before the queue has run, locks them
+    // again at once. The window ends as the events came: locked, "Stop",
+    // the bar where the new run put it.
+    void aRunsEndNeverUndoesTheNextRunsStart() {
+        WindowFixture f(2);
+        std::thread worker([&] {
+            ReturnControlsAfterUpgrade(*f.window, 2);
+            f.window->SetProgress(100);
+        });
+        worker.join();
+        LockControlsForUpgrade(*f.window, 2);
+        f.window->SetProgress(0);
+        QCoreApplication::processEvents();
+        QTest::qWait(50);
+        QCOMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("Stop"));
+        QVERIFY(!f.Control(kIdFind)->isEnabled());
+        QVERIFY(!f.Control(kIdSelectAll)->isEnabled());
+        QCOMPARE(f.window->findChild<QProgressBar*>()->value(), 0);
     }
 
     void modelFollowsAWorkerThroughTheQueue() {
