@@ -37,6 +37,9 @@ void Station::OnModifyIP() {
         return;
     }
     if (m_bModifyRequest.load() != 0) return;  // stopping: the batch is finishing
+    // An ending upgrade run gives the controls back before it clears its
+    // flags: a press in between does nothing, as one of Upgrade does.
+    if (m_bUpgrading.load() != 0 || m_bUpgradeContinue.load() != 0) return;
     if (RefusedForPendingSearch()) return;
 
     const int language = m_nLanguage.load();

@@ -31,6 +31,10 @@ void Station::OnUpgrade() {
         View().ShowMessage(t.msgStopPending, t.captionHint);
         return;
     }
+    // An address-change batch gives its controls back before it clears its
+    // flags: a press in between does nothing, or the rest of the batch's end
+    // would undo this run's start.
+    if (m_bModifyRequest.load() != 0 || m_bModifyContinue.load() != 0) return;
     if (RefusedForPendingSearch()) return;
     if (!IsExistingFile(UpdateFile())) {
         View().ShowMessage(t.msgUpgradeFileMissing, t.captionError);

@@ -31,10 +31,13 @@ public:
         controlLog.push_back((enabled ? "enable " : "disable ") + std::to_string(id));
     }
     void SetCaption(int id, const std::string& text) override {
-        std::lock_guard lock(m_mutex);
-        captions[id] = text;
-        controlLog.push_back("caption " + std::to_string(id) + " " + text);
-        captionLog.emplace_back(id, text);
+        {
+            std::lock_guard lock(m_mutex);
+            captions[id] = text;
+            controlLog.push_back("caption " + std::to_string(id) + " " + text);
+            captionLog.emplace_back(id, text);
+        }
+        if (onCaption) onCaption(id, text);
     }
     void SetProgress(int percent) override {
         progress = percent;
@@ -129,6 +132,8 @@ public:
     std::atomic<uint32_t> rangeStart{0};
     std::atomic<uint32_t> rangeEnd{0};
     std::function<void()> onRangeRead;  // runs as a search reads its range
+    // Runs after each caption is recorded: a test presses a button at that point.
+    std::function<void(int id, const std::string& text)> onCaption;
     std::optional<std::string> fileAnswer;
     std::map<int, ScreenRect> rects;
     std::optional<IpSettingsValues> ipSettingsAnswer;  // nullopt: the operator cancels

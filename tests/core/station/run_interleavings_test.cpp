@@ -95,4 +95,55 @@ TEST_F(RunInterleavingsTest, APendingSearchRefusesUpgradeAndModifyIp) {
     }
 }
 
+// A run gives the controls back before it clears its flags. A press of the
+// other run's button that lands in between does nothing, as a press of the
+// run's own button does: it would start a run whose locking and sorting the
+// rest of the ending run then undid. Once the flags are clear it starts.
+TEST_F(RunInterleavingsTest, APressWhileAnUpgradeRunEndsStartsNoBatch) {
+    AddRows({{"127.0.0.2"}});
+    view.ipSettingsAnswer = NewGateway();
+    RunningOn(0);
+    bool pressed = false;
+    view.onCaption = [&](int id, const std::string& text) {
+        if (id != kIdUpgrade || text != Texts(2).upgrade || pressed) return;
+        pressed = true;
+        station.OnModifyIP();
+    };
+    const sockaddr_in client = MakeAddress(ParseIPv4("127.0.0.2"), 1234);
+    OnTransferFinished(0, &client, true, static_cast<StationState*>(&station));  // the last device
+    ASSERT_TRUE(pressed);
+    EXPECT_TRUE(RunEnded());
+    EXPECT_TRUE(view.ipSettingsAsked.empty());
+    EXPECT_EQ(station.m_bModifyRequest.load(), 0);
+    EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 1);
+
+    station.OnModifyIP();
+    EXPECT_EQ(station.m_bModifyRequest.load(), 1);
+    EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 0);
+    EXPECT_EQ(view.Caption(kIdModifyIP), Texts(2).stop);
+}
+
+TEST_F(RunInterleavingsTest, APressWhileABatchEndsStartsNoUpgradeRun) {
+    AddRows({{"127.0.0.2"}});
+    view.ipSettingsAnswer = NewGateway();
+    station.OnModifyIP();
+    bool pressed = false;
+    view.onCaption = [&](int id, const std::string& text) {
+        if (id != kIdModifyIP || text != Texts(2).modifyIPAfterRun || pressed) return;
+        pressed = true;
+        station.OnUpgrade();
+    };
+    LoopPass();  // the batch
+    ASSERT_TRUE(pressed);
+    EXPECT_TRUE(RunEnded());
+    EXPECT_EQ(State(0), Texts(2).stateModifying);
+    EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 1);
+    EXPECT_EQ(devices.Received(0).size(), 1u) << "the address change only";
+
+    station.OnUpgrade();
+    EXPECT_FALSE(RunEnded());
+    EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 0);
+    EXPECT_EQ(view.Caption(kIdUpgrade), Texts(2).stop);
+}
+
 }  // namespace
