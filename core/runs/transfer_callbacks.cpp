@@ -47,8 +47,11 @@ void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSiz
                         const sockaddr_in* client, void* window) {
     if (!window || !client) return;
     auto& station = *static_cast<StationState*>(window);
+    // Without a run no transfer is the current device's: the bar stays as it
+    // is (a range search may be showing its walk on it).
+    if (station.m_bUpgrading.load() != 1) return;
     const int percent = TransferPercent(nextBlock, blockSize, fileSize);
-    if (station.m_bUpgrading.load() == 1) {
+    {
         AutoLock lock(&station.m_ListLock);
         DeviceTable& table = station.m_DeviceList;
         const int target = FindClientRow(table, row, client->sin_addr.s_addr);

@@ -24,7 +24,8 @@ int TransferPercent(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize);
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress);
 
 // During a run the percentage shows in the client's row; only the current
-// device's progress renews the silence stamp and moves the bar.
+// device's progress renews the silence stamp and moves the bar. Without a
+// run a transfer changes nothing.
 void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
                         const sockaddr_in* client, void* window);
 // A transfer that did not deliver the whole file marks its device failed.
