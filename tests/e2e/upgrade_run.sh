@@ -4,7 +4,8 @@
 # image one after another and report it byte-identical; a device that never
 # asks for its file, one that ends its transfer with an error packet and one
 # outside the workstation's subnet show their failures while the run goes on;
-# Stop ends the run after the current device; with 0.5% of the datagrams lost
+# Stop ends the run after the current device; a host reading the file all
+# along holds off no device's time-out; with 0.5% of the datagrams lost
 # in both directions every image still arrives whole.
 set -euo pipefail
 source "${QUILLANE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}/tools/lab/lab_test_lib.sh"
@@ -88,6 +89,25 @@ log = [json.loads(l) for l in open(sys.argv[1]) if l.strip()]
 started = sorted({e["dev"] for e in log if e.get("event") == "upgrade-start"})
 assert started == [501], f"after Stop only the current device may upgrade: {started}"
 print("stop: only the current device was upgraded")
+PY
+
+# A host that keeps reading the file during the run (the path is in every
+# boot reply) while the current device stays silent: the silent device still
+# fails after 10 s and the run goes on to the next one. The host reads from
+# the lab's last address, which no device of this fleet has.
+fleet reader "number=701 faults=no-boot" "number=702"
+dev python3 "$LAB_TEST_SOURCE/tools/lab/tftp_load.py" slow --server "$WS_IP" --file "$LAB_TEST_TMP/fw/small.bin" \
+    --bind "$DEV_LAST_IP" --count 1 --ack-delay 0.05 --max-seconds 45 >"$LAB_TEST_TMP/reader.json" &
+reader=$!
+scenario reader small.bin 2 RunUpgradesEveryChosenDeviceInTurn
+wait "$reader"
+check reader small.bin
+python3 - "$LAB_TEST_TMP/reader.json" <<'PY'
+import json, sys
+fetch = json.loads(open(sys.argv[1]).read().split("\n")[0])
+# Still reading when the run was over and the window closed: it read all along.
+assert fetch["error"] == "Server stopped" and fetch["blocks"] >= 150, f"the reader did not read all along: {fetch}"
+print(f"reader: {fetch['blocks']} blocks read during the run")
 PY
 
 fleet lossy "number=601 faults=drop=0.005" "number=602 faults=drop=0.005 tftp=timeout=1" \

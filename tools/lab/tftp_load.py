@@ -5,12 +5,13 @@ Built from RFC 1350 alone (it shares no code with the tool). Run it inside
 the lab's device namespace:
 
   tftp_load.py slow --server IP --file NAME [--count 20] [--ack-delay 0.02]
-        [--flowing FILE] [--idle 8] [--max-seconds 120]
+        [--flowing FILE] [--idle 8] [--max-seconds 120] [--bind A]
       COUNT fetches at once, each acknowledging every block ACK-DELAY seconds
       after it arrived, so the transfers stay in flight. Once every fetch has
       had five blocks, FLOWING is created. Ends when every fetch has ended
       (last block, error packet) or nothing arrived for IDLE seconds, and
-      prints one JSON object per fetch: blocks, complete, error.
+      prints one JSON object per fetch: blocks, complete, error. The fetches
+      come from address A (the namespace's own choice by default).
 
   tftp_load.py burst --server IP --file NAME --count N [--rate R] [--listen S] [--bind A[,B...]]
       N read requests from one socket, as fast as possible or R per second,
@@ -33,9 +34,9 @@ BLOCK = 512
 
 
 class Fetch:
-    def __init__(self, server, name):
+    def __init__(self, server, name, address="0.0.0.0"):
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.bind(("0.0.0.0", 0))
+        self.sock.bind((address, 0))
         self.sock.sendto(struct.pack("!H", 1) + name.encode() + b"\0octet\0", (server, 69))
         self.peer = None
         self.expected = 1
@@ -71,7 +72,7 @@ class Fetch:
 
 
 def slow(args):
-    fetches = [Fetch(args.server, args.file) for _ in range(args.count)]
+    fetches = [Fetch(args.server, args.file, args.bind) for _ in range(args.count)]
     by_socket = {f.sock: f for f in fetches}
     start = last_heard = time.monotonic()
     flowing = False
@@ -155,6 +156,7 @@ def main():
     p.add_argument("--flowing")
     p.add_argument("--idle", type=float, default=8)
     p.add_argument("--max-seconds", type=float, default=120)
+    p.add_argument("--bind", default="0.0.0.0")
     p = sub.add_parser("burst")
     p.add_argument("--server", required=True)
     p.add_argument("--file", required=True)
