@@ -35,12 +35,6 @@ AddressChangePlanner MakePlanner(StationState& station) {
                                 IPv4Address(station.Network().commandGroup), CountGroupNumbers(numbers));
 }
 
-void SendCommand(StationState& station, const RowPlan& plan) {
-    station.m_DestAddr.SetAddress(plan.destination.NetworkOrder());
-    SocketSendTo(station.m_DeviceEndpoint.socket, plan.command.data(), plan.command.size(),
-                 station.m_DestAddr.Get());
-}
-
 enum class RowResult { kDone, kRangeError };
 
 RowResult ChangeRow(StationState& station, AddressChangePlanner& planner, int row, const DeviceRow& cells) {
@@ -56,7 +50,7 @@ RowResult ChangeRow(StationState& station, AddressChangePlanner& planner, int ro
     table.SetCell(row, kColMarker, "1");
     if (plan.action == RowPlan::Action::kRangeError) return RowResult::kRangeError;
     if (plan.action == RowPlan::Action::kSendNothing) return RowResult::kDone;
-    SendCommand(station, plan);
+    station.m_DeviceLink.SendTo(plan.destination, plan.command);
     return planner.CommandSent() ? RowResult::kDone : RowResult::kRangeError;
 }
 

@@ -43,8 +43,8 @@ protected:
         station.RefreshLocalAddresses();
         // The endpoint's socket only: commands leave from it.
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-        station.m_DestAddr.SetPort(devices.Port());
-        station.m_pTftpServer = std::make_unique<TftpServer>();  // holds the current row; not started
+        station.m_DeviceLink.SetCommandPort(devices.Port());
+        station.m_pTftpServer = std::make_unique<TftpServer>();  // a run needs a server; not started
         station.m_bLoopRun = 1;
     }
 
@@ -69,10 +69,10 @@ protected:
         }
     }
     std::string State(int row) const { return station.m_DeviceList.Cell(row, kColState); }
-    int CurrentRow() const { return station.m_pTftpServer->currentRow.load(); }
+    int CurrentRow() const { return station.m_nUpgradeRow.load(); }
     // A run on `row`, as the Upgrade action leaves it.
     void RunningOn(int row) {
-        station.m_pTftpServer->currentRow = row;
+        station.m_nUpgradeRow = row;
         station.m_DeviceList.SetCell(row, kColState, "Upgrade...");
         station.m_dwUpgradeTick = TickClock::Now();
         station.m_bUpgrading = 1;
