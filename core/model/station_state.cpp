@@ -41,6 +41,21 @@ void StationState::SetLocalAddresses(LocalAddressLists lists) {
     m_localAddresses = std::move(snapshot);
 }
 
+void StationState::SetRunObserver(RunObserver* observer) {
+    std::lock_guard lock(m_runObserverMutex);
+    m_runObserver = observer;
+}
+
+void StationState::NotifyRunStarted(RunKind kind) {
+    std::lock_guard lock(m_runObserverMutex);
+    if (m_runObserver) m_runObserver->RunStarted(kind);
+}
+
+void StationState::NotifyRunEnded(RunKind kind) {
+    std::lock_guard lock(m_runObserverMutex);
+    if (m_runObserver) m_runObserver->RunEnded(kind);
+}
+
 std::string StationState::UpdateFile() const {
     std::lock_guard lock(m_sharedTextMutex);
     return m_strUpdateFile;

@@ -22,6 +22,7 @@
 #include "link/local_adapters.h"
 #include "link/udp_endpoint.h"
 #include "model/device_table.h"
+#include "model/run_events.h"
 #include "model/station_view.h"
 #include "model/type_filter.h"
 #include "support/bounded_thread.h"
@@ -75,6 +76,12 @@ public:
     std::shared_ptr<const LocalAddressLists> LocalAddresses() const;
     void SetLocalAddresses(LocalAddressLists lists);
 
+    // Who hears of runs beginning and ending (null: nobody). Set it before the
+    // services start or while no run is active.
+    void SetRunObserver(RunObserver* observer);
+    void NotifyRunStarted(RunKind kind);
+    void NotifyRunEnded(RunKind kind);
+
     // The firmware path; read by the boot responder and the TFTP server on
     // their threads while the window may change it.
     std::string UpdateFile() const;
@@ -119,6 +126,8 @@ private:
     mutable std::mutex m_sharedTextMutex;  // guards the two members below
     std::string m_strUpdateFile;
     std::shared_ptr<const LocalAddressLists> m_localAddresses;
+    std::mutex m_runObserverMutex;
+    RunObserver* m_runObserver = nullptr;
 };
 
 }  // namespace quillane

@@ -42,11 +42,12 @@ RowResult ChangeRow(StationState& station, AddressChangePlanner& planner, int ro
     const int language = station.m_nLanguage.load();
     const RowPlan plan = planner.PlanRow(cells);
     if (plan.action == RowPlan::Action::kRefuse) {
-        if (LanguageHasTexts(language)) table.SetCell(row, kColState, Texts(language).stateFailure);
+        const RowState refused = RowState::Failed(plan.refusal);
+        table.SetRowState(row, refused, StateText(refused, language));
         return RowResult::kDone;
     }
     // Waiting for the device's result; the answer check fails it when none comes.
-    table.SetCell(row, kColState, Texts(language).stateModifying);
+    table.SetRowState(row, RowState::Waiting(), StateText(RowState::Waiting(), language));
     table.SetCell(row, kColMarker, "1");
     if (plan.action == RowPlan::Action::kRangeError) return RowResult::kRangeError;
     if (plan.action == RowPlan::Action::kSendNothing) return RowResult::kDone;

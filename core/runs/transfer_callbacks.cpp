@@ -20,6 +20,15 @@ int TransferPercent(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize) {
     return std::min<int>(percent, 100);
 }
 
+namespace {
+
+bool ShowsPercent(const RowState& state, int percent) {
+    return (state.status == RowStatus::kUpgrading || state.status == RowStatus::kUpgraded) &&
+           state.percent == percent;
+}
+
+}  // namespace
+
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
     if (row >= 0 && row < table.RowCount() && ParseIPv4(table.Cell(row, kColIP)) == clientAddress) return row;
     for (int r = 0; r < table.RowCount(); ++r)
@@ -35,9 +44,11 @@ void OnTransferProgress(const sockaddr_in* client, const TransferDelivery& deliv
         AutoLock lock(&station.m_ListLock);
         DeviceTable& table = station.m_DeviceList;
         const int target = FindClientRow(table, station.m_nUpgradeRow.load(), client->sin_addr.s_addr);
-        const std::string text = std::to_string(percent) + "%";
         // Most blocks leave the percentage as it was: the view hears only of changes.
-        if (target >= 0 && table.Cell(target, kColState) != text) table.SetCell(target, kColState, text);
+        if (target >= 0 && !ShowsPercent(table.RowStateOf(target), percent)) {
+            const RowState upgrading = RowState::Upgrading(percent);
+            table.SetRowState(target, upgrading, StateText(upgrading, station.m_nLanguage));
+        }
         station.m_dwUpgradeTick = GetTickCount();
     }
     station.View().SetProgress(percent);
@@ -54,7 +65,13 @@ void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window)
     if (current < 0 || current >= table.RowCount() ||
         ParseIPv4(table.Cell(current, kColIP)) != client->sin_addr.s_addr)
         return;
-    if (!delivered) table.SetCell(current, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
+    if (delivered) {
+        // The text keeps the percentage last shown.
+        table.SetRowState(current, RowState::Upgraded(table.RowStateOf(current).percent), std::nullopt);
+    } else {
+        const RowState cut = RowState::Failed(FailureReason::kTransferCut);
+        table.SetRowState(current, cut, StateText(cut, station.m_nLanguage));
+    }
     if (station.m_bUpgradeContinue.load() == 1) {
         ContinueUpgradeRun(station, current + 1);
     } else {

@@ -18,10 +18,11 @@ bool IsRow(const StationState& station, int row) {
     return row >= 0 && row < station.m_DeviceList.RowCount();
 }
 
-// Marks the current device failed (the same text in both languages).
+// Marks the current device failed: it stayed silent too long.
 void MarkCurrentFailed(StationState& station, int row) {
-    if (IsRow(station, row))
-        station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
+    if (!IsRow(station, row)) return;
+    const RowState failed = RowState::Failed(FailureReason::kUpgradeTimedOut);
+    station.m_DeviceList.SetRowState(row, failed, StateText(failed, station.m_nLanguage));
 }
 
 }  // namespace
@@ -59,7 +60,8 @@ uint32_t UpgradeStepWaitMs(const StationState& station, uint32_t longest) {
 
 int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) {
     const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
-    const std::string& noSegment = Texts(station.m_nLanguage).stateNoSegment;
+    const RowState noSubnet = RowState::Failed(FailureReason::kNoLocalSubnet);
+    const std::optional<std::string> noSubnetText = StateText(noSubnet, station.m_nLanguage);
     DeviceTable& table = station.m_DeviceList;
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
@@ -67,14 +69,15 @@ int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) 
         if (FindFacingLocalAddress(table.Cell(row, kColIP), table.Cell(row, kColMask), local->ips,
                                    local->masks) >= 0)
             return row;
-        table.SetCell(row, kColState, noSegment);
+        table.SetRowState(row, noSubnet, noSubnetText);
     }
     return -1;
 }
 
 void MarkUpgradeStarted(StationState& station, int row) {
     station.m_nUpgradeRow = row;
-    station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgrading);
+    station.m_DeviceList.SetRowState(row, RowState::Upgrading(),
+                                     StateText(RowState::Upgrading(), station.m_nLanguage));
 }
 
 void SendUpgradeCommandToRow(StationState& station, int row) {
@@ -102,6 +105,7 @@ void EndUpgradeRun(StationState& station) {
     station.m_dwUpgradeTick = GetTickCount();
     station.m_bUpgrading = 0;
     station.m_bUpgradeContinue = 0;
+    station.NotifyRunEnded(RunKind::kUpgrade);
 }
 
 }  // namespace quillane

@@ -67,6 +67,7 @@ void Station::OnModifyIP() {
     // The settings are in place before the request: the loop reads them once it
     // sees it. The batch stops when it finds m_bModifyContinue at 0, so that
     // flag is raised first.
+    NotifyRunStarted(RunKind::kAddressChange);
     m_bModifyContinue = 1;
     m_bModifyRequest = 1;
     // Wake the loop so the batch starts now rather than after its idle wait.

@@ -39,7 +39,7 @@ void Station::OnUpgrade() {
         View().ShowMessage(t.msgNoDeviceToUpgrade, t.captionError);
         return;
     }
-    for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetCell(row, kColState, "");
+    for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetRowState(row, RowState{}, "");
     RefreshLocalAddresses();
     if (!m_pTftpServer) return;
     m_nUpgradeRow = 0;
@@ -49,6 +49,7 @@ void Station::OnUpgrade() {
     // The current row and its text are in place before the flags, and the
     // flags before the loop is woken and the command leaves.
     MarkUpgradeStarted(*this, row);
+    NotifyRunStarted(RunKind::kUpgrade);
     m_dwUpgradeTick = GetTickCount();
     m_bUpgrading = 1;
     m_bUpgradeContinue = 1;

@@ -97,6 +97,9 @@ TEST_F(TransferCallbacksTest, TheEndOfATransferStartsTheNextDevice) {
             TickClock::Advance(300);
             Finished("127.0.0.2", delivered);
             EXPECT_EQ(State(0), delivered ? "100%" : t.stateUpgradeFailed);
+            EXPECT_EQ(station.m_DeviceList.RowStateOf(0),
+                      delivered ? RowState::Upgraded(100) : RowState::Failed(FailureReason::kTransferCut));
+            EXPECT_EQ(station.m_DeviceList.RowStateOf(1), RowState::Failed(FailureReason::kNoLocalSubnet));
             EXPECT_EQ(State(1), t.stateNoSegment);
             EXPECT_EQ(State(2), t.stateUpgrading);
             EXPECT_EQ(CurrentRow(), 2);
