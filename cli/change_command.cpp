@@ -62,13 +62,10 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     }
 
     CliStation cli(invocation.search, Services::DeviceLink);
-    std::string error;
-    if (!cli.Start(error) || !cli.Search(error)) {
-        err << "quillane-cli: " << error << "\n";
-        return kExitUnusable;
-    }
-    const ChosenDevices devices = cli.Choose(invocation.change.devices);
-    if (devices.chosen.empty()) return ReportNothingChosen(devices, out, err);
+    int exitCode = kExitDone;
+    const std::optional<ChosenDevices> devices =
+        StartSearchAndChoose(cli, invocation.change.devices, out, err, exitCode);
+    if (!devices) return exitCode;
 
     const DeviceTable& table = cli.station().m_DeviceList;
     std::vector<std::pair<int, DeviceRow>> before;
@@ -87,7 +84,7 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
         out << "device " << was[kColDeviceNo] << "  " << was[kColIP] << " -> " << now[kColIP] << "  "
             << ResultText(state, language) << "\n";
     }
-    failed += ReportMissing(devices, out);
+    failed += ReportMissing(*devices, out);
     out << std::flush;
     return failed == 0 ? kExitDone : kExitSomeFailed;
 }

@@ -187,7 +187,7 @@ ChosenDevices CliStation::Choose(const DeviceChoice& choice) {
             }
         }
     }
-    for (int row : ChosenRows()) result.chosen.push_back(ReadDecimal(table.Cell(row, kColDeviceNo)));
+    for (int row : ChosenRows()) result.chosen.push_back(table.RowDeviceNumber(row));
     return result;
 }
 

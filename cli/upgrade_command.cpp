@@ -26,6 +26,7 @@ constexpr auto kVerifyWait = 60s;
 struct Device {
     int row;
     DeviceRow before;
+    int32_t number;
 };
 
 std::string Label(const DeviceRow& row) {
@@ -70,9 +71,8 @@ std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<
         }
         const DeviceTable& table = cli.station().m_DeviceList;
         for (const Device& device : devices) {
-            const int32_t number = ReadDecimal(device.before[kColDeviceNo]);
-            const int row = table.FindRowByDeviceNumber(number);
-            if (row >= 0) versions[number] = table.Cell(row, kColVersion);
+            const int row = table.FindRowByDeviceNumber(device.number);
+            if (row >= 0) versions[device.number] = table.Cell(row, kColVersion);
         }
     } while (versions.size() < devices.size() && std::chrono::steady_clock::now() < end &&
              TakeStopSignal() == 0);
@@ -91,19 +91,16 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         return kExitUnusable;
     }
     CliStation cli(invocation.search, Services::WithFirmware);
-    std::string error;
-    if (!cli.Start(error) || !cli.Search(error)) {
-        err << "quillane-cli: " << error << "\n";
-        return kExitUnusable;
-    }
-    const ChosenDevices chosen = cli.Choose(invocation.upgrade.devices);
-    if (chosen.chosen.empty()) return ReportNothingChosen(chosen, out, err);
+    int exitCode = kExitDone;
+    const std::optional<ChosenDevices> chosen =
+        StartSearchAndChoose(cli, invocation.upgrade.devices, out, err, exitCode);
+    if (!chosen) return exitCode;
 
     Station& station = cli.station();
     std::vector<Device> devices;
     std::map<int, std::string> labels;
     for (int row : cli.ChosenRows()) {
-        devices.push_back({row, station.m_DeviceList.Row(row)});
+        devices.push_back({row, station.m_DeviceList.Row(row), station.m_DeviceList.RowDeviceNumber(row)});
         labels[row] = Label(devices.back().before);
     }
     cli.view().AnswerFileDialogWith(file);
@@ -133,7 +130,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         std::string verdict = verdicts[device.row];
         std::string line = Label(device.before) + "  ";
         if (invocation.upgrade.verify) {
-            const auto version = after.find(ReadDecimal(device.before[kColDeviceNo]));
+            const auto version = after.find(device.number);
             line += "version " + device.before[kColVersion] + " -> " +
                     (version == after.end() ? std::string("?") : version->second) + "  ";
             if (verdict.empty() && version == after.end()) verdict = "failed: not found after the upgrade";
@@ -143,7 +140,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         failed += verdict.empty() ? 0 : 1;
         out << line << (verdict.empty() ? "upgraded" : verdict) << "\n";
     }
-    failed += ReportMissing(chosen, out);
+    failed += ReportMissing(*chosen, out);
     out << std::flush;
     return failed == 0 ? kExitDone : kExitSomeFailed;
 }

@@ -105,7 +105,7 @@ public:
     char localSeparator = '/';
     char foreignSeparator = '\\';
 #endif
-    uint16_t maxBlockSize = 65464;
+    uint16_t maxBlockSize = 65464;  // the protocol's largest; Start bounds it to 512
     std::atomic<bool> quiet{false};
     uint16_t defaultTimeout = 3;
     Event requestReady{false};  // one per request; wakes one idle transfer thread

@@ -105,8 +105,8 @@ private:
     Ending GiveUp();
     void ReportEnd(Ending ending, bool othersServeTheClient);
 
-    // Wait for the acknowledgement of the packet outstanding. kContinue: send
-    // (again); kLeave: the loop ends.
+    // Wait for the acknowledgement of the packet outstanding. kSend: send
+    // (again); kLeave: the loop ends; kStopped: the server is stopping.
     enum class Wait { kSend, kLeave, kStopped };
     Wait WaitForAcknowledgement();
 

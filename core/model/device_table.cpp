@@ -172,6 +172,13 @@ void DeviceTable::SetItemData(int row, intptr_t data) {
     m_rows[static_cast<size_t>(row)].itemData = data;
 }
 
+int DeviceTable::FirstChosenRow(int from) const {
+    std::lock_guard lock(m_mutex);
+    for (size_t row = static_cast<size_t>(std::max(from, 0)); row < m_rows.size(); ++row)
+        if (m_rows[row].cells[kColChoice] == kCheckMark) return static_cast<int>(row);
+    return -1;
+}
+
 int DeviceTable::FindRowByDeviceNumber(int32_t number) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_byNumber.find(number);

@@ -12,8 +12,13 @@
 #include <vector>
 
 #include "model/row_state.h"
+#include "support/ipv4.h"
 
 namespace quillane {
+
+// atoi's reading of a decimal text: leading white space, optional sign, digits
+// up to the first other character; no digits gives 0. Saturates at 32 bits.
+int32_t ReadDecimal(const std::string& text);
 
 // Columns of the device table; every part of the tool addresses them by index.
 enum DeviceColumn : int {
@@ -84,6 +89,14 @@ public:
     bool SetCell(int row, int column, const std::string& text);
     DeviceRow Row(int row) const;
     bool IsChosen(int row) const { return Cell(row, kColChoice) == kCheckMark; }
+    // The first chosen row from `from` on (from the top for a negative one); -1 when none.
+    int FirstChosenRow(int from = 0) const;
+    // A row's cells as what they hold. Addresses read as inet_addr reads text
+    // (255.255.255.255 for text that is no address, and for a row out of
+    // range); the device number as atoi reads it.
+    IPv4Address RowAddress(int row) const { return IPv4Address::Parse(Cell(row, kColIP)); }
+    IPv4Address RowMask(int row) const { return IPv4Address::Parse(Cell(row, kColMask)); }
+    int32_t RowDeviceNumber(int row) const { return ReadDecimal(Cell(row, kColDeviceNo)); }
 
     // What the State text means; the empty state for a row out of range.
     RowState RowStateOf(int row) const;
@@ -153,9 +166,5 @@ private:
     std::unordered_map<int32_t, std::vector<int>> m_byNumber;
     DeviceTableObserver* m_observer = nullptr;
 };
-
-// atoi's reading of a decimal text: leading white space, optional sign, digits
-// up to the first other character; no digits gives 0. Saturates at 32 bits.
-int32_t ReadDecimal(const std::string& text);
 
 }  // namespace quillane

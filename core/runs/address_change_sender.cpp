@@ -2,8 +2,8 @@
 
 #include "model/station_state.h"
 #include "model/texts.h"
-#include "runs/address_change_controls.h"
 #include "runs/address_change_plan.h"
+#include "runs/run_controls.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -80,7 +80,7 @@ void SendAddressChanges(StationState& station) {
         }
         if (++handled % kChangePauseEvery == 0) TickClock::Sleep(kChangePauseMs);
     }
-    ReturnControlsAfterAddressChange(station.View(), station.m_nLanguage.load());
+    ReturnControlsAfterRun(station.View(), station.m_nLanguage.load(), RunButton::kModifyIP);
 }
 
 }  // namespace quillane

@@ -30,9 +30,10 @@ bool ShowsPercent(const RowState& state, int percent) {
 }  // namespace
 
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
-    if (row >= 0 && row < table.RowCount() && ParseIPv4(table.Cell(row, kColIP)) == clientAddress) return row;
+    const IPv4Address client = IPv4Address::FromNetworkOrder(clientAddress);
+    if (row >= 0 && row < table.RowCount() && table.RowAddress(row) == client) return row;
     for (int r = 0; r < table.RowCount(); ++r)
-        if (ParseIPv4(table.Cell(r, kColIP)) == clientAddress) return r;
+        if (table.RowAddress(r) == client) return r;
     return -1;
 }
 
@@ -63,7 +64,7 @@ void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window)
     const int current = station.m_nUpgradeRow.load();
     DeviceTable& table = station.m_DeviceList;
     if (current < 0 || current >= table.RowCount() ||
-        ParseIPv4(table.Cell(current, kColIP)) != client->sin_addr.s_addr)
+        table.RowAddress(current) != IPv4Address::FromNetworkOrder(client->sin_addr.s_addr))
         return;
     if (delivered) {
         // The text keeps the percentage last shown.

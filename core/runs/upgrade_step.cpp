@@ -7,7 +7,7 @@
 #include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/device_commands.h"
-#include "runs/upgrade_controls.h"
+#include "runs/run_controls.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -81,7 +81,7 @@ void MarkUpgradeStarted(StationState& station, int row) {
 }
 
 void SendUpgradeCommandToRow(StationState& station, int row) {
-    SendUpgradeCommand(station.m_DeviceLink, IPv4Address::Parse(station.m_DeviceList.Cell(row, kColIP)));
+    SendUpgradeCommand(station.m_DeviceLink, station.m_DeviceList.RowAddress(row));
 }
 
 void ContinueUpgradeRun(StationState& station, int firstRow) {
@@ -99,7 +99,7 @@ void ContinueUpgradeRun(StationState& station, int firstRow) {
 // The controls are given back before the flags are cleared, so a new run
 // never gets the captions of an idle window; a press in between does nothing.
 void EndUpgradeRun(StationState& station) {
-    ReturnControlsAfterUpgrade(station.View(), station.m_nLanguage);
+    ReturnControlsAfterRun(station.View(), station.m_nLanguage, RunButton::kUpgrade);
     station.m_DeviceList.m_bSortEnabled = 1;
     station.View().SetProgress(0);
     station.m_dwUpgradeTick = GetTickCount();

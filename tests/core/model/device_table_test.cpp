@@ -237,6 +237,23 @@ TEST_F(DeviceTableTest, StateValuesStayWithTheirRowsAndAreCounted) {
     table.SetObserver(nullptr);
 }
 
+// The typed readings of a row, as the runs use them.
+TEST_F(DeviceTableTest, RowsReadAsChoiceAddressAndDeviceNumber) {
+    EXPECT_EQ(table.FirstChosenRow(), -1);
+    table.SetCell(1, kColChoice, kCheckMark);
+    table.SetCell(2, kColChoice, kCheckMark);
+    table.SetCell(2, kColMask, "255.255.0.0");
+    EXPECT_EQ(table.FirstChosenRow(), 1);
+    EXPECT_EQ(table.FirstChosenRow(-5), 1);
+    EXPECT_EQ(table.FirstChosenRow(2), 2);
+    EXPECT_EQ(table.FirstChosenRow(3), -1);
+    EXPECT_EQ(table.RowAddress(1), IPv4Address::FromOctets(192, 168, 1, 10));
+    EXPECT_EQ(table.RowMask(2), IPv4Address::FromOctets(255, 255, 0, 0));
+    EXPECT_EQ(table.RowAddress(9), IPv4Address(0xFFFFFFFF)) << "no row reads as no address";
+    EXPECT_EQ(table.RowDeviceNumber(0), 9);
+    EXPECT_EQ(table.RowDeviceNumber(9), 0);
+}
+
 TEST(ReadDecimalTest, ReadsLikeAtoi) {
     EXPECT_EQ(ReadDecimal("  42x"), 42);
     EXPECT_EQ(ReadDecimal("+7"), 7);
