@@ -106,7 +106,7 @@ bench: build
 	bash bench/find_bench.sh
 	bash bench/change_bench.sh 1000 3
 	bash bench/cli_search_bench.sh 5000 3
-	bash tools/devsim/bench_search.sh 5000 3
+	bash bench/bench_search.sh 5000 3
 	bash bench/tftp_compare.sh
 	bash bench/upgrade_bench.sh
 	bash bench/reply_flood.sh

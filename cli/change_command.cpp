@@ -1,21 +1,20 @@
 #include <chrono>
 #include <ostream>
-#include <thread>
 
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
 #include "model/ip_settings.h"
 #include "model/texts.h"
+#include "verdicts.h"
 
 namespace quillane::cli {
 namespace {
 
 using namespace std::chrono_literals;
-constexpr auto kPoll = 50ms;
 // The answer check gives up on silent devices 4 s after the last result; this
 // only keeps a station whose loop has gone from holding the tool forever.
-constexpr auto kLongestAnswerWait = 30s;
+constexpr auto kLongestQuiet = 30s;
 
 // What the IP settings dialog would hand over: the ticked fields and their values.
 IpSettingsValues EnteredSettings(const ChangeOptions& change) {
@@ -33,23 +32,21 @@ IpSettingsValues EnteredSettings(const ChangeOptions& change) {
     return values;
 }
 
-bool AwaitingAnswers(const Station& station) {
-    const DeviceTable& table = station.m_DeviceList;
-    for (int row = 0; row < table.RowCount(); ++row) {
-        if (table.Cell(row, kColMarker) == "1") return true;
-    }
-    return false;
+// Modify IP as the operator presses it, then, when it started a run, until
+// the batch is sent and every device answered or was given up on.
+bool RunTheChange(CliStation& cli) {
+    StationWatch& watch = cli.watch();
+    const int started = watch.Started(RunKind::kAddressChange);
+    const int ended = watch.Ended(RunKind::kAddressChange);
+    cli.station().OnModifyIP();
+    if (watch.Started(RunKind::kAddressChange) == started) return true;  // refused: nothing to wait for
+    return watch.WaitForEnd(RunKind::kAddressChange, ended, kLongestQuiet);
 }
 
-// Until the batch is sent and every device answered or was given up on.
-bool WaitForTheRun(const Station& station) {
-    while (station.m_bModifyRequest.load() != 0) std::this_thread::sleep_for(kPoll);
-    const auto end = std::chrono::steady_clock::now() + kLongestAnswerWait;
-    while (AwaitingAnswers(station)) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(kPoll);
-    }
-    return true;
+// The result as the window's State column shows it, in the tool's language.
+std::string ResultText(const RowState& state, int language) {
+    if (state.status == RowStatus::kNone) return "no result";
+    return StateText(state, language).value_or(StableName(state));
 }
 
 }  // namespace
@@ -65,20 +62,16 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     }
 
     CliStation cli(invocation.search, Services::DeviceLink);
-    std::string error;
-    if (!cli.Start(error) || !cli.Search(error)) {
-        err << "quillane-cli: " << error << "\n";
-        return kExitUnusable;
-    }
-    const ChosenDevices devices = cli.Choose(invocation.change.devices);
-    if (devices.chosen.empty()) return ReportNothingChosen(devices, out, err);
+    int exitCode = kExitDone;
+    const std::optional<ChosenDevices> devices =
+        StartSearchAndChoose(cli, invocation.change.devices, out, err, exitCode);
+    if (!devices) return exitCode;
 
     const DeviceTable& table = cli.station().m_DeviceList;
     std::vector<std::pair<int, DeviceRow>> before;
     for (int row : cli.ChosenRows()) before.emplace_back(row, table.Row(row));
     cli.view().AnswerIpSettingsWith(entered);
-    cli.station().OnModifyIP();
-    const bool answered = WaitForTheRun(cli.station());
+    const bool answered = RunTheChange(cli);
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
     if (!answered)
         err << "quillane-cli: the answers were not checked in time; devices still waiting count as failed\n";
@@ -86,12 +79,12 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     int failed = 0;
     for (const auto& [row, was] : before) {
         const DeviceRow now = table.Row(row);
-        const bool succeeded = now[kColState] == texts.stateSuccess;
-        failed += succeeded ? 0 : 1;
+        const RowState state = table.RowStateOf(row);
+        failed += ChangeSucceeded(state) ? 0 : 1;
         out << "device " << was[kColDeviceNo] << "  " << was[kColIP] << " -> " << now[kColIP] << "  "
-            << (now[kColState].empty() ? "no result" : now[kColState]) << "\n";
+            << ResultText(state, language) << "\n";
     }
-    failed += ReportMissing(devices, out);
+    failed += ReportMissing(*devices, out);
     out << std::flush;
     return failed == 0 ? kExitDone : kExitSomeFailed;
 }

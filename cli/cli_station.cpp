@@ -12,9 +12,6 @@
 namespace quillane::cli {
 namespace {
 
-using namespace std::chrono_literals;
-constexpr auto kSendingPoll = 50ms;  // how often a running range walk is looked at
-
 StationNetwork CliNetwork(Services services) {
     StationNetwork network;
     network.firmwareServices = services == Services::WithFirmware;
@@ -37,15 +34,62 @@ std::string JoinMessages(const std::vector<HeadlessView::Message>& messages) {
 
 }  // namespace
 
-void TableWatch::CellChanged(int row, int column, const std::string& text) {
-    if (column != kColState || !m_keepStates) return;
-    std::lock_guard lock(m_mutex);
-    m_states.push_back({row, text});
+void StationWatch::Tell() {
+    ++m_newsCount;
+    m_news.notify_all();
 }
 
-std::vector<TableWatch::StateChange> TableWatch::TakeStateChanges() {
+void StationWatch::RowStateChanged(int row, const RowState& state) {
+    std::lock_guard lock(m_mutex);
+    if (m_keepStates) m_states.push_back({row, state});
+    Tell();
+}
+
+void StationWatch::RunStarted(RunKind kind) {
+    std::lock_guard lock(m_mutex);
+    ++m_started[static_cast<size_t>(kind)];
+    Tell();
+}
+
+void StationWatch::RunEnded(RunKind kind) {
+    std::lock_guard lock(m_mutex);
+    ++m_ended[static_cast<size_t>(kind)];
+    Tell();
+}
+
+std::vector<StationWatch::StateChange> StationWatch::TakeStateChanges() {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_states, {});
+}
+
+int StationWatch::Started(RunKind kind) const {
+    std::lock_guard lock(m_mutex);
+    return m_started[static_cast<size_t>(kind)];
+}
+
+int StationWatch::Ended(RunKind kind) const {
+    std::lock_guard lock(m_mutex);
+    return m_ended[static_cast<size_t>(kind)];
+}
+
+bool StationWatch::WaitForEnd(RunKind kind, int endedBefore, std::optional<Clock::duration> quiet) {
+    std::unique_lock lock(m_mutex);
+    const auto ended = [&] { return m_ended[static_cast<size_t>(kind)] > endedBefore; };
+    if (!quiet) {
+        m_news.wait(lock, ended);
+        return true;
+    }
+    while (!ended()) {
+        const uint64_t seen = m_newsCount;
+        if (!m_news.wait_for(lock, *quiet, [&] { return m_newsCount != seen; })) return false;
+    }
+    return true;
+}
+
+void StationWatch::WaitForNews(Clock::duration longest) {
+    std::unique_lock lock(m_mutex);
+    const uint64_t seen = m_newsCount;
+    m_news.wait_for(lock, longest, [&] { return m_newsCount != seen; });
 }
 
 std::string PortProblem(uint16_t port, const std::string& use) {
@@ -69,22 +113,24 @@ CliStation::CliStation(const SearchOptions& search, Services services)
       m_station(m_view, ExecutableDirectory(), CliNetwork(services), SettingsFiles::None) {
     m_station.m_nLanguage = search.language;
     m_station.m_DeviceList.SetObserver(&m_watch);
+    m_station.SetRunObserver(&m_watch);
 }
 
 CliStation::~CliStation() {
     m_station.Close();
     m_station.m_DeviceList.SetObserver(nullptr);
+    m_station.SetRunObserver(nullptr);
 }
 
 bool CliStation::Start(std::string& error) {
     m_station.Initialise();
     const StationNetwork& network = m_station.Network();
-    if (SocketLocalPort(m_station.m_DeviceEndpoint.socket) != network.devicePort) {
+    if (m_station.m_DeviceLink.LocalPort() != network.devicePort) {
         error = PortProblem(network.devicePort, "device replies");
         return false;
     }
     if (!network.firmwareServices) return true;
-    if (SocketLocalPort(m_station.m_BootEndpoint.socket) != network.bootServerPort) {
+    if (UdpEndpointLocalPort(m_station.m_BootEndpoint) != network.bootServerPort) {
         error = PortProblem(network.bootServerPort, "boot requests");
         return false;
     }
@@ -98,29 +144,30 @@ bool CliStation::Start(std::string& error) {
 bool CliStation::Search(std::string& error) {
     ApplyTypeFilter(m_station, m_search.types);
     m_view.TakeMessages();
+    const int searches = m_watch.Ended(RunKind::kSearch);
     m_station.OnFind();
     if (const auto messages = m_view.TakeMessages(); !messages.empty()) {
         error = JoinMessages(messages);
         return false;
     }
-    // The loop clears the request once the probes are out (a range walk takes a while).
-    while (m_station.m_bSearchRequest.load() != 0) std::this_thread::sleep_for(kSendingPoll);
-    const auto sent = TableWatch::Clock::now();
+    // The search ends once the probes are out (a range walk takes a while).
+    m_watch.WaitForEnd(RunKind::kSearch, searches);
+    const auto sent = StationWatch::Clock::now();
     const auto wait = std::chrono::milliseconds(m_search.waitMs);
     while (true) {
         const auto deadline = std::max(sent, m_watch.LastRowAdded()) + wait;
-        const auto now = TableWatch::Clock::now();
+        const auto now = StationWatch::Clock::now();
         if (now >= deadline) return true;
         std::this_thread::sleep_for(deadline - now);
     }
 }
 
-std::vector<DeviceRow> CliStation::SortedRows() const {
-    std::vector<DeviceRow> rows;
+std::vector<ListedDevice> CliStation::SortedRows() const {
+    std::vector<ListedDevice> rows;
     const DeviceTable& table = m_station.m_DeviceList;
-    for (int row = 0; row < table.RowCount(); ++row) rows.push_back(table.Row(row));
-    std::stable_sort(rows.begin(), rows.end(), [](const DeviceRow& a, const DeviceRow& b) {
-        return DeviceTable::CompareCells(kColIP, a[kColIP], b[kColIP]) < 0;
+    for (int row = 0; row < table.RowCount(); ++row) rows.push_back({table.Row(row), table.RowStateOf(row)});
+    std::stable_sort(rows.begin(), rows.end(), [](const ListedDevice& a, const ListedDevice& b) {
+        return DeviceTable::CompareCells(kColIP, a.cells[kColIP], b.cells[kColIP]) < 0;
     });
     return rows;
 }
@@ -140,7 +187,7 @@ ChosenDevices CliStation::Choose(const DeviceChoice& choice) {
             }
         }
     }
-    for (int row : ChosenRows()) result.chosen.push_back(ReadDecimal(table.Cell(row, kColDeviceNo)));
+    for (int row : ChosenRows()) result.chosen.push_back(table.RowDeviceNumber(row));
     return result;
 }
 

@@ -37,9 +37,16 @@ std::vector<std::string> Printed(const DeviceRow& row) {
     return {row.begin(), row.begin() + kPrintedColumns};
 }
 
-std::string FormatTable(const std::vector<DeviceRow>& rows, int language) {
+// For programs: the State column holds the state's stable name, not its text.
+std::vector<std::string> PrintedForPrograms(const ListedDevice& device) {
+    std::vector<std::string> cells = Printed(device.cells);
+    cells[kColState] = StableName(device.state);
+    return cells;
+}
+
+std::string FormatTable(const std::vector<ListedDevice>& rows, int language) {
     TextRows lines{Headers(language)};
-    for (const DeviceRow& row : rows) lines.push_back(Printed(row));
+    for (const ListedDevice& row : rows) lines.push_back(Printed(row.cells));
     std::vector<size_t> widths(kPrintedColumns, 0);
     for (const auto& line : lines)
         for (size_t c = 0; c < line.size(); ++c) widths[c] = std::max(widths[c], DisplayWidth(line[c]));
@@ -83,13 +90,14 @@ std::string JsonValue(int column, const std::string& cell) {
     return JsonString(cell);
 }
 
-std::string FormatJson(const std::vector<DeviceRow>& rows) {
+std::string FormatJson(const std::vector<ListedDevice>& rows) {
     std::string out = "[";
     for (size_t r = 0; r < rows.size(); ++r) {
         out += r ? ",\n  {" : "\n  {";
+        const std::vector<std::string> cells = PrintedForPrograms(rows[r]);
         for (int c = 0; c < kPrintedColumns; ++c) {
             out += (c ? ", " : "") + JsonString(kJsonKeys[static_cast<size_t>(c)]) + ": " +
-                   JsonValue(c, rows[r][static_cast<size_t>(c)]);
+                   JsonValue(c, cells[static_cast<size_t>(c)]);
         }
         out += "}";
     }
@@ -112,11 +120,11 @@ size_t DisplayWidth(const std::string& text) {
     return width;
 }
 
-std::string FormatRows(const std::vector<DeviceRow>& rows, OutputFormat format, int language) {
+std::string FormatRows(const std::vector<ListedDevice>& rows, OutputFormat format, int language) {
     switch (format) {
         case OutputFormat::Csv: {
             TextRows lines{Headers(language)};
-            for (const DeviceRow& row : rows) lines.push_back(Printed(row));
+            for (const ListedDevice& row : rows) lines.push_back(PrintedForPrograms(row));
             return CsvText(lines, "\n");
         }
         case OutputFormat::Json:

@@ -24,7 +24,7 @@ int RunSearchCommand(const Invocation& invocation, std::ostream& out, std::ostre
         err << "quillane-cli: " << error << "\n";
         return kExitUnusable;
     }
-    const std::vector<DeviceRow> rows = cli.SortedRows();
+    const std::vector<ListedDevice> rows = cli.SortedRows();
     out << FormatRows(rows, invocation.format, invocation.search.language) << std::flush;
     err << rows.size() << (rows.size() == 1 ? " device" : " devices") << " found\n";
     return kExitDone;

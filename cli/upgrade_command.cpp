@@ -2,7 +2,6 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
-#include <thread>
 
 #include "cli_station.h"
 #include "commands.h"
@@ -12,12 +11,14 @@
 #include "support/stop_signals.h"
 #include "support/utf8_files.h"
 #include "upgrade_progress.h"
+#include "verdicts.h"
 
 namespace quillane::cli {
 namespace {
 
 using namespace std::chrono_literals;
-constexpr auto kPoll = 50ms;
+// How long the wait for the run's news goes before the stop signals are looked at.
+constexpr auto kStopSignalCheck = 100ms;
 // Devices restart after loading their firmware: the check searches again
 // until every one of them answered, for this long at most.
 constexpr auto kVerifyWait = 60s;
@@ -25,28 +26,22 @@ constexpr auto kVerifyWait = 60s;
 struct Device {
     int row;
     DeviceRow before;
+    int32_t number;
 };
 
 std::string Label(const DeviceRow& row) {
     return "device " + row[kColDeviceNo] + "  " + row[kColIP];
 }
 
-// What the run left in the device's State cell, as a verdict; empty when it loaded the whole file.
-std::string TransferVerdict(const std::string& state, const TextTable& texts) {
-    if (StatePercent(state) == 100) return {};
-    if (state == texts.stateNoSegment) return "failed: no address of this workstation lies in its subnet";
-    if (state.empty()) return "not upgraded: the run was stopped before this device";
-    if (state == texts.stateUpgradeFailed) return "failed: the device did not load the file";
-    return "failed: the transfer did not finish (" + state + ")";
-}
-
-void FollowTheRun(CliStation& cli, UpgradeProgress& progress, std::ostream& err, const TextTable& texts) {
+// Until the station says the run ended, showing each device's progress.
+void FollowTheRun(CliStation& cli, int endedBefore, UpgradeProgress& progress, std::ostream& err,
+                  const TextTable& texts) {
     Station& station = cli.station();
+    StationWatch& watch = cli.watch();
     bool stopAsked = false;
     while (true) {
-        for (const auto& change : cli.watch().TakeStateChanges())
-            progress.StateChanged(change.row, change.text);
-        if (station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0) break;
+        for (const auto& change : watch.TakeStateChanges()) progress.StateChanged(change.row, change.state);
+        if (watch.Ended(RunKind::kUpgrade) > endedBefore) break;
         // A stop signal (Ctrl+C, SIGTERM, SIGHUP) presses Stop: the run ends
         // after the current device rather than leaving it half loaded. A
         // second one ends the tool.
@@ -57,9 +52,9 @@ void FollowTheRun(CliStation& cli, UpgradeProgress& progress, std::ostream& err,
             err << "quillane-cli: " << texts.msgStopPending
                 << " (a second stop signal ends the tool at once)\n";
         }
-        std::this_thread::sleep_for(kPoll);
+        watch.WaitForNews(kStopSignalCheck);
     }
-    for (const auto& change : cli.watch().TakeStateChanges()) progress.StateChanged(change.row, change.text);
+    for (const auto& change : watch.TakeStateChanges()) progress.StateChanged(change.row, change.state);
     progress.Finish();
 }
 
@@ -76,9 +71,8 @@ std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<
         }
         const DeviceTable& table = cli.station().m_DeviceList;
         for (const Device& device : devices) {
-            const int32_t number = ReadDecimal(device.before[kColDeviceNo]);
-            const int row = table.FindRowByDeviceNumber(number);
-            if (row >= 0) versions[number] = table.Cell(row, kColVersion);
+            const int row = table.FindRowByDeviceNumber(device.number);
+            if (row >= 0) versions[device.number] = table.Cell(row, kColVersion);
         }
     } while (versions.size() < devices.size() && std::chrono::steady_clock::now() < end &&
              TakeStopSignal() == 0);
@@ -97,35 +91,37 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         return kExitUnusable;
     }
     CliStation cli(invocation.search, Services::WithFirmware);
-    std::string error;
-    if (!cli.Start(error) || !cli.Search(error)) {
-        err << "quillane-cli: " << error << "\n";
-        return kExitUnusable;
-    }
-    const ChosenDevices chosen = cli.Choose(invocation.upgrade.devices);
-    if (chosen.chosen.empty()) return ReportNothingChosen(chosen, out, err);
+    int exitCode = kExitDone;
+    const std::optional<ChosenDevices> chosen =
+        StartSearchAndChoose(cli, invocation.upgrade.devices, out, err, exitCode);
+    if (!chosen) return exitCode;
 
     Station& station = cli.station();
     std::vector<Device> devices;
     std::map<int, std::string> labels;
     for (int row : cli.ChosenRows()) {
-        devices.push_back({row, station.m_DeviceList.Row(row)});
+        devices.push_back({row, station.m_DeviceList.Row(row), station.m_DeviceList.RowDeviceNumber(row)});
         labels[row] = Label(devices.back().before);
     }
     cli.view().AnswerFileDialogWith(file);
     station.OnOpen();  // the window's Open: the file the boot responder and the TFTP server hand out
 
-    UpgradeProgress progress(err, labels, texts.stateUpgrading, StandardErrorIsTerminal());
-    cli.watch().KeepStateChanges(true);
+    UpgradeProgress progress(err, labels, StandardErrorIsTerminal());
+    StationWatch& watch = cli.watch();
+    watch.KeepStateChanges(true);
     InstallStopSignals();
+    const int started = watch.Started(RunKind::kUpgrade);
+    const int ended = watch.Ended(RunKind::kUpgrade);
     station.OnUpgrade();
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
-    FollowTheRun(cli, progress, err, texts);
-    cli.watch().KeepStateChanges(false);
+    if (watch.Started(RunKind::kUpgrade) != started) FollowTheRun(cli, ended, progress, err, texts);
+    watch.KeepStateChanges(false);
+    for (const auto& change : watch.TakeStateChanges()) progress.StateChanged(change.row, change.state);
+    progress.Finish();
 
     std::map<int, std::string> verdicts;
     for (const Device& device : devices)
-        verdicts[device.row] = TransferVerdict(station.m_DeviceList.Cell(device.row, kColState), texts);
+        verdicts[device.row] = UpgradeVerdict(station.m_DeviceList.RowStateOf(device.row));
     const std::map<int32_t, std::string> after =
         invocation.upgrade.verify ? VersionsAfter(cli, devices, err) : std::map<int32_t, std::string>{};
 
@@ -134,7 +130,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         std::string verdict = verdicts[device.row];
         std::string line = Label(device.before) + "  ";
         if (invocation.upgrade.verify) {
-            const auto version = after.find(ReadDecimal(device.before[kColDeviceNo]));
+            const auto version = after.find(device.number);
             line += "version " + device.before[kColVersion] + " -> " +
                     (version == after.end() ? std::string("?") : version->second) + "  ";
             if (verdict.empty() && version == after.end()) verdict = "failed: not found after the upgrade";
@@ -144,7 +140,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         failed += verdict.empty() ? 0 : 1;
         out << line << (verdict.empty() ? "upgraded" : verdict) << "\n";
     }
-    failed += ReportMissing(chosen, out);
+    failed += ReportMissing(*chosen, out);
     out << std::flush;
     return failed == 0 ? kExitDone : kExitSomeFailed;
 }

@@ -21,6 +21,8 @@ bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
     onProgress = settings.onProgress;
     onFinished = settings.onFinished;
     onAbandoned = settings.onAbandoned;
+    // Quiet until the log is open and the fixed settings are in place: the
+    // start-up summary those would give is not written.
     quiet.store(true);
 
     const std::string executable =
@@ -34,6 +36,8 @@ bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
     readAllowed = true;
     minPort = settings.minPort;
     maxPort = settings.maxPort;
+    // A blksize option never gets more than 512: the devices' loaders take
+    // the file in 512-byte blocks whatever they ask for.
     maxBlockSize = 512;
     defaultTimeout = 3;
     running.store(1);

@@ -105,8 +105,8 @@ private:
     Ending GiveUp();
     void ReportEnd(Ending ending, bool othersServeTheClient);
 
-    // Wait for the acknowledgement of the packet outstanding. kContinue: send
-    // (again); kLeave: the loop ends.
+    // Wait for the acknowledgement of the packet outstanding. kSend: send
+    // (again); kLeave: the loop ends; kStopped: the server is stopping.
     enum class Wait { kSend, kLeave, kStopped };
     Wait WaitForAcknowledgement();
 
@@ -374,8 +374,9 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
                 // without the wrap: the wire's 0 after 65535 is block 65536 of
                 // the file, neither 100% early nor back to 0% mid-transfer.
                 if (m_server.onProgress)
-                    m_server.onProgress(request.acknowledged, request.blockSize, request.fileSize,
-                                        m_server.currentRow.load(), &request.client, m_server.window);
+                    m_server.onProgress(&request.client,
+                                        {request.acknowledged, request.blockSize, request.fileSize},
+                                        m_server.window);
                 return Wait::kSend;
             }
             // Any other acknowledgement counts as silence: no retransmission.
@@ -439,11 +440,10 @@ Ending Transfer::SendLoop() {
 // outcome is the other transfer's.
 void Transfer::ReportEnd(Ending ending, bool othersServeTheClient) {
     if (ending != Ending::kDelivered && othersServeTheClient) return;
-    const int32_t row = m_server.currentRow.load();
     if (ending == Ending::kAbandoned) {
-        if (m_server.onAbandoned) m_server.onAbandoned(row, &m_request.client, m_server.window);
+        if (m_server.onAbandoned) m_server.onAbandoned(&m_request.client, m_server.window);
     } else if (m_server.onFinished) {
-        m_server.onFinished(row, &m_request.client, ending == Ending::kDelivered, m_server.window);
+        m_server.onFinished(&m_request.client, ending == Ending::kDelivered, m_server.window);
     }
 }
 

@@ -50,7 +50,8 @@ int DeviceTable::AppendRow(const DeviceRow& cells) {
         ++m_refusedRows;
         return -1;
     }
-    m_rows.push_back(Entry{cells, 0});
+    m_rows.push_back(Entry{cells, 0, {}});
+    ++m_rowsByStatus[static_cast<size_t>(RowStatus::kNone)];
     IndexRow(row);
     if (m_observer) m_observer->RowAppended(row, cells);
     return row;
@@ -62,6 +63,7 @@ void DeviceTable::DeleteAllRows() {
     std::vector<Entry>().swap(m_rows);
     decltype(m_byNumber)().swap(m_byNumber);
     m_refusedRows = 0;
+    m_rowsByStatus = {};
     if (m_observer) m_observer->RowsCleared();
 }
 
@@ -86,6 +88,44 @@ bool DeviceTable::SetCellLocked(int row, int column, const std::string& text) {
     return true;
 }
 
+RowState DeviceTable::RowStateOf(int row) const {
+    std::lock_guard lock(m_mutex);
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
+    return m_rows[static_cast<size_t>(row)].state;
+}
+
+bool DeviceTable::SetRowState(int row, const RowState& state, const std::optional<std::string>& text) {
+    std::lock_guard lock(m_mutex);
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) return false;
+    if (text) SetCellLocked(row, kColState, *text);
+    SetStateLocked(row, state);
+    return true;
+}
+
+int DeviceTable::RowsWithStatus(RowStatus status) const {
+    std::lock_guard lock(m_mutex);
+    return m_rowsByStatus[static_cast<size_t>(status)];
+}
+
+void DeviceTable::SetStateLocked(int row, const RowState& state) {
+    RowState& kept = m_rows[static_cast<size_t>(row)].state;
+    --m_rowsByStatus[static_cast<size_t>(kept.status)];
+    ++m_rowsByStatus[static_cast<size_t>(state.status)];
+    kept = state;
+    if (m_observer) m_observer->RowStateChanged(row, state);
+}
+
+int DeviceTable::SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells,
+                                  const RowState& state) {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_byNumber.find(number);
+    if (it == m_byNumber.end() || it->second.empty()) return -1;
+    const int row = it->second.front();
+    for (const auto& [column, text] : cells) SetCellLocked(row, column, text);
+    SetStateLocked(row, state);
+    return row;
+}
+
 int DeviceTable::SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells) {
     std::lock_guard lock(m_mutex);
     const auto it = m_byNumber.find(number);
@@ -101,6 +141,16 @@ void DeviceTable::RewriteRows(const RowRewrite& rewrite) {
         for (const auto& [column, text] : rewrite(m_rows[static_cast<size_t>(row)].cells)) {
             SetCellLocked(row, column, text);
         }
+    }
+}
+
+void DeviceTable::RewriteRowsAndStates(const RowStateRewrite& update) {
+    std::lock_guard lock(m_mutex);
+    for (int row = 0; row < static_cast<int>(m_rows.size()); ++row) {
+        const Entry& entry = m_rows[static_cast<size_t>(row)];
+        const RowUpdate writes = update(entry.cells, entry.state);
+        for (const auto& [column, text] : writes.cells) SetCellLocked(row, column, text);
+        if (writes.state) SetStateLocked(row, *writes.state);
     }
 }
 
@@ -120,6 +170,13 @@ void DeviceTable::SetItemData(int row, intptr_t data) {
     std::lock_guard lock(m_mutex);
     if (row < 0 || row >= static_cast<int>(m_rows.size())) return;
     m_rows[static_cast<size_t>(row)].itemData = data;
+}
+
+int DeviceTable::FirstChosenRow(int from) const {
+    std::lock_guard lock(m_mutex);
+    for (size_t row = static_cast<size_t>(std::max(from, 0)); row < m_rows.size(); ++row)
+        if (m_rows[row].cells[kColChoice] == kCheckMark) return static_cast<int>(row);
+    return -1;
 }
 
 int DeviceTable::FindRowByDeviceNumber(int32_t number) const {

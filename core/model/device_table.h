@@ -5,12 +5,20 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "model/row_state.h"
+#include "support/ipv4.h"
+
 namespace quillane {
+
+// atoi's reading of a decimal text: leading white space, optional sign, digits
+// up to the first other character; no digits gives 0. Saturates at 32 bits.
+int32_t ReadDecimal(const std::string& text);
 
 // Columns of the device table; every part of the tool addresses them by index.
 enum DeviceColumn : int {
@@ -48,11 +56,13 @@ public:
     virtual void RowAppended(int row, const DeviceRow& cells) = 0;
     virtual void CellChanged(int row, int column, const std::string& text) = 0;
     virtual void RowsReordered(const std::vector<DeviceRow>& rows) = 0;
+    // The meaning of a row's State text changed (after its text, when that changed too).
+    virtual void RowStateChanged(int /*row*/, const RowState& /*state*/) {}
 };
 
-// The device table: rows of twelve texts plus item data, with the sort rules
-// of the header click. Each operation is atomic on its own; multi-step work is
-// bracketed by the station's m_ListLock as the callers describe.
+// The device table: rows of twelve texts plus item data and the meaning of
+// the State text (RowState), with the sort rules of the header click. Each operation is atomic on its own;
+// multi-step work is bracketed by the station's m_ListLock as the callers describe.
 class DeviceTable {
 public:
     explicit DeviceTable(int capacity = kMaxDeviceRows) : m_capacity(capacity) {}
@@ -79,6 +89,22 @@ public:
     bool SetCell(int row, int column, const std::string& text);
     DeviceRow Row(int row) const;
     bool IsChosen(int row) const { return Cell(row, kColChoice) == kCheckMark; }
+    // The first chosen row from `from` on (from the top for a negative one); -1 when none.
+    int FirstChosenRow(int from = 0) const;
+    // A row's cells as what they hold. Addresses read as inet_addr reads text
+    // (255.255.255.255 for text that is no address, and for a row out of
+    // range); the device number as atoi reads it.
+    IPv4Address RowAddress(int row) const { return IPv4Address::Parse(Cell(row, kColIP)); }
+    IPv4Address RowMask(int row) const { return IPv4Address::Parse(Cell(row, kColMask)); }
+    int32_t RowDeviceNumber(int row) const { return ReadDecimal(Cell(row, kColDeviceNo)); }
+
+    // What the State text means; the empty state for a row out of range.
+    RowState RowStateOf(int row) const;
+    // Sets the value and, when `text` holds one, the State text, in one step.
+    // False (nothing written) for a row out of range.
+    bool SetRowState(int row, const RowState& state, const std::optional<std::string>& text);
+    // Rows whose state has this status, counted as states change.
+    int RowsWithStatus(RowStatus status) const;
 
     intptr_t ItemData(int row) const;
     void SetItemData(int row, intptr_t data);
@@ -90,11 +116,22 @@ public:
     // step, so a sort in between cannot move another device into the row.
     // Returns the row, or -1 (nothing written) when none matches.
     int SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells);
+    // The same, and the row's state becomes `state` (its text is among the cells, if any).
+    int SetCellsOfDevice(int32_t number, const std::vector<std::pair<int, std::string>>& cells,
+                         const RowState& state);
     // Goes through the rows in table order in one step: `rewrite` sees each
     // row's cells and returns the (column, text) writes for that row. It runs
     // with the table locked and must not call back into the table.
     using RowRewrite = std::function<std::vector<std::pair<int, std::string>>(const DeviceRow&)>;
     void RewriteRows(const RowRewrite& rewrite);
+    // The same with the rows' states: `update` also sees each row's state and
+    // may give it a new one.
+    struct RowUpdate {
+        std::vector<std::pair<int, std::string>> cells;
+        std::optional<RowState> state;
+    };
+    using RowStateRewrite = std::function<RowUpdate(const DeviceRow&, const RowState&)>;
+    void RewriteRowsAndStates(const RowStateRewrite& update);
 
     // Header click: does nothing unless left button and sorting enabled; else
     // updates the direction and column and sorts (first click descending).
@@ -112,8 +149,10 @@ private:
     struct Entry {
         DeviceRow cells;
         intptr_t itemData = 0;
+        RowState state;
     };
     bool SetCellLocked(int row, int column, const std::string& text);
+    void SetStateLocked(int row, const RowState& state);
     void IndexRow(int row);
     void UnindexRow(int row);
     void RebuildIndex();
@@ -122,13 +161,10 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Entry> m_rows;
     uint64_t m_refusedRows = 0;
+    std::array<int, kRowStatusCount> m_rowsByStatus{};  // rows per RowStatus
     // device number -> rows holding it, ascending, so the first is the table-order match
     std::unordered_map<int32_t, std::vector<int>> m_byNumber;
     DeviceTableObserver* m_observer = nullptr;
 };
-
-// atoi's reading of a decimal text: leading white space, optional sign, digits
-// up to the first other character; no digits gives 0. Saturates at 32 bits.
-int32_t ReadDecimal(const std::string& text);
 
 }  // namespace quillane

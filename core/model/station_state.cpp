@@ -17,6 +17,7 @@ std::string WithTrailingSeparator(std::string dir) {
 StationState::StationState(StationView& view, std::string appDir, StationNetwork network,
                            SettingsFiles settings)
     : m_strAppDir(WithTrailingSeparator(std::move(appDir))),
+      m_DeviceLink(m_DeviceEndpoint, network.commandPort),
       m_view(view),
       m_network(network),
       m_settingsFiles(settings),
@@ -38,6 +39,21 @@ void StationState::SetLocalAddresses(LocalAddressLists lists) {
     auto snapshot = std::make_shared<const LocalAddressLists>(std::move(lists));
     std::lock_guard lock(m_sharedTextMutex);
     m_localAddresses = std::move(snapshot);
+}
+
+void StationState::SetRunObserver(RunObserver* observer) {
+    std::lock_guard lock(m_runObserverMutex);
+    m_runObserver = observer;
+}
+
+void StationState::NotifyRunStarted(RunKind kind) {
+    std::lock_guard lock(m_runObserverMutex);
+    if (m_runObserver) m_runObserver->RunStarted(kind);
+}
+
+void StationState::NotifyRunEnded(RunKind kind) {
+    std::lock_guard lock(m_runObserverMutex);
+    if (m_runObserver) m_runObserver->RunEnded(kind);
 }
 
 std::string StationState::UpdateFile() const {

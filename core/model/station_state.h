@@ -18,9 +18,11 @@
 #include <string>
 
 #include "link/command_queue.h"
+#include "link/device_link.h"
 #include "link/local_adapters.h"
 #include "link/udp_endpoint.h"
 #include "model/device_table.h"
+#include "model/run_events.h"
 #include "model/station_view.h"
 #include "model/type_filter.h"
 #include "support/bounded_thread.h"
@@ -53,20 +55,6 @@ struct StationNetwork {
 // settings are its arguments).
 enum class SettingsFiles { Used, None };
 
-// Destination of device commands: the address is written by each sender
-// before it sends; the port is fixed at initialisation.
-class DestinationAddress {
-public:
-    void SetPort(uint16_t port) { m_port.store(port); }
-    void SetAddress(uint32_t networkOrder) { m_address.store(networkOrder); }
-    uint32_t Address() const { return m_address.load(); }
-    sockaddr_in Get() const { return MakeAddress(m_address.load(), m_port.load()); }
-
-private:
-    std::atomic<uint32_t> m_address{0};
-    std::atomic<uint16_t> m_port{0};
-};
-
 // The device-type filter flags (m_bPlayDev...) come from the base, so the
 // device-type catalogue can name them.
 class StationState : public TypeFilterFlags {
@@ -88,6 +76,12 @@ public:
     std::shared_ptr<const LocalAddressLists> LocalAddresses() const;
     void SetLocalAddresses(LocalAddressLists lists);
 
+    // Who hears of runs beginning and ending (null: nobody). Set it before the
+    // services start or while no run is active.
+    void SetRunObserver(RunObserver* observer);
+    void NotifyRunStarted(RunKind kind);
+    void NotifyRunEnded(RunKind kind);
+
     // The firmware path; read by the boot responder and the TFTP server on
     // their threads while the window may change it.
     std::string UpdateFile() const;
@@ -98,18 +92,22 @@ public:
     std::atomic<int> m_nLanguage{1};
     ST_UDP_ENDPOINT_tag m_DeviceEndpoint;  // declared first: destroyed after the boot endpoint
     ST_UDP_ENDPOINT_tag m_BootEndpoint;
+    DeviceLink m_DeviceLink;  // sends on m_DeviceEndpoint
     LocalMutex m_QueueLock;
     std::deque<ST_CMD_RUN_tag> m_CmdQueue;
     BoundedThread m_hLoopThread;
     std::atomic<int> m_bLoopRun{0};
     Event m_hLoopEvent;
-    DestinationAddress m_DestAddr;
     int m_nFindType = 0;
     std::atomic<int> m_bSearchRequest{0};
     std::unique_ptr<TftpServer> m_pTftpServer;
     std::atomic<int> m_bUpgrading{0};
     std::atomic<uint32_t> m_dwUpgradeTick{0};
     std::atomic<int> m_bUpgradeContinue{0};
+    // The row of the device being upgraded: set by the run as it starts each
+    // device, read by the boot responder, the TFTP server's admission and the
+    // transfer callbacks. Rows keep their places while a run lasts.
+    std::atomic<int32_t> m_nUpgradeRow{0};
     LocalMutex m_ListLock;
     std::atomic<int> m_bModifyRequest{0};
     std::atomic<int> m_bModifyContinue{0};
@@ -128,6 +126,8 @@ private:
     mutable std::mutex m_sharedTextMutex;  // guards the two members below
     std::string m_strUpdateFile;
     std::shared_ptr<const LocalAddressLists> m_localAddresses;
+    std::mutex m_runObserverMutex;
+    RunObserver* m_runObserver = nullptr;
 };
 
 }  // namespace quillane

@@ -105,10 +105,11 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
 
     if (local && !IsSingleHostTarget(present, ownMask,
                                      IPv4Address::Parse(m_localMasks[static_cast<size_t>(facing)]))) {
-        return {RowPlan::Action::kRefuse, {}, {}};
+        return {RowPlan::Action::kRefuse, {}, {}, FailureReason::kNotSingleHost};
     }
     // Every device with these low 16 bits would take the same new address.
-    if (!local && m_groups[Low16(number)] > 1) return {RowPlan::Action::kRefuse, {}, {}};
+    if (!local && m_groups[Low16(number)] > 1)
+        return {RowPlan::Action::kRefuse, {}, {}, FailureReason::kSharedGroupNumber};
 
     const AddressChangeSettings& s = m_settings;
     AddressChangeValues values;

@@ -83,6 +83,7 @@ struct RowPlan {
     Action action = Action::kSend;
     IPv4Address destination;  // the device's present address, or the command group
     Datagram command;
+    FailureReason refusal = FailureReason::kNone;  // kRefuse: why
 };
 
 class AddressChangePlanner {

@@ -2,8 +2,8 @@
 
 #include "model/station_state.h"
 #include "model/texts.h"
-#include "runs/address_change_controls.h"
 #include "runs/address_change_plan.h"
+#include "runs/run_controls.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -35,12 +35,6 @@ AddressChangePlanner MakePlanner(StationState& station) {
                                 IPv4Address(station.Network().commandGroup), CountGroupNumbers(numbers));
 }
 
-void SendCommand(StationState& station, const RowPlan& plan) {
-    station.m_DestAddr.SetAddress(plan.destination.NetworkOrder());
-    SocketSendTo(station.m_DeviceEndpoint.socket, plan.command.data(), plan.command.size(),
-                 station.m_DestAddr.Get());
-}
-
 enum class RowResult { kDone, kRangeError };
 
 RowResult ChangeRow(StationState& station, AddressChangePlanner& planner, int row, const DeviceRow& cells) {
@@ -48,15 +42,16 @@ RowResult ChangeRow(StationState& station, AddressChangePlanner& planner, int ro
     const int language = station.m_nLanguage.load();
     const RowPlan plan = planner.PlanRow(cells);
     if (plan.action == RowPlan::Action::kRefuse) {
-        if (LanguageHasTexts(language)) table.SetCell(row, kColState, Texts(language).stateFailure);
+        const RowState refused = RowState::Failed(plan.refusal);
+        table.SetRowState(row, refused, StateText(refused, language));
         return RowResult::kDone;
     }
     // Waiting for the device's result; the answer check fails it when none comes.
-    table.SetCell(row, kColState, Texts(language).stateModifying);
+    table.SetRowState(row, RowState::Waiting(), StateText(RowState::Waiting(), language));
     table.SetCell(row, kColMarker, "1");
     if (plan.action == RowPlan::Action::kRangeError) return RowResult::kRangeError;
     if (plan.action == RowPlan::Action::kSendNothing) return RowResult::kDone;
-    SendCommand(station, plan);
+    station.m_DeviceLink.SendTo(plan.destination, plan.command);
     return planner.CommandSent() ? RowResult::kDone : RowResult::kRangeError;
 }
 
@@ -85,7 +80,7 @@ void SendAddressChanges(StationState& station) {
         }
         if (++handled % kChangePauseEvery == 0) TickClock::Sleep(kChangePauseMs);
     }
-    ReturnControlsAfterAddressChange(station.View(), station.m_nLanguage.load());
+    ReturnControlsAfterRun(station.View(), station.m_nLanguage.load(), RunButton::kModifyIP);
 }
 
 }  // namespace quillane

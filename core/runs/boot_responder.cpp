@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "link/segment_rule.h"
-#include "link/tftp_server.h"
 #include "model/station_state.h"
 #include "support/narrow_text.h"
 
@@ -34,13 +33,6 @@ std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_
 
 namespace {
 
-// First chosen row from `start` on; -1 when none.
-int FirstChosenRow(const DeviceTable& table, int start) {
-    for (int row = start < 0 ? 0 : start; row < table.RowCount(); ++row)
-        if (table.IsChosen(row)) return row;
-    return -1;
-}
-
 void SendBootReply(StationState& station, const std::vector<uint8_t>& reply) {
     const StationNetwork& network = station.Network();
     SocketSendTo(station.m_BootEndpoint.socket, reply.data(), reply.size(),
@@ -53,23 +45,20 @@ std::optional<BootAddresses> ChooseBootAddresses(StationState& station, bool upg
     const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
     if (local->ips.empty()) return std::nullopt;
     if (!upgrading) return FallbackBootAddresses(local->ips[0]);
-    const int start = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : 0;
-    const int row = FirstChosenRow(station.m_DeviceList, start);
+    const int start = station.m_nUpgradeRow.load();
+    const int row = station.m_DeviceList.FirstChosenRow(start);
     if (row < 0) return std::nullopt;
-    const uint32_t device = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
-    const uint32_t deviceMask = ParseIPv4(station.m_DeviceList.Cell(row, kColMask));
-    station.m_DestAddr.SetAddress(device);
+    const IPv4Address device = station.m_DeviceList.RowAddress(row);
     const int facing =
-        FindFacingLocalAddress(IPv4Address::FromNetworkOrder(device),
-                               IPv4Address::FromNetworkOrder(deviceMask), local->ips, local->masks);
+        FindFacingLocalAddress(device, station.m_DeviceList.RowMask(row), local->ips, local->masks);
     if (facing < 0) return FallbackBootAddresses(local->ips[0]);
-    return BootAddresses{device, ParseIPv4(local->ips[static_cast<size_t>(facing)])};
+    return BootAddresses{device.NetworkOrder(), ParseIPv4(local->ips[static_cast<size_t>(facing)])};
 }
 
 uint32_t UpgradingDeviceAddress(const StationState& station, int32_t currentRow) {
     if (station.m_bUpgrading.load() != 1) return 0;
-    const int row = FirstChosenRow(station.m_DeviceList, currentRow);
-    return row < 0 ? 0 : ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
+    const int row = station.m_DeviceList.FirstChosenRow(currentRow);
+    return row < 0 ? 0 : station.m_DeviceList.RowAddress(row).NetworkOrder();
 }
 
 void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* user) {
@@ -80,8 +69,8 @@ void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* us
     const std::string path = ToNarrowFromUtf8(station.UpdateFile()).str();
     if (path.size() >= kBootFileSize) return;  // a cut path would send the device to another file
     const bool upgrading = station.m_bUpgrading.load() == 1;
-    // During a run the table read, the destination write and the send form one
-    // step against the transfer callbacks and the upgrade step.
+    // During a run the table is read and the reply sent in one step against
+    // the transfer callbacks and the upgrade step, which move the run on.
     std::optional<AutoLock> lock;
     if (upgrading) lock.emplace(&station.m_ListLock);
     const auto addresses = ChooseBootAddresses(station, upgrading);

@@ -34,28 +34,39 @@ void FinishAddressChangeBatch(StationState& station, CommandLoopState& state) {
     station.m_bModifyContinue = 0;
     station.m_bModifyRequest = 0;
     state.answerCheckArmed = true;
+    state.changeRunOpen = true;
     station.m_dwModifyTick = GetTickCount();
 }
 
-// A row still waits for its address-change answer while it is marked and
-// shows the batch's waiting text: an upgrade run started since then has
-// taken its State over, and the run's texts are not the batch's to fail.
-bool AwaitsChangeAnswer(const DeviceRow& cells, const std::string& waiting) {
-    return cells[kColMarker] == "1" && cells[kColState] == waiting;
+// An address-change run ends once its batch went out and no device is still
+// awaited: every one answered, or the answer check gave up on it.
+void ReportAddressChangeEnd(StationState& station, CommandLoopState& state) {
+    if (!state.changeRunOpen || station.m_DeviceList.RowsWithStatus(RowStatus::kWaiting) > 0) return;
+    state.changeRunOpen = false;
+    station.NotifyRunEnded(RunKind::kAddressChange);
+}
+
+// A row still waits for its address-change answer while it is marked and its
+// state says so: an upgrade run started since then has taken the row over,
+// and the run's states are not the batch's to fail.
+bool AwaitsChangeAnswer(const DeviceRow& cells, const RowState& state) {
+    return cells[kColMarker] == "1" && state.status == RowStatus::kWaiting;
 }
 
 // Devices still awaiting an address-change answer are shown failed.
 // Marker and State are read and written in one step of the table, so a header
 // click between them cannot move another device into the row.
 void MarkUnansweredDevices(StationState& station) {
-    const int language = station.m_nLanguage.load();
-    const std::string failure = LanguageHasTexts(language) ? Texts(language).stateFailure : std::string();
-    const std::string& waiting = Texts(language).stateModifying;
-    station.m_DeviceList.RewriteRows([&](const DeviceRow& cells) {
-        std::vector<std::pair<int, std::string>> writes;
-        if (AwaitsChangeAnswer(cells, waiting) && !failure.empty()) writes.emplace_back(kColState, failure);
-        if (cells[kColMarker] != "0") writes.emplace_back(kColMarker, "0");
-        return writes;
+    const RowState noAnswer = RowState::Failed(FailureReason::kNoAnswer);
+    const std::optional<std::string> failure = StateText(noAnswer, station.m_nLanguage.load());
+    station.m_DeviceList.RewriteRowsAndStates([&](const DeviceRow& cells, const RowState& state) {
+        DeviceTable::RowUpdate update;
+        if (AwaitsChangeAnswer(cells, state)) {
+            if (failure) update.cells.emplace_back(kColState, *failure);
+            update.state = noAnswer;
+        }
+        if (cells[kColMarker] != "0") update.cells.emplace_back(kColMarker, "0");
+        return update;
     });
 }
 
@@ -109,6 +120,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
     } else if (station.m_bSearchRequest.load() == 1) {
         RunSearch(station);
         station.m_bSearchRequest = 0;
+        station.NotifyRunEnded(RunKind::kSearch);
     } else if (station.m_bUpgrading.load() == 1) {
         UpgradeStep(station);
         goOn = false;  // the step only acts on a time-out: wait for it instead of spinning
@@ -119,6 +131,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
         goOn = false;
     }
     RunAnswerCheck(station, state);
+    ReportAddressChangeEnd(station, state);
     return goOn;
 }
 

@@ -29,6 +29,7 @@ inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the la
 // The loop's own state between passes.
 struct CommandLoopState {
     bool answerCheckArmed = false;
+    bool changeRunOpen = false;  // a batch went out; its end is not yet reported
 };
 
 // UdpReceiveCallback of the device endpoint; `user` is the station. Copies the

@@ -18,11 +18,13 @@ namespace {
 
 using CellWrites = std::vector<std::pair<int, std::string>>;
 
-// The State text of a change result; only languages 1 and 2 write one.
-void AddOutcome(CellWrites& writes, int language, bool succeeded) {
-    if (!LanguageHasTexts(language)) return;
-    const TextTable& texts = Texts(language);
-    writes.emplace_back(kColState, succeeded ? texts.stateSuccess : texts.stateFailure);
+// What a change result means, and its State text where the language writes one.
+RowState AddOutcome(CellWrites& writes, int language, bool succeeded) {
+    const RowState outcome =
+        succeeded ? RowState::Succeeded() : RowState::Failed(FailureReason::kDeviceRefused);
+    if (const std::optional<std::string> text = StateText(outcome, language))
+        writes.emplace_back(kColState, *text);
+    return outcome;
 }
 
 // False for an unknown type code or a type filtered out.
@@ -76,15 +78,15 @@ void ListDevice(StationState& station, const SearchReply& reply) {
 void RecordShortResult(StationState& station, const ShortChangeResult& result) {
     station.m_dwModifyTick = GetTickCount();  // restarts the answer time-out, matched or not
     CellWrites writes;
-    AddOutcome(writes, station.m_nLanguage.load(), result.Succeeded());
+    const RowState outcome = AddOutcome(writes, station.m_nLanguage.load(), result.Succeeded());
     writes.emplace_back(kColMarker, "0");
-    station.m_DeviceList.SetCellsOfDevice(result.deviceNumber, writes);
+    station.m_DeviceList.SetCellsOfDevice(result.deviceNumber, writes, outcome);
 }
 
 void RecordFullResult(StationState& station, const FullChangeResult& result) {
     station.m_dwModifyTick = GetTickCount();
     CellWrites writes;
-    AddOutcome(writes, station.m_nLanguage.load(), result.Succeeded());
+    const RowState outcome = AddOutcome(writes, station.m_nLanguage.load(), result.Succeeded());
     if (result.Succeeded()) {
         writes.emplace_back(kColIP, FormatAddress(result.ip));
         writes.emplace_back(kColMask, FormatAddress(result.mask));
@@ -94,7 +96,7 @@ void RecordFullResult(StationState& station, const FullChangeResult& result) {
         writes.emplace_back(kColDeviceNo, std::to_string(result.newDeviceNumber));
     }
     writes.emplace_back(kColMarker, "0");
-    station.m_DeviceList.SetCellsOfDevice(result.deviceNumber, writes);
+    station.m_DeviceList.SetCellsOfDevice(result.deviceNumber, writes, outcome);
 }
 
 }  // namespace

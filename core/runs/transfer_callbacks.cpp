@@ -22,60 +22,73 @@ int TransferPercent(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize) {
     return static_cast<int>(std::min<uint64_t>(percent, 100));
 }
 
-int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
-    if (row >= 0 && row < table.RowCount() && ParseIPv4(table.Cell(row, kColIP)) == clientAddress) return row;
-    for (int r = 0; r < table.RowCount(); ++r)
-        if (ParseIPv4(table.Cell(r, kColIP)) == clientAddress) return r;
-    return -1;
-}
-
 namespace {
+
+bool ShowsPercent(const RowState& state, int percent) {
+    return (state.status == RowStatus::kUpgrading || state.status == RowStatus::kUpgraded) &&
+           state.percent == percent;
+}
 
 // Whether the client is the device the run is upgrading: only its progress
 // renews the silence stamp and moves the bar, so a host that keeps reading
 // the file cannot hold the run on a silent device.
-bool IsCurrentDevice(const StationState& station, int32_t row, uint32_t clientAddress) {
-    const int current = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : row;
+bool IsCurrentDevice(const StationState& station, uint32_t clientAddress) {
+    const int current = station.m_nUpgradeRow.load();
     const DeviceTable& table = station.m_DeviceList;
     return current >= 0 && current < table.RowCount() &&
-           ParseIPv4(table.Cell(current, kColIP)) == clientAddress;
+           table.RowAddress(current) == IPv4Address::FromNetworkOrder(clientAddress);
 }
 
 }  // namespace
 
-void OnTransferProgress(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
-                        const sockaddr_in* client, void* window) {
+int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
+    const IPv4Address client = IPv4Address::FromNetworkOrder(clientAddress);
+    if (row >= 0 && row < table.RowCount() && table.RowAddress(row) == client) return row;
+    for (int r = 0; r < table.RowCount(); ++r)
+        if (table.RowAddress(r) == client) return r;
+    return -1;
+}
+
+void OnTransferProgress(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
     if (!window || !client) return;
     auto& station = *static_cast<StationState*>(window);
     // Without a run no transfer is the current device's: the bar stays as it
     // is (a range search may be showing its walk on it).
     if (station.m_bUpgrading.load() != 1) return;
-    const int percent = TransferPercent(nextBlock, blockSize, fileSize);
+    const int percent = TransferPercent(delivery.nextBlock, delivery.blockSize, delivery.fileSize);
     {
         AutoLock lock(&station.m_ListLock);
         DeviceTable& table = station.m_DeviceList;
-        const int target = FindClientRow(table, row, client->sin_addr.s_addr);
-        const std::string text = std::to_string(percent) + "%";
+        const int target = FindClientRow(table, station.m_nUpgradeRow.load(), client->sin_addr.s_addr);
         // Most blocks leave the percentage as it was: the view hears only of changes.
-        if (target >= 0 && table.Cell(target, kColState) != text) table.SetCell(target, kColState, text);
-        if (!IsCurrentDevice(station, row, client->sin_addr.s_addr)) return;
+        if (target >= 0 && !ShowsPercent(table.RowStateOf(target), percent)) {
+            const RowState upgrading = RowState::Upgrading(percent);
+            table.SetRowState(target, upgrading, StateText(upgrading, station.m_nLanguage));
+        }
+        if (!IsCurrentDevice(station, client->sin_addr.s_addr)) return;
         station.m_dwUpgradeTick = GetTickCount();
     }
     station.View().SetProgress(percent);
 }
 
-void OnTransferFinished(int32_t row, const sockaddr_in* client, bool delivered, void* window) {
+void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window) {
     if (!window || !client) return;
     auto& station = *static_cast<StationState*>(window);
     if (station.m_bUpgrading.load() != 1) return;  // no run to move on
     AutoLock lock(&station.m_ListLock);
     if (station.m_bUpgrading.load() != 1) return;  // the run ended meanwhile
-    const int current = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : row;
+    const int current = station.m_nUpgradeRow.load();
     DeviceTable& table = station.m_DeviceList;
     if (current < 0 || current >= table.RowCount() ||
-        ParseIPv4(table.Cell(current, kColIP)) != client->sin_addr.s_addr)
+        table.RowAddress(current) != IPv4Address::FromNetworkOrder(client->sin_addr.s_addr))
         return;
-    if (!delivered) table.SetCell(current, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
+    if (delivered) {
+        // The text keeps the percentage last shown.
+        table.SetRowState(current, RowState::Upgraded(table.RowStateOf(current).percent), std::nullopt);
+    } else {
+        const RowState cut = RowState::Failed(FailureReason::kTransferCut);
+        table.SetRowState(current, cut, StateText(cut, station.m_nLanguage));
+    }
     if (station.m_bUpgradeContinue.load() == 1) {
         ContinueUpgradeRun(station, current + 1);
     } else {
@@ -83,6 +96,6 @@ void OnTransferFinished(int32_t row, const sockaddr_in* client, bool delivered, 
     }
 }
 
-void OnTransferAbandoned(int32_t, const sockaddr_in*, void*) {}
+void OnTransferAbandoned(const sockaddr_in*, void*) {}
 
 }  // namespace quillane

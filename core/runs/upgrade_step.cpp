@@ -7,7 +7,7 @@
 #include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/device_commands.h"
-#include "runs/upgrade_controls.h"
+#include "runs/run_controls.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -18,10 +18,11 @@ bool IsRow(const StationState& station, int row) {
     return row >= 0 && row < station.m_DeviceList.RowCount();
 }
 
-// Marks the current device failed (the same text in both languages).
+// Marks the current device failed: it stayed silent too long.
 void MarkCurrentFailed(StationState& station, int row) {
-    if (IsRow(station, row))
-        station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
+    if (!IsRow(station, row)) return;
+    const RowState failed = RowState::Failed(FailureReason::kUpgradeTimedOut);
+    station.m_DeviceList.SetRowState(row, failed, StateText(failed, station.m_nLanguage));
 }
 
 }  // namespace
@@ -39,7 +40,7 @@ void UpgradeStep(StationState& station) {
         EndUpgradeRun(station);
         return;
     }
-    const int current = station.m_pTftpServer->currentRow.load();
+    const int current = station.m_nUpgradeRow.load();
     MarkCurrentFailed(station, current);
     if (station.m_bUpgradeContinue.load() == 1) {
         ContinueUpgradeRun(station, current + 1);
@@ -59,31 +60,28 @@ uint32_t UpgradeStepWaitMs(const StationState& station, uint32_t longest) {
 
 int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) {
     const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
-    const std::string& noSegment = Texts(station.m_nLanguage).stateNoSegment;
+    const RowState noSubnet = RowState::Failed(FailureReason::kNoLocalSubnet);
+    const std::optional<std::string> noSubnetText = StateText(noSubnet, station.m_nLanguage);
     DeviceTable& table = station.m_DeviceList;
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
         if (!table.IsChosen(row)) continue;
-        const std::string address = table.Cell(row, kColIP);
-        station.m_DestAddr.SetAddress(ParseIPv4(address));
-        if (FindFacingLocalAddress(address, table.Cell(row, kColMask), local->ips, local->masks) >= 0)
+        if (FindFacingLocalAddress(table.Cell(row, kColIP), table.Cell(row, kColMask), local->ips,
+                                   local->masks) >= 0)
             return row;
-        table.SetCell(row, kColState, noSegment);
+        table.SetRowState(row, noSubnet, noSubnetText);
     }
     return -1;
 }
 
 void MarkUpgradeStarted(StationState& station, int row) {
-    if (station.m_pTftpServer) station.m_pTftpServer->currentRow = row;
-    station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgrading);
+    station.m_nUpgradeRow = row;
+    station.m_DeviceList.SetRowState(row, RowState::Upgrading(),
+                                     StateText(RowState::Upgrading(), station.m_nLanguage));
 }
 
-// The address is taken from the row here rather than from m_DestAddr, which a
-// search on the loop may rewrite in between.
 void SendUpgradeCommandToRow(StationState& station, int row) {
-    sockaddr_in destination = station.m_DestAddr.Get();
-    destination.sin_addr.s_addr = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
-    SendUpgradeCommand(station, destination);
+    SendUpgradeCommand(station.m_DeviceLink, station.m_DeviceList.RowAddress(row));
 }
 
 void ContinueUpgradeRun(StationState& station, int firstRow) {
@@ -101,12 +99,13 @@ void ContinueUpgradeRun(StationState& station, int firstRow) {
 // The controls are given back before the flags are cleared, so a new run
 // never gets the captions of an idle window; a press in between does nothing.
 void EndUpgradeRun(StationState& station) {
-    ReturnControlsAfterUpgrade(station.View(), station.m_nLanguage);
+    ReturnControlsAfterRun(station.View(), station.m_nLanguage, RunButton::kUpgrade);
     station.m_DeviceList.m_bSortEnabled = 1;
     station.View().SetProgress(0);
     station.m_dwUpgradeTick = GetTickCount();
     station.m_bUpgrading = 0;
     station.m_bUpgradeContinue = 0;
+    station.NotifyRunEnded(RunKind::kUpgrade);
 }
 
 }  // namespace quillane

@@ -40,7 +40,7 @@ void SendUpgradeCommandToRow(StationState& station, int row);
 void ContinueUpgradeRun(StationState& station, int firstRow);
 
 // Ends the run: controls, caption, sorting and progress bar given back, flags
-// cleared, silence stamp renewed.
+// cleared, silence stamp renewed, the end told to the run observer.
 void EndUpgradeRun(StationState& station);
 
 }  // namespace quillane

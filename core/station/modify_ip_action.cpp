@@ -2,7 +2,7 @@
 // run to the command loop; during a run the same button asks it to stop.
 
 #include "model/texts.h"
-#include "runs/address_change_controls.h"
+#include "runs/run_controls.h"
 #include "station/station.h"
 #include "support/ipv4.h"
 
@@ -22,13 +22,6 @@ IpDeviceValues FirstChosenDevice(const DeviceTable& table) {
     return {};
 }
 
-bool AnyChosen(const DeviceTable& table) {
-    for (int row = 0; row < table.RowCount(); ++row) {
-        if (table.IsChosen(row)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 void Station::OnModifyIP() {
@@ -46,7 +39,7 @@ void Station::OnModifyIP() {
     const std::optional<IpSettingsValues> entered =
         View().AskIpSettings(m_strAppDir, language, FirstChosenDevice(m_DeviceList));
     if (!entered) return;
-    if (!AnyChosen(m_DeviceList)) {
+    if (m_DeviceList.FirstChosenRow() < 0) {
         if (LanguageHasTexts(language)) {
             const TextTable& texts = Texts(language);
             View().ShowMessage(texts.msgNoDeviceToModify, texts.captionError);
@@ -66,11 +59,12 @@ void Station::OnModifyIP() {
     m_dwNewBackupServer = entered->backupServer;
     RefreshLocalAddresses();
 
-    LockControlsForAddressChange(View(), language);
+    LockControlsForRun(View(), language, RunButton::kModifyIP);
     m_DeviceList.m_bSortEnabled = 0;  // rows keep their positions while the batch addresses them by index
     // The settings are in place before the request: the loop reads them once it
     // sees it. The batch stops when it finds m_bModifyContinue at 0, so that
     // flag is raised first.
+    NotifyRunStarted(RunKind::kAddressChange);
     m_bModifyContinue = 1;
     m_bModifyRequest = 1;
     // Wake the loop so the batch starts now rather than after its idle wait.

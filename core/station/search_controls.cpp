@@ -32,6 +32,7 @@ void Station::OnFind() {
         View().ShowMessage(t.msgNoDeviceType, t.captionError);
         return;
     }
+    NotifyRunStarted(RunKind::kSearch);
     m_bSearchRequest = 1;
     m_hLoopEvent.Set();
 }

@@ -3,7 +3,7 @@
 
 #include "link/tftp_server.h"
 #include "model/texts.h"
-#include "runs/upgrade_controls.h"
+#include "runs/run_controls.h"
 #include "runs/upgrade_step.h"
 #include "station/station.h"
 #include "support/file_status.h"
@@ -11,15 +11,7 @@
 
 namespace quillane {
 
-namespace {
-
-bool AnyRowChosen(const DeviceTable& table) {
-    for (int row = 0; row < table.RowCount(); ++row)
-        if (table.IsChosen(row)) return true;
-    return false;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void Station::OnUpgrade() {
     const TextTable& t = Texts(m_nLanguage);
@@ -40,24 +32,25 @@ void Station::OnUpgrade() {
         View().ShowMessage(t.msgUpgradeFileMissing, t.captionError);
         return;
     }
-    if (!AnyRowChosen(m_DeviceList)) {
+    if (m_DeviceList.FirstChosenRow() < 0) {
         View().ShowMessage(t.msgNoDeviceToUpgrade, t.captionError);
         return;
     }
-    for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetCell(row, kColState, "");
+    for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetRowState(row, RowState{}, "");
     RefreshLocalAddresses();
     if (!m_pTftpServer) return;
-    m_pTftpServer->currentRow = 0;
+    m_nUpgradeRow = 0;
     const int row = FindNextUpgradeRow(*this, 0, false);
     if (row < 0) return;  // no chosen device in a local subnet: no run
 
     // The current row and its text are in place before the flags, and the
     // flags before the loop is woken and the command leaves.
     MarkUpgradeStarted(*this, row);
+    NotifyRunStarted(RunKind::kUpgrade);
     m_dwUpgradeTick = GetTickCount();
     m_bUpgrading = 1;
     m_bUpgradeContinue = 1;
-    LockControlsForUpgrade(View(), m_nLanguage);
+    LockControlsForRun(View(), m_nLanguage, RunButton::kUpgrade);
     m_DeviceList.m_bSortEnabled = 0;  // rows are addressed by index for the whole run
     m_hLoopEvent.Set();
     View().SetProgress(0);

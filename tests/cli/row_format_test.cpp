@@ -50,9 +50,11 @@ TEST(CliRowFormat, CsvHasTheHeadersAndElevenColumns) {
 TEST(CliRowFormat, JsonObjectsWithFixedKeys) {
     DeviceRow odd = Row("2", "10.77.1.2", "say \"x\"\\", "-51");
     odd[kColChoice] = kCheckMark;
-    odd[kColState] = "line\nbreak";
-    const std::string json =
-        FormatRows({Row("1", "10.77.1.1", "播放终端", "100000"), odd}, OutputFormat::Json, 1);
+    odd[kColVersion] = "line\nbreak";
+    odd[kColState] = "失败";  // the text; programs get the state's stable name
+    const std::string json = FormatRows(
+        {Row("1", "10.77.1.1", "播放终端", "100000"), {odd, RowState::Failed(FailureReason::kNoAnswer)}},
+        OutputFormat::Json, 1);
     EXPECT_EQ(
         json,
         "[\n"
@@ -61,7 +63,7 @@ TEST(CliRowFormat, JsonObjectsWithFixedKeys) {
         "\"mask\": \"255.255.0.0\", \"gateway\": \"10.77.0.254\", \"server\": \"10.77.0.1\", "
         "\"standbyServer\": "
         "\"10.77.0.2\", \"type\": \"播放终端\", \"deviceNo\": 100000},\n"
-        "  {\"no\": 2, \"chosen\": true, \"version\": \"2015.6.12.5\", \"state\": \"line\\u000abreak\", "
+        "  {\"no\": 2, \"chosen\": true, \"version\": \"line\\u000abreak\", \"state\": \"failed:no-answer\", "
         "\"ip\": "
         "\"10.77.1.2\", \"mask\": \"255.255.0.0\", \"gateway\": \"10.77.0.254\", \"server\": \"10.77.0.1\", "
         "\"standbyServer\": \"10.77.0.2\", \"type\": \"say \\\"x\\\"\\\\\", \"deviceNo\": -51}\n"

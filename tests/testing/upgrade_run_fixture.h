@@ -43,10 +43,14 @@ protected:
         station.RefreshLocalAddresses();
         // The endpoint's socket only: commands leave from it.
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-        station.m_DestAddr.SetPort(devices.Port());
-        station.m_pTftpServer = std::make_unique<TftpServer>();  // holds the current row; not started
+        station.m_DeviceLink.SetCommandPort(devices.Port());
+        station.m_pTftpServer = std::make_unique<TftpServer>();  // a run needs a server; not started
         station.m_bLoopRun = 1;
+        station.SetRunObserver(&m_runEnds);
     }
+    void TearDown() override { station.SetRunObserver(nullptr); }
+    // Upgrade runs the station told of as ended.
+    int RunsEnded() const { return m_runEnds.upgrades.load(); }
 
     StationNetwork Network() const {
         StationNetwork network;
@@ -69,11 +73,11 @@ protected:
         }
     }
     std::string State(int row) const { return station.m_DeviceList.Cell(row, kColState); }
-    int CurrentRow() const { return station.m_pTftpServer->currentRow.load(); }
+    int CurrentRow() const { return station.m_nUpgradeRow.load(); }
     // A run on `row`, as the Upgrade action leaves it.
     void RunningOn(int row) {
-        station.m_pTftpServer->currentRow = row;
-        station.m_DeviceList.SetCell(row, kColState, "Upgrade...");
+        station.m_nUpgradeRow = row;
+        station.m_DeviceList.SetRowState(row, RowState::Upgrading(), "Upgrade...");
         station.m_dwUpgradeTick = TickClock::Now();
         station.m_bUpgrading = 1;
         station.m_bUpgradeContinue = 1;
@@ -83,6 +87,14 @@ protected:
         return station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0;
     }
 
+    struct RunEnds : RunObserver {
+        void RunEnded(RunKind kind) override {
+            if (kind == RunKind::kUpgrade) ++upgrades;
+        }
+        std::atomic<int> upgrades{0};
+    };
+
+    RunEnds m_runEnds;
     TempFolder folder;
     LoopbackDevices devices;
     RecordingView view;

@@ -42,7 +42,7 @@
 #include "message_box.h"
 #include "model/control_ids.h"
 #include "runs/command_loop.h"
-#include "runs/upgrade_controls.h"
+#include "runs/run_controls.h"
 #include "single_instance.h"
 #include "sort_list_ctrl.h"
 #include "support/bounded_thread.h"
@@ -542,11 +542,11 @@ private slots:
     void aRunsEndNeverUndoesTheNextRunsStart() {
         WindowFixture f(2);
         std::thread worker([&] {
-            ReturnControlsAfterUpgrade(*f.window, 2);
+            ReturnControlsAfterRun(*f.window, 2, RunButton::kUpgrade);
             f.window->SetProgress(100);
         });
         worker.join();
-        LockControlsForUpgrade(*f.window, 2);
+        LockControlsForRun(*f.window, 2, RunButton::kUpgrade);
         f.window->SetProgress(0);
         QCoreApplication::processEvents();
         QTest::qWait(50);

@@ -185,6 +185,75 @@ TEST_F(DeviceTableTest, ObserverSeesEveryChangeInOrder) {
     EXPECT_EQ(table.RowCount(), 1);
 }
 
+// Beside each State text the table keeps what it means; the value moves with
+// its row when the table is sorted, a result written by device number sets it
+// in the same step as the cells, and the rows per status stay counted.
+TEST_F(DeviceTableTest, StateValuesStayWithTheirRowsAndAreCounted) {
+    struct StateRecorder : DeviceTableObserver {
+        void RowsCleared() override {}
+        void RowAppended(int, const DeviceRow&) override {}
+        void CellChanged(int row, int column, const std::string& text) override {
+            events.push_back("cell " + std::to_string(row) + "," + std::to_string(column) + " " + text);
+        }
+        void RowsReordered(const std::vector<DeviceRow>&) override {}
+        void RowStateChanged(int row, const RowState& state) override {
+            events.push_back("state " + std::to_string(row) + " " + StableName(state));
+        }
+        Texts events;
+    } recorder;
+    table.SetObserver(&recorder);
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kNone), 3);
+    EXPECT_TRUE(table.SetRowState(0, RowState::Waiting(), "waiting text"));
+    EXPECT_TRUE(table.SetRowState(1, RowState::Waiting(), std::nullopt));
+    EXPECT_FALSE(table.SetRowState(3, RowState::Waiting(), "x")) << "no such row";
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kWaiting), 2);
+    EXPECT_EQ(table.SetCellsOfDevice(10, {{kColState, "done"}, {kColMarker, "0"}}, RowState::Succeeded()), 1);
+    EXPECT_EQ(table.SetCellsOfDevice(77, {{kColState, "lost"}}, RowState::Succeeded()), -1);
+    EXPECT_EQ(recorder.events, (Texts{"cell 0,3 waiting text", "state 0 waiting", "state 1 waiting",
+                                      "cell 1,3 done", "cell 1,11 0", "state 1 succeeded"}));
+    EXPECT_EQ(Column(kColState), (Texts{"waiting text", "done", ""}));
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kWaiting), 1);
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kSucceeded), 1);
+
+    table.HeaderClick(kColIP);  // descending: .10, .9, .2
+    EXPECT_EQ(table.RowStateOf(0), RowState::Succeeded());
+    EXPECT_EQ(table.RowStateOf(1), RowState::Waiting());
+    EXPECT_EQ(table.RowStateOf(2), RowState{});
+    EXPECT_EQ(table.RowStateOf(5), RowState{}) << "out of range";
+
+    table.RewriteRowsAndStates([](const DeviceRow&, const RowState& state) {
+        DeviceTable::RowUpdate update;
+        if (state.status == RowStatus::kWaiting) update.state = RowState::Failed(FailureReason::kNoAnswer);
+        return update;
+    });
+    EXPECT_EQ(table.RowStateOf(1), RowState::Failed(FailureReason::kNoAnswer));
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kWaiting), 0);
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kFailed), 1);
+
+    table.DeleteAllRows();
+    Add("1.2.3.4", "5", "");
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kFailed), 0);
+    EXPECT_EQ(table.RowsWithStatus(RowStatus::kNone), 1);
+    table.SetObserver(nullptr);
+}
+
+// The typed readings of a row, as the runs use them.
+TEST_F(DeviceTableTest, RowsReadAsChoiceAddressAndDeviceNumber) {
+    EXPECT_EQ(table.FirstChosenRow(), -1);
+    table.SetCell(1, kColChoice, kCheckMark);
+    table.SetCell(2, kColChoice, kCheckMark);
+    table.SetCell(2, kColMask, "255.255.0.0");
+    EXPECT_EQ(table.FirstChosenRow(), 1);
+    EXPECT_EQ(table.FirstChosenRow(-5), 1);
+    EXPECT_EQ(table.FirstChosenRow(2), 2);
+    EXPECT_EQ(table.FirstChosenRow(3), -1);
+    EXPECT_EQ(table.RowAddress(1), IPv4Address::FromOctets(192, 168, 1, 10));
+    EXPECT_EQ(table.RowMask(2), IPv4Address::FromOctets(255, 255, 0, 0));
+    EXPECT_EQ(table.RowAddress(9), IPv4Address(0xFFFFFFFF)) << "no row reads as no address";
+    EXPECT_EQ(table.RowDeviceNumber(0), 9);
+    EXPECT_EQ(table.RowDeviceNumber(9), 0);
+}
+
 TEST(ReadDecimalTest, ReadsLikeAtoi) {
     EXPECT_EQ(ReadDecimal("  42x"), 42);
     EXPECT_EQ(ReadDecimal("+7"), 7);

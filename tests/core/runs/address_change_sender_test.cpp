@@ -109,7 +109,7 @@ protected:
         return station->m_DeviceList.AppendRow(cells);
     }
     void Send(LoopbackDevices& devices) {
-        station->m_DestAddr.SetPort(devices.Port());
+        station->m_DeviceLink.SetCommandPort(devices.Port());
         SendAddressChanges(*station);
     }
     std::vector<std::string> Column(int column) {
@@ -266,6 +266,11 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
     EXPECT_EQ(NewIp(got[0]), "127.1.5.247") << "the refused rows took no address";
     EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "earlier", "修改..."}));
     EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "0", "1"}));
+    // Beside the texts, why: each refusal carries its reason.
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(0), RowState::Failed(FailureReason::kNotSingleHost));
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(1), RowState::Failed(FailureReason::kSharedGroupNumber));
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(2), RowState{});
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(3), RowState::Waiting());
 
     Reset(2);
     AddRow("127.1.1.40", 4, false);

@@ -63,7 +63,6 @@ protected:
         station.m_nLanguage = 2;
         // The endpoint's socket without its receive thread: the passes run on the test thread.
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-        station.m_DestAddr.SetPort(devices.Port());
         station.m_bLoopRun = 1;
     }
 
@@ -79,7 +78,10 @@ protected:
         cells[kColDeviceNo] = std::to_string(number);
         cells[kColMarker] = marker;
         cells[kColState] = state;
-        return station.m_DeviceList.AppendRow(cells);
+        const int row = station.m_DeviceList.AppendRow(cells);
+        // A marked row is one the batch left waiting for its answer.
+        if (marker == "1" && row >= 0) station.m_DeviceList.SetRowState(row, RowState::Waiting(), state);
+        return row;
     }
     bool Pass() { return RunCommandLoopPass(station, state); }
     void RangeSearch(uint32_t start, uint32_t end) {
@@ -208,7 +210,6 @@ TEST_F(CommandLoopTest, AutomaticSearchSendsThreeProbesToTheCommandGroup) {
     EXPECT_EQ(station.m_DeviceList.RowCount(), 0);
     const std::vector<Datagram> sent = devices.Drain();
     EXPECT_EQ(sent, std::vector<Datagram>(3, BuildSearchProbe()));
-    EXPECT_EQ(station.m_DestAddr.Address(), htonl(kLoopback));
 }
 
 TEST_F(CommandLoopTest, RangeWalkSendsBothProbesPerAddressAndPausesEvery20) {
@@ -334,6 +335,8 @@ TEST_F(CommandLoopTest, AnswerCheckFailsSilentDevicesFourSecondsAfterTheLastResu
     Pass();
     EXPECT_EQ(station.m_DeviceList.Row(silent)[kColState], "Failure");
     EXPECT_EQ(station.m_DeviceList.Cell(silent, kColMarker), "0");
+    EXPECT_EQ(station.m_DeviceList.RowStateOf(silent), RowState::Failed(FailureReason::kNoAnswer));
+    EXPECT_EQ(station.m_DeviceList.RowStateOf(answering), RowState::Succeeded());
     EXPECT_EQ(station.m_DeviceList.Cell(answering, kColState), "Success");
     EXPECT_EQ(station.m_DeviceList.Cell(untouched, kColState), "earlier");
 
@@ -422,6 +425,44 @@ TEST_F(CommandLoopTest, AnswerCheckWritesNoTextForAnUnknownLanguage) {
 }
 
 // The loop thread itself: started and stopped as the window does, over loopback.
+// Whoever drives the station without a window learns from the loop when a
+// search has its probes out and when an address change is over: once its
+// batch went out and no device is awaited any more, by answer or by the
+// answer check; not while one still is.
+TEST_F(CommandLoopTest, TheLoopTellsWhenASearchAndAnAddressChangeEnd) {
+    struct Ends : RunObserver {
+        void RunEnded(RunKind kind) override { ended.push_back(kind); }
+        std::vector<RunKind> ended;
+    } ends;
+    station.SetRunObserver(&ends);
+    view.findType = 0;
+    station.m_bSearchRequest = 1;
+    EXPECT_TRUE(Pass());
+    EXPECT_EQ(ends.ended, std::vector<RunKind>{RunKind::kSearch});
+
+    for (const bool answered : {true, false}) {
+        SCOPED_TRACE(answered ? "answered" : "given up");
+        ends.ended.clear();
+        const int row = AddRow(7, "1");
+        station.m_DeviceList.SetRowState(row, RowState::Waiting(), "Modify...");
+        station.m_bModifyRequest = 1;
+        EXPECT_TRUE(Pass());  // the batch (nothing chosen) is done; device 7 is still awaited
+        EXPECT_TRUE(ends.ended.empty());
+        if (answered) {
+            Queue(ShortResultBytes(7, 1));
+            Pass();
+        } else {
+            TickClock::Advance(kAnswerTimeoutMs + 1);
+            Pass();
+        }
+        EXPECT_EQ(ends.ended, std::vector<RunKind>{RunKind::kAddressChange});
+        Pass();
+        EXPECT_EQ(ends.ended.size(), 1u) << "told once";
+        station.m_DeviceList.DeleteAllRows();
+    }
+    station.SetRunObserver(nullptr);
+}
+
 TEST(CommandLoopThread, ListsQueuedRepliesAndStopsWithinItsBound) {
     RecordingView view;
     DeviceSocket devices;

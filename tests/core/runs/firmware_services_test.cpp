@@ -116,7 +116,7 @@ TEST(FirmwareServicesTest, ServesAFirmwareFileFromAFolderNamedInChinese) {
 
 // The window may go while an upgrade runs (the application is told to quit).
 // The boot endpoint is closed last and keeps answering until then, reading the
-// server's current row: the server must outlive it. (A fault here shows as a
+// run's current row and the table: the state must outlive it. (A fault here shows as a
 // race or a use after free under the sanitizers.)
 TEST(FirmwareServicesTest, BootRequestsDuringAnUpgradeMayArriveWhileTheStationGoes) {
     TempFolder folder;

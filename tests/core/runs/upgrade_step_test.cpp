@@ -25,6 +25,8 @@ TEST_F(UpgradeStepTest, ADeviceSilentForMoreThanTenSecondsFailsAndTheNextStarts)
     EXPECT_EQ(State(0), "失败");
     EXPECT_EQ(State(1), "Upgrade...");
     EXPECT_EQ(CurrentRow(), 1);
+    EXPECT_EQ(station.m_DeviceList.RowStateOf(0), RowState::Failed(FailureReason::kUpgradeTimedOut));
+    EXPECT_EQ(station.m_DeviceList.RowStateOf(1), RowState::Upgrading());
     EXPECT_EQ(devices.Received(1), kThreeUpgradeCommands);
     EXPECT_EQ(view.progress.load(), 0);
     EXPECT_EQ(station.m_dwUpgradeTick.load(), TickClock::Now()) << "the new device gets its ten seconds";
@@ -102,10 +104,12 @@ TEST_F(UpgradeStepTest, TheRunEndsAtTheTimeOutOfItsLastDeviceOrAfterAStopRequest
         view.findType = 1;
         for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046})
             view.enabled_[id] = false;
+        const int ends = RunsEnded();
         TickClock::Advance(10001);
         UpgradeStep(station);
         EXPECT_EQ(State(0), "失败");
         EXPECT_TRUE(RunEnded());
+        EXPECT_EQ(RunsEnded(), ends + 1) << "the end is told";
         EXPECT_EQ(view.captions[kIdUpgrade], "Upgrade");
         for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046})
             EXPECT_TRUE(view.Enabled(id)) << id;

@@ -48,7 +48,7 @@ TEST_F(RunInterleavingsTest, TheAnswerCheckOfABatchLeavesALaterUpgradeRunAlone) 
     ASSERT_EQ(State(0), Texts(2).stateUpgrading);
     ASSERT_EQ(devices.Received(0), kThreeUpgradeCommands);
     const sockaddr_in client = MakeAddress(ParseIPv4("127.0.0.2"), 1234);
-    OnTransferProgress(37, 512, 100 * 512, 0, &client, static_cast<StationState*>(&station));
+    OnTransferProgress(&client, TransferDelivery{37, 512, 100 * 512}, static_cast<StationState*>(&station));
 
     TickClock::Advance(kAnswerTimeoutMs);
     LoopPass();
@@ -110,7 +110,7 @@ TEST_F(RunInterleavingsTest, APressWhileAnUpgradeRunEndsStartsNoBatch) {
         station.OnModifyIP();
     };
     const sockaddr_in client = MakeAddress(ParseIPv4("127.0.0.2"), 1234);
-    OnTransferFinished(0, &client, true, static_cast<StationState*>(&station));  // the last device
+    OnTransferFinished(&client, true, static_cast<StationState*>(&station));  // the last device
     ASSERT_TRUE(pressed);
     EXPECT_TRUE(RunEnded());
     EXPECT_TRUE(view.ipSettingsAsked.empty());

@@ -3,9 +3,9 @@
 # search (three probe copies, as the tool sends them) until every device's
 # replies have arrived at the workstation, the simulator's memory, and its
 # CPU use while idle. Runs in a lab of its own; needs root.
-#   tools/devsim/bench_search.sh [DEVICES (default 5000)] [ROUNDS (default 5)]
+#   bench/bench_search.sh [DEVICES (default 5000)] [ROUNDS (default 5)]
 set -euo pipefail
-source "$(cd "$(dirname "$0")/../lab" && pwd)/lab_test_lib.sh"
+source "$(cd "$(dirname "$0")/../tools/lab" && pwd)/lab_test_lib.sh"
 devices=${1:-5000}
 rounds=${2:-5}
 lab_test_begin dbench --devices "$devices"
