@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
+#include "json_text.h"
 #include "mainwindow/table_export.h"
 #include "mainwindow/texts.h"
 
@@ -51,23 +51,6 @@ std::string FormatTable(const std::vector<DeviceRow>& rows, int language) {
         out += text + "\n";
     }
     return out;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 // The two number columns are JSON numbers when they hold a plain decimal.
