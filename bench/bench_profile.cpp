@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "mainwindow/settings.h"
+#include "model/settings.h"
 #include "support/profile.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
-#include "devicelink/address_change_sender.h"
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
+#include "model/null_station_view.h"
+#include "runs/address_change_sender.h"
+#include "station/station.h"
 #include "udp_sniffer.h"
 
 using namespace quillane;

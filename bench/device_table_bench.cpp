@@ -19,10 +19,10 @@
 #include <fstream>
 #include <vector>
 
-#include "devicelink/command_queue.h"
-#include "devicelink/reply_handling.h"
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
+#include "link/command_queue.h"
+#include "model/null_station_view.h"
+#include "runs/reply_handling.h"
+#include "station/station.h"
 
 using namespace quillane;
 using Clock = std::chrono::steady_clock;

@@ -18,8 +18,8 @@
 #include <sstream>
 #include <thread>
 
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
+#include "model/null_station_view.h"
+#include "station/station.h"
 #include "udp_sniffer.h"
 
 using namespace quillane;

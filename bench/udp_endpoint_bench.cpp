@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "devicelink/udp_endpoint.h"
+#include "link/udp_endpoint.h"
 
 using namespace quillane;
 using Clock = std::chrono::steady_clock;

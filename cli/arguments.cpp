@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "mainwindow/device_types.h"
+#include "model/device_types.h"
 
 namespace quillane::cli {
 namespace {

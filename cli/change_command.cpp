@@ -2,11 +2,11 @@
 #include <ostream>
 #include <thread>
 
-#include "actions/ip_settings.h"
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
-#include "mainwindow/texts.h"
+#include "model/ip_settings.h"
+#include "model/texts.h"
 
 namespace quillane::cli {
 namespace {

@@ -4,8 +4,8 @@
 #include <thread>
 #include <utility>
 
-#include "firmware/tftp_server.h"
-#include "mainwindow/device_types.h"
+#include "link/tftp_server.h"
+#include "model/device_types.h"
 #include "support/exe_dir.h"
 #include "support/udp_socket.h"
 

@@ -8,8 +8,8 @@
 
 #include "arguments.h"
 #include "headless_view.h"
-#include "mainwindow/device_table.h"
-#include "mainwindow/station.h"
+#include "model/device_table.h"
+#include "station/station.h"
 
 namespace quillane::cli {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "arguments.h"
-#include "mainwindow/station_view.h"
+#include "model/station_view.h"
 
 namespace quillane::cli {
 

@@ -1,7 +1,7 @@
 // The texts of --help.
 
 #include "arguments.h"
-#include "mainwindow/device_types.h"
+#include "model/device_types.h"
 
 namespace quillane::cli {
 namespace {

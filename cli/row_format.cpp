@@ -4,8 +4,8 @@
 #include <array>
 
 #include "json_text.h"
-#include "mainwindow/table_export.h"
-#include "mainwindow/texts.h"
+#include "model/table_export.h"
+#include "model/texts.h"
 
 namespace quillane::cli {
 namespace {

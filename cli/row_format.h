@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "arguments.h"
-#include "mainwindow/device_table.h"
+#include "model/device_table.h"
 
 namespace quillane::cli {
 

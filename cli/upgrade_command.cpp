@@ -7,7 +7,7 @@
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
-#include "mainwindow/texts.h"
+#include "model/texts.h"
 #include "support/file_status.h"
 #include "support/stop_signals.h"
 #include "support/utf8_files.h"

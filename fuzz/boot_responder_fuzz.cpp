@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
-#include "firmware/boot_responder.h"
-#include "firmware/tftp_server.h"
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
+#include "link/tftp_server.h"
+#include "model/null_station_view.h"
+#include "model/station_state.h"
+#include "runs/boot_responder.h"
 
 using namespace quillane;
 
@@ -38,10 +38,10 @@ struct Reader {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static NoView view;
-    static Station* station = [] {
+    static StationState* station = [] {
         StationNetwork network;
         network.startServices = false;
-        auto* s = new Station(view, "/nonexistent/", network);
+        auto* s = new StationState(view, "/nonexistent/", network);
         s->m_pTftpServer = std::make_unique<TftpServer>();
         return s;
     }();

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <span>
 
-#include "devicelink/command_queue.h"
-#include "devicelink/protocol.h"
-#include "devicelink/reply_handling.h"
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
+#include "link/command_queue.h"
+#include "link/protocol.h"
+#include "model/null_station_view.h"
+#include "model/station_state.h"
+#include "runs/reply_handling.h"
 
 using namespace quillane;
 
@@ -45,10 +45,10 @@ void CheckTable(const DeviceTable& table, int searchReplies) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static NullStationView view;
-    static Station* station = [] {
+    static StationState* station = [] {
         StationNetwork network;
         network.startServices = false;
-        return new Station(view, "/nonexistent/", network);
+        return new StationState(view, "/nonexistent/", network);
     }();
     if (size < 1) return 0;
     const uint8_t settings = data[0];

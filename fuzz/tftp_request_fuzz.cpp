@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "firmware/tftp_packets.h"
+#include "link/tftp_packets.h"
 
 using namespace quillane;
 

@@ -5,8 +5,8 @@
 
 #include "app_icon.h"
 #include "dialog_units.h"
-#include "mainwindow/control_ids.h"
-#include "mainwindow/texts.h"
+#include "model/control_ids.h"
+#include "model/texts.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     const quillane::AboutTexts& texts = quillane::About();

@@ -26,10 +26,10 @@
 #include "dialog_units.h"
 #include "edit_ip_dlg.h"
 #include "ip_address_edit.h"
-#include "mainwindow/control_ids.h"
-#include "mainwindow/device_types.h"
-#include "mainwindow/texts.h"
 #include "message_box.h"
+#include "model/control_ids.h"
+#include "model/device_types.h"
+#include "model/texts.h"
 #include "sort_list_ctrl.h"
 
 using namespace quillane;

@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 
-#include "mainwindow/station.h"
-#include "mainwindow/station_view.h"
+#include "model/station_view.h"
+#include "station/station.h"
 
 class QAction;
 class QComboBox;

@@ -3,7 +3,7 @@
 #include <QItemSelectionModel>
 #include <QSaveFile>
 
-#include "mainwindow/table_export.h"
+#include "model/table_export.h"
 #include "sort_list_ctrl.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "mainwindow/device_table.h"
+#include "model/device_table.h"
 
 // The Qt face of the core device table. It keeps its own copy of the rows:
 // every change of the table is queued to the GUI thread and applied there in

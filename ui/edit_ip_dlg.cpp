@@ -9,9 +9,9 @@
 #include "caption_fit.h"
 #include "dialog_units.h"
 #include "ip_address_edit.h"
-#include "mainwindow/control_ids.h"
-#include "mainwindow/texts.h"
 #include "message_box.h"
+#include "model/control_ids.h"
+#include "model/texts.h"
 
 using namespace quillane;
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "actions/ip_settings.h"
+#include "model/ip_settings.h"
 #include "support/helper_program.h"
 
 class QCheckBox;

@@ -3,7 +3,7 @@
 #include <QTableView>
 #include <array>
 
-#include "mainwindow/device_table.h"
+#include "model/device_table.h"
 
 class DeviceTableModel;
 

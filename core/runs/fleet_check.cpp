@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "actions/segment_rule.h"
+#include "link/segment_rule.h"
 
 namespace quillane {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "actions/local_adapters.h"
-#include "mainwindow/device_table.h"
+#include "link/local_adapters.h"
+#include "model/device_table.h"
 
 namespace quillane {
 

@@ -18,9 +18,9 @@
 #include <sstream>
 #include <thread>
 
-#include "devicelink/address_change_plan.h"
-#include "mainwindow/control_ids.h"
-#include "mainwindow/station.h"
+#include "model/control_ids.h"
+#include "runs/address_change_plan.h"
+#include "station/station.h"
 #include "support/ipv4.h"
 #include "testing/recording_view.h"
 #include "testing/temp_folder.h"

@@ -18,9 +18,9 @@
 #include <sstream>
 #include <thread>
 
-#include "mainwindow/settings.h"
-#include "mainwindow/station.h"
-#include "mainwindow/texts.h"
+#include "model/settings.h"
+#include "model/texts.h"
+#include "station/station.h"
 #include "testing/recording_view.h"
 #include "testing/temp_folder.h"
 

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <string>
 
-#include "firmware/tftp_server.h"
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
+#include "link/tftp_server.h"
+#include "model/null_station_view.h"
+#include "station/station.h"
 #include "support/exe_dir.h"
 
 using namespace quillane;

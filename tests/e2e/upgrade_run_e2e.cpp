@@ -27,10 +27,10 @@
 #include <sstream>
 #include <thread>
 
-#include "mainwindow/control_ids.h"
-#include "mainwindow/null_station_view.h"
-#include "mainwindow/station.h"
-#include "mainwindow/texts.h"
+#include "model/control_ids.h"
+#include "model/null_station_view.h"
+#include "model/texts.h"
+#include "station/station.h"
 
 using namespace quillane;
 using namespace std::chrono_literals;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "devicelink/protocol.h"
+#include "link/protocol.h"
 #include "support/udp_socket.h"
 
 namespace quillane::test {

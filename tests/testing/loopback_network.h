@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "mainwindow/station.h"
+#include "station/station.h"
 
 namespace quillane::test {
 

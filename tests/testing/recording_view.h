@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "mainwindow/station_view.h"
+#include "model/station_view.h"
 
 namespace quillane::test {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "firmware/tftp_server.h"
-#include "mainwindow/station.h"
+#include "link/tftp_server.h"
+#include "station/station.h"
 #include "support/tick_clock.h"
 #include "testing/loopback_devices.h"
 #include "testing/recording_view.h"

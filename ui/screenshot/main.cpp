@@ -11,8 +11,8 @@
 #include "about_dlg.h"
 #include "costrel_dlg.h"
 #include "edit_ip_dlg.h"
-#include "mainwindow/device_types.h"
-#include "mainwindow/texts.h"
+#include "model/device_types.h"
+#include "model/texts.h"
 
 using namespace quillane;
 

@@ -1,0 +1,133 @@
+#pragma once
+
+// The station's state: every long-lived value of the main window (flags and
+// stamps, endpoints, the received-datagram queue and its lock, the loop's
+// thread and event, the TFTP server, the local address lists, the list lock,
+// the language, the type filter, the confirmed change values, the device
+// table) with its accessors. The workers below the station (command loop,
+// reply handling, search, address change, upgrade steps, boot replies,
+// transfer callbacks) take this state; the station builds on it and adds the
+// handlers, the life cycle and the settings.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/command_queue.h"
+#include "link/local_adapters.h"
+#include "link/udp_endpoint.h"
+#include "model/device_table.h"
+#include "model/station_view.h"
+#include "model/type_filter.h"
+#include "support/bounded_thread.h"
+#include "support/event.h"
+#include "support/locks.h"
+
+namespace quillane {
+
+class TftpServer;
+
+// Network endpoints and addresses the station's services use. The application
+// uses the real ones; tests put loopback ports and addresses of their own here.
+struct StationNetwork {
+    uint16_t devicePort = 25005;         // device endpoint, replies arrive here
+    uint16_t commandPort = 25000;        // devices listen here
+    uint32_t replyGroup = 0xE0000300;    // 224.0.3.0, host order
+    uint32_t commandGroup = 0xE0000200;  // 224.0.2.0, host order
+    uint16_t bootServerPort = 67;
+    uint16_t bootClientPort = 68;
+    uint32_t bootReplyAddress = 0xFFFFFFFF;  // 255.255.255.255, host order
+    uint16_t tftpPort = 69;
+    uint32_t tftpMinPort = 25020;
+    uint32_t tftpMaxPort = 65530;
+    bool startServices = true;     // false: initialise without sockets or threads
+    bool firmwareServices = true;  // false: no TFTP server and boot responder (no upgrades)
+};
+
+// Whether the station keeps its settings in the files beside the executable
+// (the window) or reads and writes none (the command-line tool, whose
+// settings are its arguments).
+enum class SettingsFiles { Used, None };
+
+// Destination of device commands: the address is written by each sender
+// before it sends; the port is fixed at initialisation.
+class DestinationAddress {
+public:
+    void SetPort(uint16_t port) { m_port.store(port); }
+    void SetAddress(uint32_t networkOrder) { m_address.store(networkOrder); }
+    uint32_t Address() const { return m_address.load(); }
+    sockaddr_in Get() const { return MakeAddress(m_address.load(), m_port.load()); }
+
+private:
+    std::atomic<uint32_t> m_address{0};
+    std::atomic<uint16_t> m_port{0};
+};
+
+// The device-type filter flags (m_bPlayDev...) come from the base, so the
+// device-type catalogue can name them.
+class StationState : public TypeFilterFlags {
+public:
+    StationState(StationView& view, std::string appDir, StationNetwork network = StationNetwork{},
+                 SettingsFiles settings = SettingsFiles::Used);
+    ~StationState();
+    StationState(const StationState&) = delete;
+    StationState& operator=(const StationState&) = delete;
+
+    StationView& View() { return m_view; }
+    const StationNetwork& Network() const { return m_network; }
+    bool UsesSettingsFiles() const { return m_settingsFiles == SettingsFiles::Used; }
+
+    // Local addresses: replaced as a whole; readers on any thread get a snapshot.
+    // The refresh asks the adapters, or `m_queryLocalAddresses` when set (tests).
+    void RefreshLocalAddresses();
+    std::function<LocalAddressLists()> m_queryLocalAddresses;
+    std::shared_ptr<const LocalAddressLists> LocalAddresses() const;
+    void SetLocalAddresses(LocalAddressLists lists);
+
+    // The firmware path; read by the boot responder and the TFTP server on
+    // their threads while the window may change it.
+    std::string UpdateFile() const;
+    void SetUpdateFile(std::string path);
+
+    // --- members of the main window, in the window's declaration order ---
+    std::string m_strAppDir;
+    std::atomic<int> m_nLanguage{1};
+    ST_UDP_ENDPOINT_tag m_DeviceEndpoint;  // declared first: destroyed after the boot endpoint
+    ST_UDP_ENDPOINT_tag m_BootEndpoint;
+    LocalMutex m_QueueLock;
+    std::deque<ST_CMD_RUN_tag> m_CmdQueue;
+    BoundedThread m_hLoopThread;
+    std::atomic<int> m_bLoopRun{0};
+    Event m_hLoopEvent;
+    DestinationAddress m_DestAddr;
+    int m_nFindType = 0;
+    std::atomic<int> m_bSearchRequest{0};
+    std::unique_ptr<TftpServer> m_pTftpServer;
+    std::atomic<int> m_bUpgrading{0};
+    std::atomic<uint32_t> m_dwUpgradeTick{0};
+    std::atomic<int> m_bUpgradeContinue{0};
+    LocalMutex m_ListLock;
+    std::atomic<int> m_bModifyRequest{0};
+    std::atomic<int> m_bModifyContinue{0};
+    std::atomic<uint32_t> m_dwModifyTick{0};
+    // Written by the window before it raises m_bModifyRequest, read by the loop after.
+    int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0,
+        m_bChangeBackupServer = 0;
+    int m_nEditType = 0;
+    uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
+    DeviceTable m_DeviceList;
+
+private:
+    StationView& m_view;
+    StationNetwork m_network;
+    SettingsFiles m_settingsFiles;
+    mutable std::mutex m_sharedTextMutex;  // guards the two members below
+    std::string m_strUpdateFile;
+    std::shared_ptr<const LocalAddressLists> m_localAddresses;
+};
+
+}  // namespace quillane

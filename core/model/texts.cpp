@@ -1,0 +1,177 @@
+#include "model/texts.h"
+
+#include "model/device_table.h"
+#include "model/device_types.h"
+
+namespace quillane {
+namespace {
+
+TextTable MakeChinese() {
+    TextTable t;
+    t.windowTitle = "Quillane";
+    t.keyboard = "键盘";
+    t.find = "查找";
+    t.modifyIP = "修改IP";
+    t.modifyIPAfterRun = "编辑IP";
+    t.stop = "停止";
+    t.typeLabel = "设备类型:";
+    t.fileLabel = "文件路径:";
+    t.open = "打开";
+    t.upgrade = "升级";
+    t.selectAll = "全选";
+    t.cancel = "取消";
+    t.findTypes = {"自动搜索", "指定IP"};
+    t.noteLine =
+        "播放终端包括:网络化播放终端、求助对讲扩展控制器、网络化点播面板、网络化工业电话对讲终端、"
+        "两用对讲扩展控制器、网络化报警终端、无线遥控控制器";
+    t.noteTableFull = "设备表已满(" + std::to_string(kMaxDeviceRows) + "台)，其余设备的回复不再列出";
+    t.columnHeaders = {"序号",     "选择",         "版本号",           "状态",     "IP地址", "子网掩码",
+                       "默认网关", "服务器IP地址", "备用服务器IP地址", "设备类型", "设备号", ""};
+    t.columnWidths = {30, 32, 90, 120, 105, 105, 105, 105, 105, 75, 75, 0};
+
+    t.ipDialogTitle = "修改IP";
+    t.octetLabels = {"第1位", "第2位", "第3位", "第4位( 范围(1~249) )"};
+    t.fieldLabels = {"IP地址:", "子网掩码:", "默认网关:", "服务器IP地址:", "备用服务器IP地址:"};
+    t.modifyBox = "是否修改";
+    t.ipDialogKeyboard = "键盘";
+    t.ok = "确定";
+    t.dialogCancel = "取消";
+    t.editTypes = {"自动增加", "第4位不改变", "第3、4位不改变", "第2、3、4位不改变"};
+
+    t.stateSuccess = "成功";
+    t.stateFailure = "失败";
+    t.stateModifying = "修改...";
+    t.stateUpgrading = "升级中...";
+    t.stateNoSegment = "失败(没有该网段IP)";
+    t.stateUpgradeFailed = "失败";
+
+    t.captionError = "错误";
+    t.captionHint = "提示";
+    t.msgStartAboveEnd = "开始IP必需小于结束IP";
+    t.msgNoDeviceType = "请选择设备类型";
+    t.msgCloseDuringUpgrade = "升级完成再关闭";
+    t.msgNoDeviceToModify = "请选择需要修改的设备";
+    t.msgIpOutOfRange = "IP地址超出了范围";
+    t.msgUpgradeFileMissing = "升级的文件不存在";
+    t.msgNoDeviceToUpgrade = "请选择需要升级的设备";
+    t.msgStopPending = "升级完成当前设备再停止";
+    // The dialog accepts first octets 1 to 223; the messages say so.
+    t.msgFirstOctet = {"IP地址第1位是1~223之间", "默认网关第1位是1~223之间", "服务器IP地址第1位是1~223之间",
+                       "备用服务器IP地址第1位是1~223之间"};
+
+    t.unknownDevice = "未知设备";
+
+    t.menuExportList = "导出列表...";
+    t.menuCopy = "复制";
+    t.exportFileFilter = "CSV 文件";
+    t.msgExportFailed = "无法写入该文件";
+    return t;
+}
+
+TextTable MakeEnglish() {
+    TextTable t;
+    t.windowTitle = "Quillane";
+    t.keyboard = "Keyboard";
+    t.find = "Find";
+    t.modifyIP = "Modify IP";
+    t.modifyIPAfterRun = "Edit IP";
+    t.stop = "Stop";
+    t.typeLabel = "Device type:";
+    t.fileLabel = "File path:";
+    t.open = "Open";
+    t.upgrade = "Upgrade";
+    t.selectAll = "Select all";
+    t.cancel = "Cancel";
+    t.findTypes = {"Auto search", "Specified IP"};
+    t.noteLine =
+        "The play terminal comprises: a play terminal, help intercom extension controller, network video on "
+        "demand, network industry panel telephone intercom, intercom extension controller, dual terminal "
+        "network "
+        "alarm terminal, the wireless remote control controller network";
+    t.noteTableFull = "The device table is full (" + std::to_string(kMaxDeviceRows) +
+                      " devices): replies from further devices are not listed";
+    t.columnHeaders = {"No.",
+                       "Choice",
+                       "Version",
+                       "State",
+                       "IP address",
+                       "Mask",
+                       "gateway",
+                       "Server IP address",
+                       "Standby server IP",
+                       "Device type",
+                       "Device No.",
+                       ""};
+    t.columnWidths = {30, 45, 90, 120, 105, 105, 105, 115, 115, 90, 75, 0};
+
+    t.ipDialogTitle = "Modify the IP";
+    t.octetLabels = {"First", "Second", "Third", "Fourth (range (1~249))"};
+    t.fieldLabels = {"IP address:", "Mask:", "Gateway:", "server IP address:", "standby server IP address:"};
+    t.modifyBox = "Modify";
+    t.ipDialogKeyboard = "KeyBoard";
+    t.ok = "Ok";
+    t.dialogCancel = "Cancel";
+    t.editTypes = {"Automatic increase", "4 do not change", "3、4 do not change", "2、3、4 do not change"};
+
+    t.stateSuccess = "Success";
+    t.stateFailure = "Failure";
+    t.stateModifying = "修改...";
+    t.stateUpgrading = "Upgrade...";
+    t.stateNoSegment = "Failure(not the segment IP)";
+    t.stateUpgradeFailed = "失败";
+
+    t.captionError = "Error";
+    t.captionHint = "Hint";
+    t.msgStartAboveEnd = "Start IP must be less than the end of IP";
+    t.msgNoDeviceType = "Please select the type of device.";
+    t.msgCloseDuringUpgrade = "The upgrade is complete the close";
+    t.msgNoDeviceToModify = "Please select a need to modify the equipment";
+    t.msgIpOutOfRange = "The IP address is beyond the scope of";
+    t.msgUpgradeFileMissing = "The upgrade file does not exist";
+    t.msgNoDeviceToUpgrade = "Please select the need to upgrade equipment";
+    t.msgStopPending = "The upgrade is complete the current device and then stop";
+    t.msgFirstOctet = {"A first bit IP address is between 1~223",
+                       "The default gateway is between first 1~223",
+                       "The IP address of the server first is between 1~223",
+                       "The standby server IP address first is between 1~223"};
+
+    t.unknownDevice = "Unknown device";
+
+    t.menuExportList = "Export list...";
+    t.menuCopy = "Copy";
+    t.exportFileFilter = "CSV files";
+    t.msgExportFailed = "The file could not be written.";
+    return t;
+}
+
+constexpr int kEnglish = 2;
+
+}  // namespace
+
+const TextTable& Texts(int language) {
+    static const TextTable chinese = MakeChinese();
+    static const TextTable english = MakeEnglish();
+    return language == kEnglish ? english : chinese;
+}
+
+std::string InLanguage(const BilingualText& text, int language) {
+    const char* chosen = language == kEnglish ? text.english : text.chinese;
+    return chosen ? chosen : "";
+}
+
+std::string TypeBoxCaption(const DeviceType& type, int language) {
+    return InLanguage(type.caption, language);
+}
+
+std::string DeviceTypeName(int32_t code, int language) {
+    const DeviceType* type = FindDeviceType(code);
+    if (!type || !type->name.chinese) return Texts(language).unknownDevice;
+    return InLanguage(type->name, language);
+}
+
+const AboutTexts& About() {
+    static const AboutTexts about{"关于 Ostrel", "Ostrel，1.0 版", "确定", "关于 Ostrel(&A)..."};
+    return about;
+}
+
+}  // namespace quillane

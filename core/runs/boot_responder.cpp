@@ -1,0 +1,93 @@
+#include "runs/boot_responder.h"
+
+#include <cstring>
+
+#include "link/segment_rule.h"
+#include "link/tftp_server.h"
+#include "model/station_state.h"
+#include "support/narrow_text.h"
+
+namespace quillane {
+
+BootAddresses FallbackBootAddresses(const std::string& firstLocalAddress) {
+    BootAddresses addresses;
+    addresses.server = ParseIPv4(firstLocalAddress);
+    addresses.device = addresses.server;
+    reinterpret_cast<uint8_t*>(&addresses.device)[3] = 254;  // a.b.c.d -> a.b.c.254
+    return addresses;
+}
+
+std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_t length,
+                                                   const std::string& path, const BootAddresses& addresses) {
+    if (length != kBootPacketSize || path.size() >= kBootFileSize) return std::nullopt;
+    std::vector<uint8_t> reply(request, request + kBootPacketSize);
+    reply[0] = static_cast<uint8_t>(reply[0] + 1);
+    reply[kBootSecsOffset] = 0x01;
+    reply[kBootSecsOffset + 1] = 0x00;
+    std::memcpy(&reply[kBootYiaddrOffset], &addresses.device, 4);
+    std::memcpy(&reply[kBootSiaddrOffset], &addresses.server, 4);
+    // Zeroing the rest keeps request bytes from reading as part of the path.
+    std::memset(&reply[kBootFileOffset], 0, kBootFileSize);
+    std::memcpy(&reply[kBootFileOffset], path.data(), path.size());
+    return reply;
+}
+
+namespace {
+
+// First chosen row from `start` on; -1 when none.
+int FirstChosenRow(const DeviceTable& table, int start) {
+    for (int row = start < 0 ? 0 : start; row < table.RowCount(); ++row)
+        if (table.IsChosen(row)) return row;
+    return -1;
+}
+
+void SendBootReply(StationState& station, const std::vector<uint8_t>& reply) {
+    const StationNetwork& network = station.Network();
+    SocketSendTo(station.m_BootEndpoint.socket, reply.data(), reply.size(),
+                 MakeAddress(htonl(network.bootReplyAddress), network.bootClientPort));
+}
+
+}  // namespace
+
+std::optional<BootAddresses> ChooseBootAddresses(StationState& station, bool upgrading) {
+    const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
+    if (local->ips.empty()) return std::nullopt;
+    if (!upgrading) return FallbackBootAddresses(local->ips[0]);
+    const int start = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : 0;
+    const int row = FirstChosenRow(station.m_DeviceList, start);
+    if (row < 0) return std::nullopt;
+    const uint32_t device = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
+    const uint32_t deviceMask = ParseIPv4(station.m_DeviceList.Cell(row, kColMask));
+    station.m_DestAddr.SetAddress(device);
+    const int facing =
+        FindFacingLocalAddress(IPv4Address::FromNetworkOrder(device),
+                               IPv4Address::FromNetworkOrder(deviceMask), local->ips, local->masks);
+    if (facing < 0) return FallbackBootAddresses(local->ips[0]);
+    return BootAddresses{device, ParseIPv4(local->ips[static_cast<size_t>(facing)])};
+}
+
+uint32_t UpgradingDeviceAddress(const StationState& station, int32_t currentRow) {
+    if (station.m_bUpgrading.load() != 1) return 0;
+    const int row = FirstChosenRow(station.m_DeviceList, currentRow);
+    return row < 0 ? 0 : ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
+}
+
+void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* user) {
+    if (!user || !data || length != static_cast<int>(kBootPacketSize)) return;
+    auto& station = *static_cast<StationState*>(user);
+    // The device gets the path in the system's narrow code page and asks the
+    // TFTP server for it in the same bytes.
+    const std::string path = ToNarrowFromUtf8(station.UpdateFile()).str();
+    if (path.size() >= kBootFileSize) return;  // a cut path would send the device to another file
+    const bool upgrading = station.m_bUpgrading.load() == 1;
+    // During a run the table read, the destination write and the send form one
+    // step against the transfer callbacks and the upgrade step.
+    std::optional<AutoLock> lock;
+    if (upgrading) lock.emplace(&station.m_ListLock);
+    const auto addresses = ChooseBootAddresses(station, upgrading);
+    if (!addresses) return;
+    if (const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses))
+        SendBootReply(station, *reply);
+}
+
+}  // namespace quillane

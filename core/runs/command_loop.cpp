@@ -1,0 +1,136 @@
+#include "runs/command_loop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "link/protocol.h"
+#include "model/station_state.h"
+#include "model/texts.h"
+#include "runs/address_change_sender.h"
+#include "runs/device_search.h"
+#include "runs/reply_handling.h"
+#include "runs/upgrade_step.h"
+#include "support/tick_clock.h"
+
+namespace quillane {
+static_assert(kLongestReplyLength == kTypedSearchReplyLength);
+
+namespace {
+
+std::optional<ST_CMD_RUN_tag> TakeQueuedDatagram(StationState& station) {
+    AutoLock lock(&station.m_QueueLock);
+    if (station.m_CmdQueue.empty()) return std::nullopt;
+    ST_CMD_RUN_tag entry = std::move(station.m_CmdQueue.front());
+    station.m_CmdQueue.pop_front();
+    return entry;
+}
+
+// The request is cleared last: until then a press of the button counts as a
+// stop request, never as the start of a new run.
+void FinishAddressChangeBatch(StationState& station, CommandLoopState& state) {
+    station.m_DeviceList.m_bSortEnabled = 1;
+    station.m_bModifyContinue = 0;
+    station.m_bModifyRequest = 0;
+    state.answerCheckArmed = true;
+    station.m_dwModifyTick = GetTickCount();
+}
+
+// Devices still marked as awaiting an address-change answer are shown failed.
+// Marker and State are read and written in one step of the table, so a header
+// click between them cannot move another device into the row.
+void MarkUnansweredDevices(StationState& station) {
+    const int language = station.m_nLanguage.load();
+    const std::string failure = LanguageHasTexts(language) ? Texts(language).stateFailure : std::string();
+    station.m_DeviceList.RewriteRows([&](const DeviceRow& cells) {
+        std::vector<std::pair<int, std::string>> writes;
+        if (cells[kColMarker] == "1" && !failure.empty()) writes.emplace_back(kColState, failure);
+        if (cells[kColMarker] != "0") writes.emplace_back(kColMarker, "0");
+        return writes;
+    });
+}
+
+// Runs once 4000 ms have passed since the batch or since the last change
+// result; a stamp ahead of the clock (the counter wrapped) restarts the count.
+void RunAnswerCheck(StationState& station, CommandLoopState& state) {
+    if (!state.answerCheckArmed) return;
+    const uint32_t now = GetTickCount();
+    const uint32_t since = station.m_dwModifyTick.load();
+    if (now < since) {
+        station.m_dwModifyTick = now;
+        return;
+    }
+    if (now - since <= kAnswerTimeoutMs) return;
+    MarkUnansweredDevices(station);
+    state.answerCheckArmed = false;
+}
+
+}  // namespace
+
+void QueueDeviceDatagram(const sockaddr_in*, const uint8_t* data, int length, void* user) {
+    auto* station = static_cast<StationState*>(user);
+    if (!station || !data || length < kMinQueuedDatagram) return;
+    ST_CMD_RUN_tag entry;
+    entry.command = data[4];
+    entry.length = length;
+    // The extra zero byte lets readers treat the copy as a terminated text.
+    entry.data.reset(new (std::nothrow) uint8_t[static_cast<size_t>(length) + 1]);
+    if (!entry.data) return;
+    std::memcpy(entry.data.get(), data, static_cast<size_t>(length));
+    entry.data[static_cast<size_t>(length)] = 0;
+    bool wasEmpty = false;
+    try {
+        AutoLock lock(&station->m_QueueLock);
+        const size_t waiting = station->m_CmdQueue.size();
+        if (waiting >= kMaxQueuedDatagrams) return;
+        if (static_cast<size_t>(length) > kLongestReplyLength && waiting >= kMaxQueuedLongDatagrams) return;
+        wasEmpty = waiting == 0;
+        station->m_CmdQueue.push_back(std::move(entry));
+    } catch (const std::bad_alloc&) {
+        return;  // dropped like a failed copy
+    }
+    // Wake an idle loop so a reply is listed at once rather than after its idle wait.
+    if (wasEmpty) station->m_hLoopEvent.Set();
+}
+
+bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
+    bool goOn = true;
+    if (std::optional<ST_CMD_RUN_tag> entry = TakeQueuedDatagram(station)) {
+        HandleDeviceReply(station, *entry);
+    } else if (station.m_bSearchRequest.load() == 1) {
+        RunSearch(station);
+        station.m_bSearchRequest = 0;
+    } else if (station.m_bUpgrading.load() == 1) {
+        UpgradeStep(station);
+        goOn = false;  // the step only acts on a time-out: wait for it instead of spinning
+    } else if (station.m_bModifyRequest.load() == 1) {
+        SendAddressChanges(station);
+        FinishAddressChangeBatch(station, state);
+    } else {
+        goOn = false;
+    }
+    RunAnswerCheck(station, state);
+    return goOn;
+}
+
+uint32_t CommandLoopWaitMs(const StationState& station) {
+    return station.m_bUpgrading.load() == 1 ? UpgradeStepWaitMs(station, kLoopIdleWaitMs) : kLoopIdleWaitMs;
+}
+
+void RunCommandLoop(StationState& station) {
+    const uint32_t start = GetTickCount();
+    station.m_dwUpgradeTick = start;
+    station.m_dwModifyTick = start;
+    CommandLoopState state;
+    while (station.m_bLoopRun.load() == 1) {
+        if (!RunCommandLoopPass(station, state)) station.m_hLoopEvent.Wait(CommandLoopWaitMs(station));
+    }
+}
+
+int CommandLoopThread(StationState* station) {
+    if (station) RunCommandLoop(*station);
+    return 1;
+}
+
+}  // namespace quillane

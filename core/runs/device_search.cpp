@@ -1,0 +1,96 @@
+#include "runs/device_search.h"
+
+#include "link/adapter_multicast.h"
+#include "link/adapter_query.h"
+#include "link/protocol.h"
+#include "model/control_ids.h"
+#include "model/settings.h"
+#include "model/station_state.h"
+#include "model/texts.h"
+#include "runs/device_services.h"
+#include "support/tick_clock.h"
+
+namespace quillane {
+namespace {
+
+void SendTo(StationState& station, uint32_t networkOrderAddress, const Datagram& message) {
+    station.m_DestAddr.SetAddress(networkOrderAddress);
+    SocketSendTo(station.m_DeviceEndpoint.socket, message.data(), message.size(), station.m_DestAddr.Get());
+}
+
+// The three probes leave by every network card, so devices behind each are found.
+void SendSearchProbes(StationState& station) {
+    const Datagram probe = BuildSearchProbe();
+    const uint32_t group = htonl(station.Network().commandGroup);
+    station.m_DestAddr.SetAddress(group);
+    const std::vector<uint32_t> interfaces =
+        IsMulticastAddress(group) ? EthernetInterfaceAddresses() : std::vector<uint32_t>{};
+    SendOnEachInterface(station.m_DeviceEndpoint.socket, station.m_DestAddr.Get(), probe.data(), probe.size(),
+                        kSearchProbeCopies, interfaces);
+}
+
+// The progress bar follows the walk in whole percent (at most 100 updates,
+// however long the range) and drops back to 0 when it ends.
+class WalkProgress {
+public:
+    WalkProgress(StationView& view, uint32_t start, uint32_t end)
+        : m_view(view), m_total(start <= end ? uint64_t{end} - start + 1 : 0) {}
+    ~WalkProgress() {
+        if (m_total > 0) m_view.SetProgress(0);
+    }
+    void Probed() {
+        const int percent = static_cast<int>(++m_probed * 100 / m_total);
+        if (percent == m_shown) return;
+        m_shown = percent;
+        m_view.SetProgress(percent);
+    }
+
+private:
+    StationView& m_view;
+    uint64_t m_total;
+    uint64_t m_probed = 0;
+    int m_shown = 0;
+};
+
+}  // namespace
+
+uint64_t WalkRange(uint32_t start, uint32_t end, const std::function<bool()>& keepGoing,
+                   const std::function<void(uint32_t)>& probe) {
+    uint64_t visited = 0;
+    // 64-bit counter: the walk ends after 255.255.255.255 instead of wrapping to 0.0.0.0.
+    for (uint64_t address = start; address <= end && keepGoing(); ++address) {
+        probe(static_cast<uint32_t>(address));
+        if (++visited % kRangePauseEvery == 0) TickClock::Sleep(kRangePauseMs);
+    }
+    return visited;
+}
+
+void RunSearch(StationState& station) {
+    AutoLock lock(&station.m_ListLock);
+    StationView& view = station.View();
+    const bool saidTableFull = station.m_DeviceList.RefusedRows() > 0;
+    station.m_DeviceList.DeleteAllRows();
+    if (saidTableFull) view.SetCaption(kIdNoteLine, Texts(station.m_nLanguage.load()).noteLine);
+    // A card that came up since the start hears the replies too.
+    JoinReplyGroup(station);
+    if (view.FindTypeSelection() == 0) {
+        SendSearchProbes(station);
+    } else {  // item 1, or no selection at all
+        const uint32_t start = view.RangeStart();
+        const uint32_t end = view.RangeEnd();
+        if (station.UsesSettingsFiles()) WriteRange(station.m_strAppDir, start, end);
+        const Datagram first = BuildRangeProbe(kCodeRangeProbe);
+        const Datagram second = BuildRangeProbe(kCodeRangeProbeSecond);
+        WalkProgress progress(view, start, end);
+        WalkRange(
+            start, end, [&station] { return station.m_bLoopRun.load() != 0; },
+            [&](uint32_t address) {
+                SendTo(station, htonl(address), first);
+                SendTo(station, htonl(address), second);
+                progress.Probed();
+            });
+    }
+    station.m_bSearchRequest = 0;
+}
+
+}  // namespace quillane

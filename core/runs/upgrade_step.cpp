@@ -1,0 +1,112 @@
+#include "runs/upgrade_step.h"
+
+#include <algorithm>
+
+#include "link/segment_rule.h"
+#include "link/tftp_server.h"
+#include "model/station_state.h"
+#include "model/texts.h"
+#include "runs/device_commands.h"
+#include "runs/upgrade_controls.h"
+#include "support/tick_clock.h"
+
+namespace quillane {
+
+namespace {
+
+bool IsRow(const StationState& station, int row) {
+    return row >= 0 && row < station.m_DeviceList.RowCount();
+}
+
+// Marks the current device failed (the same text in both languages).
+void MarkCurrentFailed(StationState& station, int row) {
+    if (IsRow(station, row))
+        station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgradeFailed);
+}
+
+}  // namespace
+
+void UpgradeStep(StationState& station) {
+    AutoLock lock(&station.m_ListLock);
+    const uint32_t now = GetTickCount();
+    const uint32_t since = station.m_dwUpgradeTick.load();
+    if (now < since) {  // the counter wrapped: count the silence from here
+        station.m_dwUpgradeTick = now;
+        return;
+    }
+    if (now - since <= kUpgradeSilenceMs) return;
+    if (!station.m_pTftpServer) {
+        EndUpgradeRun(station);
+        return;
+    }
+    const int current = station.m_pTftpServer->currentRow.load();
+    MarkCurrentFailed(station, current);
+    if (station.m_bUpgradeContinue.load() == 1) {
+        ContinueUpgradeRun(station, current + 1);
+    } else {
+        EndUpgradeRun(station);  // the operator asked to stop
+    }
+}
+
+uint32_t UpgradeStepWaitMs(const StationState& station, uint32_t longest) {
+    const uint32_t now = GetTickCount();
+    const uint32_t since = station.m_dwUpgradeTick.load();
+    if (now < since) return 1;  // the step resets the stamp at once
+    const uint32_t silent = now - since;
+    if (silent > kUpgradeSilenceMs) return 1;
+    return std::clamp<uint32_t>(kUpgradeSilenceMs + 1 - silent, 1, longest);
+}
+
+int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) {
+    const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
+    const std::string& noSegment = Texts(station.m_nLanguage).stateNoSegment;
+    DeviceTable& table = station.m_DeviceList;
+    for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
+        if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
+        if (!table.IsChosen(row)) continue;
+        const std::string address = table.Cell(row, kColIP);
+        station.m_DestAddr.SetAddress(ParseIPv4(address));
+        if (FindFacingLocalAddress(address, table.Cell(row, kColMask), local->ips, local->masks) >= 0)
+            return row;
+        table.SetCell(row, kColState, noSegment);
+    }
+    return -1;
+}
+
+void MarkUpgradeStarted(StationState& station, int row) {
+    if (station.m_pTftpServer) station.m_pTftpServer->currentRow = row;
+    station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgrading);
+}
+
+// The address is taken from the row here rather than from m_DestAddr, which a
+// search on the loop may rewrite in between.
+void SendUpgradeCommandToRow(StationState& station, int row) {
+    sockaddr_in destination = station.m_DestAddr.Get();
+    destination.sin_addr.s_addr = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
+    SendUpgradeCommand(station, destination);
+}
+
+void ContinueUpgradeRun(StationState& station, int firstRow) {
+    const int row = FindNextUpgradeRow(station, firstRow, true);
+    if (row < 0) {
+        EndUpgradeRun(station);
+        return;
+    }
+    MarkUpgradeStarted(station, row);
+    station.View().SetProgress(0);
+    SendUpgradeCommandToRow(station, row);
+    station.m_dwUpgradeTick = GetTickCount();
+}
+
+// The controls are given back before the flags are cleared, so a new run
+// never gets the captions of an idle window; a press in between does nothing.
+void EndUpgradeRun(StationState& station) {
+    ReturnControlsAfterUpgrade(station.View(), station.m_nLanguage);
+    station.m_DeviceList.m_bSortEnabled = 1;
+    station.View().SetProgress(0);
+    station.m_dwUpgradeTick = GetTickCount();
+    station.m_bUpgrading = 0;
+    station.m_bUpgradeContinue = 0;
+}
+
+}  // namespace quillane

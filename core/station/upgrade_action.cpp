@@ -1,0 +1,62 @@
+// The Upgrade button: starts a run over the chosen devices, or, during a run,
+// asks it to end after the current device.
+
+#include "link/tftp_server.h"
+#include "model/texts.h"
+#include "runs/upgrade_controls.h"
+#include "runs/upgrade_step.h"
+#include "station/station.h"
+#include "support/file_status.h"
+#include "support/tick_clock.h"
+
+namespace quillane {
+
+namespace {
+
+bool AnyRowChosen(const DeviceTable& table) {
+    for (int row = 0; row < table.RowCount(); ++row)
+        if (table.IsChosen(row)) return true;
+    return false;
+}
+
+}  // namespace
+
+void Station::OnUpgrade() {
+    const TextTable& t = Texts(m_nLanguage);
+    if (m_bUpgradeContinue.load() != 0) {
+        if (m_bUpgradeContinue.load() == 1 && m_bUpgrading.load() == 1) m_bUpgradeContinue = 0;
+        return;  // the run ends after the current device, silently
+    }
+    if (m_bUpgrading.load() != 0) {
+        View().ShowMessage(t.msgStopPending, t.captionHint);
+        return;
+    }
+    if (!IsExistingFile(UpdateFile())) {
+        View().ShowMessage(t.msgUpgradeFileMissing, t.captionError);
+        return;
+    }
+    if (!AnyRowChosen(m_DeviceList)) {
+        View().ShowMessage(t.msgNoDeviceToUpgrade, t.captionError);
+        return;
+    }
+    for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetCell(row, kColState, "");
+    RefreshLocalAddresses();
+    if (!m_pTftpServer) return;
+    m_pTftpServer->currentRow = 0;
+    const int row = FindNextUpgradeRow(*this, 0, false);
+    if (row < 0) return;  // no chosen device in a local subnet: no run
+
+    // The current row and its text are in place before the flags, and the
+    // flags before the loop is woken and the command leaves.
+    MarkUpgradeStarted(*this, row);
+    m_dwUpgradeTick = GetTickCount();
+    m_bUpgrading = 1;
+    m_bUpgradeContinue = 1;
+    LockControlsForUpgrade(View(), m_nLanguage);
+    m_DeviceList.m_bSortEnabled = 0;  // rows are addressed by index for the whole run
+    m_hLoopEvent.Set();
+    View().SetProgress(0);
+    SendUpgradeCommandToRow(*this, row);
+}
+
+}  // namespace quillane

@@ -1,0 +1,277 @@
+#include "runs/address_change_sender.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/protocol.h"
+#include "model/control_ids.h"
+#include "model/device_types.h"
+#include "station/station.h"
+#include "support/tick_clock.h"
+#include "testing/loopback_network.h"
+#include "testing/recording_view.h"
+#include "testing/wine.h"
+
+using namespace quillane;
+using quillane::test::RecordingView;
+
+namespace {
+
+// Devices on loopback addresses of their own (all of 127.0.0.0/8 is
+// loopback): one socket per address, all on one port, so a datagram shows
+// the address it was sent to by the socket it arrives at.
+class LoopbackDevices {
+public:
+    explicit LoopbackDevices(const std::vector<std::string>& addresses) {
+        for (const std::string& address : addresses) {
+            const SocketHandle s = UdpSocketCreate();
+            EXPECT_TRUE(SocketBind(s, ParseIPv4(address), m_port)) << address;
+            if (m_port == 0) m_port = SocketLocalPort(s);
+            m_sockets[address] = s;
+        }
+    }
+    ~LoopbackDevices() {
+        for (const auto& [address, s] : m_sockets) SocketClose(s);
+    }
+    uint16_t Port() const { return m_port; }
+
+    // Every datagram that arrived at `address` so far.
+    std::vector<Datagram> At(const std::string& address) {
+        std::vector<Datagram> got;
+        uint8_t buffer[256];
+        while (SocketWaitReadable(m_sockets.at(address), 20) == 1) {
+            const int n = SocketReceiveFrom(m_sockets.at(address), buffer, sizeof buffer, nullptr);
+            if (n > 0) got.emplace_back(buffer, buffer + n);
+        }
+        return got;
+    }
+
+private:
+    uint16_t m_port = 0;
+    std::map<std::string, SocketHandle> m_sockets;
+};
+
+uint32_t Field(const Datagram& d, size_t offset) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v |= uint32_t{d.at(offset + i)} << (8 * i);
+    return v;
+}
+std::string NewIp(const Datagram& d) {
+    return IPv4Address(Field(d, 24)).ToString();
+}
+
+constexpr const char* kGroupStandIn = "127.0.0.1";  // the command group of the loopback network
+
+class AddressChangeSenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (test::RunsUnderWine()) GTEST_SKIP() << "under wine: devices on 127.1.1.x cannot bind";
+        TickClock::UseManual(5000);
+        Reset(2);
+    }
+    void TearDown() override { TickClock::UseReal(); }
+
+    // A fresh window and station in `language`, with a batch requested.
+    void Reset(int language) {
+        station.reset();
+        view = std::make_unique<RecordingView>();
+        view->findType = 0;
+        station = std::make_unique<Station>(*view, "/nonexistent/", test::LoopbackNetwork());
+        station->m_nLanguage = language;
+        station->SetLocalAddresses({{"127.1.1.1"}, {"255.255.0.0"}});
+        ASSERT_EQ(UdpEndpointOpen(station->m_DeviceEndpoint, 0, nullptr, nullptr), 1);
+        station->m_bModifyRequest = 1;
+        station->m_bModifyContinue = 1;
+        station->m_DeviceList.m_bSortEnabled = 0;
+        ChangeIp("127.1.5.247", 0);
+    }
+
+    void ChangeIp(const char* ip, int editType) {
+        station->m_bChangeIP = 1;
+        station->m_dwNewIP = IPv4Address::Parse(ip).Number();
+        station->m_nEditType = editType;
+    }
+    int AddRow(const std::string& ip, int32_t number, bool chosen, const char* mask = "255.255.255.0") {
+        DeviceRow cells;
+        cells[kColChoice] = chosen ? kCheckMark : "";
+        cells[kColState] = "earlier";
+        cells[kColIP] = ip;
+        cells[kColMask] = mask;
+        cells[kColGateway] = "127.1.1.254";
+        cells[kColServer] = "127.1.1.250";
+        cells[kColStandbyServer] = "127.1.1.251";
+        cells[kColDeviceNo] = std::to_string(number);
+        cells[kColMarker] = "0";
+        return station->m_DeviceList.AppendRow(cells);
+    }
+    void Send(LoopbackDevices& devices) {
+        station->m_DestAddr.SetPort(devices.Port());
+        SendAddressChanges(*station);
+    }
+    std::vector<std::string> Column(int column) {
+        std::vector<std::string> texts;
+        for (int row = 0; row < station->m_DeviceList.RowCount(); ++row) {
+            texts.push_back(station->m_DeviceList.Cell(row, column));
+        }
+        return texts;
+    }
+    void ExpectWindowIdle() {
+        EXPECT_EQ(view->Caption(kIdModifyIP), "Edit IP");
+        for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel}) {
+            EXPECT_TRUE(view->Enabled(id)) << id;
+        }
+        for (int id : kRunLockedTypeBoxes) EXPECT_TRUE(view->Enabled(id)) << id;
+        EXPECT_FALSE(view->Enabled(kIdStartIP)) << "automatic search: the range stays off";
+        EXPECT_FALSE(view->Enabled(kIdEndIP));
+    }
+
+    std::unique_ptr<RecordingView> view;
+    std::unique_ptr<Station> station;
+};
+
+}  // namespace
+
+// 37 chosen rows among 45, the last one outside the workstation's segments:
+// each chosen device gets exactly one command at its own address (the group
+// for the last), with consecutive new addresses in table order across a block.
+TEST_F(AddressChangeSenderTest, EachChosenDeviceGetsOneCommandAtItsAddressInTableOrder) {
+    std::vector<std::string> addresses = {kGroupStandIn};
+    for (int i = 0; i < 44; ++i) {
+        addresses.push_back("127.1.1." + std::to_string(10 + i));
+        AddRow(addresses.back(), 1000 + i, i % 5 != 4);
+    }
+    const int outside = AddRow("127.2.0.5", 70001, true);
+    LoopbackDevices devices(addresses);
+    Send(devices);
+
+    int k = 0;
+    auto expectedNewIp = [](int k) {
+        return k < 3 ? "127.1.5." + std::to_string(247 + k) : "127.1.6." + std::to_string(k - 2);
+    };
+    for (int i = 0; i < 44; ++i) {
+        const std::string ip = "127.1.1." + std::to_string(10 + i);
+        const std::vector<Datagram> got = devices.At(ip);
+        if (i % 5 == 4) {
+            EXPECT_TRUE(got.empty()) << ip << " is not chosen";
+            continue;
+        }
+        ASSERT_EQ(got.size(), 1u) << ip;
+        EXPECT_EQ(got[0].size(), kChangeDirectLength);
+        EXPECT_EQ(IPv4Address(Field(got[0], 12)).ToString(), ip);
+        EXPECT_EQ(NewIp(got[0]), expectedNewIp(k++)) << ip;
+        EXPECT_EQ(Field(got[0], 32), 0xFFFFFF00u) << "mask kept";
+    }
+    const std::vector<Datagram> group = devices.At(kGroupStandIn);
+    ASSERT_EQ(group.size(), 1u);
+    EXPECT_EQ(group[0].size(), kChangeGroupLength);
+    EXPECT_EQ(NewIp(group[0]), expectedNewIp(k));
+
+    for (int row = 0; row < station->m_DeviceList.RowCount(); ++row) {
+        const bool chosen = row == outside || row % 5 != 4;
+        EXPECT_EQ(station->m_DeviceList.Cell(row, kColState), chosen ? "修改..." : "earlier") << row;
+        EXPECT_EQ(station->m_DeviceList.Cell(row, kColMarker), chosen ? "1" : "0") << row;
+    }
+    EXPECT_EQ(TickClock::SleepCount(), 1u) << "10 ms after the 20th row, not after the 37th";
+    EXPECT_TRUE(view->Messages().empty());
+    ExpectWindowIdle();
+}
+
+TEST_F(AddressChangeSenderTest, RangeErrorEndsTheBatchAfterOrBeforeTheLastAddress) {
+    struct Case {
+        const char* entered;
+        int language;
+        size_t sent;
+        std::vector<std::string> states;
+    };
+    const Case cases[] = {
+        {"223.255.254.248", 2, 2, {"修改...", "修改...", "earlier", "earlier"}},
+        {"223.255.255.250", 1, 0, {"修改...", "earlier", "earlier", "earlier"}},
+        {"223.255.255.250", 3, 0, {"修改...", "earlier", "earlier", "earlier"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entered + std::string(" language ") + std::to_string(c.language));
+        Reset(c.language);
+        ChangeIp(c.entered, 0);
+        std::vector<std::string> addresses;
+        for (int i = 0; i < 4; ++i) {
+            addresses.push_back("127.1.1." + std::to_string(20 + i));
+            AddRow(addresses.back(), i + 1, true);
+        }
+        LoopbackDevices devices(addresses);
+        Send(devices);
+        size_t sent = 0;
+        for (const std::string& a : addresses) sent += devices.At(a).size();
+        EXPECT_EQ(sent, c.sent);
+        EXPECT_EQ(Column(kColState), c.states);
+        using Message = RecordingView::Message;
+        const std::map<int, std::vector<Message>> messages = {
+            {1, {{"IP地址超出了范围", "错误"}}},
+            {2, {{"The IP address is beyond the scope of", "Error"}}},
+            {3, {}}};
+        EXPECT_EQ(view->Messages(), messages.at(c.language));
+        EXPECT_TRUE(view->Enabled(kIdFind)) << "the window is idle again";
+    }
+}
+
+// The operator's Stop is honoured between two rows: the batch ends, rows not
+// reached keep their State text, the window is idle again.
+TEST_F(AddressChangeSenderTest, StopPressEndsTheBatchBetweenTwoRows) {
+    class PressStopAtFifthRow : public DeviceTableObserver {
+    public:
+        explicit PressStopAtFifthRow(Station& s) : m_station(s) {}
+        void RowsCleared() override {}
+        void RowAppended(int, const DeviceRow&) override {}
+        void RowsReordered(const std::vector<DeviceRow>&) override {}
+        void CellChanged(int, int column, const std::string& text) override {
+            if (column == kColState && text == "修改..." && ++marked == 5) m_station.OnModifyIP();
+        }
+        Station& m_station;
+        int marked = 0;
+    };
+    std::vector<std::string> addresses;
+    for (int i = 0; i < 12; ++i) {
+        addresses.push_back("127.1.1." + std::to_string(30 + i));
+        AddRow(addresses.back(), i + 1, true);
+    }
+    LoopbackDevices devices(addresses);
+    PressStopAtFifthRow pressStop(*station);
+    station->m_DeviceList.SetObserver(&pressStop);
+    Send(devices);
+    station->m_DeviceList.SetObserver(nullptr);
+
+    EXPECT_EQ(station->m_bModifyContinue, 0);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(devices.At(addresses[static_cast<size_t>(i)]).size(), i < 5 ? 1u : 0u) << i;
+        EXPECT_EQ(station->m_DeviceList.Cell(i, kColState), i < 5 ? "修改..." : "earlier") << i;
+    }
+    ExpectWindowIdle();
+}
+
+// Rows a command would reach other devices through show the failure at once
+// and receive nothing; without a chosen row nothing is sent at all.
+TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
+    AddRow("127.1.255.255", 1, true, "255.255.0.0");  // the segment's broadcast address
+    AddRow("127.3.0.1", 70001, true);                 // group form, shares its low 16 bits
+    AddRow("127.4.0.1", 4465, false);
+    AddRow("127.1.1.40", 4, true);
+    LoopbackDevices devices({kGroupStandIn, "127.1.1.40"});
+    Send(devices);
+    EXPECT_TRUE(devices.At(kGroupStandIn).empty());
+    const std::vector<Datagram> got = devices.At("127.1.1.40");
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(NewIp(got[0]), "127.1.5.247") << "the refused rows took no address";
+    EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "earlier", "修改..."}));
+    EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "0", "1"}));
+
+    Reset(2);
+    AddRow("127.1.1.40", 4, false);
+    view->findType = 1;
+    Send(devices);
+    EXPECT_TRUE(devices.At("127.1.1.40").empty());
+    EXPECT_TRUE(view->Enabled(kIdStartIP)) << "range search chosen: the range comes back";
+    EXPECT_EQ(view->Caption(kIdModifyIP), "Edit IP");
+}
