@@ -88,13 +88,14 @@ bool IsSingleHostTarget(IPv4Address address, IPv4Address ownMask, IPv4Address se
 AddressChangePlanner::AddressChangePlanner(const AddressChangeSettings& settings,
                                            std::vector<std::string> localIps,
                                            std::vector<std::string> localMasks, IPv4Address commandGroup,
-                                           GroupNumberCounts groups)
+                                           GroupNumberCounts groups, const DeviceSettingsPlan* plan)
     : m_settings(settings),
       m_localIps(std::move(localIps)),
       m_localMasks(std::move(localMasks)),
       m_commandGroup(commandGroup),
       m_groups(std::move(groups)),
-      m_running(settings.editType, settings.changeIp, settings.ip) {}
+      m_running(settings.editType, settings.changeIp, settings.ip),
+      m_plan(plan) {}
 
 RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     const IPv4Address present = IPv4Address::Parse(cells[kColIP]);
@@ -103,30 +104,60 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     const int facing = FindFacingLocalAddress(present, ownMask, m_localIps, m_localMasks);
     const bool local = facing >= 0;
 
+    RowPlan plan;
     if (local && !IsSingleHostTarget(present, ownMask,
                                      IPv4Address::Parse(m_localMasks[static_cast<size_t>(facing)]))) {
-        return {RowPlan::Action::kRefuse, {}, {}};
+        return Only(RowPlan::Action::kRefuse, Refusal::kNonHostAddress);
     }
     // Every device with these low 16 bits would take the same new address.
-    if (!local && m_groups[Low16(number)] > 1) return {RowPlan::Action::kRefuse, {}, {}};
+    if (!local && m_groups[Low16(number)] > 1)
+        return Only(RowPlan::Action::kRefuse, Refusal::kSharedGroupNumber);
 
+    AddressChangeValues values;
+    if (m_plan) {
+        const auto entry = m_plan->find(number);
+        if (entry == m_plan->end()) return Only(RowPlan::Action::kRefuse, Refusal::kNotInPlan);
+        values = PlannedValues(entry->second, cells);
+    } else {
+        values = EnteredValues(cells);
+        const RunningAddress::NewAddress newIp = m_running.For(present);
+        if (newIp.outcome == RunningAddress::Outcome::kRangeError) return Only(RowPlan::Action::kRangeError);
+        if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType)
+            return Only(RowPlan::Action::kSendNothing);
+        values.newIp = newIp.address.Number();
+    }
+    plan.values = values;
+    plan.groupForm = !local;
+    plan.destination = local ? present : m_commandGroup;
+    plan.command = local ? BuildDirectAddressChange(values) : BuildGroupAddressChange(number, values);
+    return plan;
+}
+
+AddressChangeValues AddressChangePlanner::EnteredValues(const DeviceRow& cells) const {
     const AddressChangeSettings& s = m_settings;
     AddressChangeValues values;
-    values.presentIp = present.Number();
-    values.mask = (s.changeMask ? s.mask : ownMask).Number();
+    values.presentIp = IPv4Address::Parse(cells[kColIP]).Number();
+    values.mask = (s.changeMask ? s.mask : IPv4Address::Parse(cells[kColMask])).Number();
     values.gateway = (s.changeGateway ? s.gateway : IPv4Address::Parse(cells[kColGateway])).Number();
     values.serverIp = (s.changeServer ? s.server : IPv4Address::Parse(cells[kColServer])).Number();
     values.standbyServerIp =
         (s.changeBackupServer ? s.backupServer : IPv4Address::Parse(cells[kColStandbyServer])).Number();
+    return values;
+}
 
-    const RunningAddress::NewAddress newIp = m_running.For(present);
-    if (newIp.outcome == RunningAddress::Outcome::kRangeError) return {RowPlan::Action::kRangeError, {}, {}};
-    if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType)
-        return {RowPlan::Action::kSendNothing, {}, {}};
-    values.newIp = newIp.address.Number();
-
-    if (local) return {RowPlan::Action::kSend, present, BuildDirectAddressChange(values)};
-    return {RowPlan::Action::kSend, m_commandGroup, BuildGroupAddressChange(number, values)};
+AddressChangeValues AddressChangePlanner::PlannedValues(const DeviceSettings& planned,
+                                                        const DeviceRow& cells) {
+    auto pick = [&cells](const std::optional<IPv4Address>& given, int column) {
+        return (given ? *given : IPv4Address::Parse(cells[static_cast<size_t>(column)])).Number();
+    };
+    AddressChangeValues values;
+    values.presentIp = IPv4Address::Parse(cells[kColIP]).Number();
+    values.newIp = pick(planned.ip, kColIP);
+    values.mask = pick(planned.mask, kColMask);
+    values.gateway = pick(planned.gateway, kColGateway);
+    values.serverIp = pick(planned.server, kColServer);
+    values.standbyServerIp = pick(planned.standby, kColStandbyServer);
+    return values;
 }
 
 bool AddressChangePlanner::CommandSent() {

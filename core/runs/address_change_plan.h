@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/protocol.h"
+#include "model/device_settings_plan.h"
 #include "model/device_table.h"
 #include "support/ipv4.h"
 
@@ -72,24 +73,39 @@ GroupNumberCounts CountGroupNumbers(const std::vector<std::string>& deviceNumber
 // of the workstation's segment it lies in (255.255.255.255 is one of those).
 bool IsSingleHostTarget(IPv4Address address, IPv4Address ownMask, IPv4Address segmentMask);
 
+// Why a row gets no command although it is chosen.
+enum class Refusal {
+    kNone,
+    kNonHostAddress,      // the device's address would reach a whole subnet or group
+    kSharedGroupNumber,   // the group form would reach other devices with these low 16 bits
+    kSameNewAddress,      // another chosen device would be given the same address
+    kTakesListedAddress,  // another listed device has that address now
+    kNotInPlan,           // an address plan gives this device no settings
+};
+
 // One chosen row's part in the batch.
 struct RowPlan {
     enum class Action {
         kSend,         // mark waiting, send `command` to `destination`
-        kRefuse,       // show the failure text at once: a command would reach other devices
+        kRefuse,       // show the failure text at once: see `refusal`
         kSendNothing,  // mark waiting, send nothing (no such edit type)
         kRangeError,   // mark waiting, send nothing, end the batch with the range error
     };
     Action action = Action::kSend;
+    Refusal refusal = Refusal::kNone;
     IPv4Address destination;  // the device's present address, or the command group
+    bool groupForm = false;
+    AddressChangeValues values;  // kSend: the settings the command carries
     Datagram command;
 };
 
 class AddressChangePlanner {
 public:
+    // With `plan`, each device gets exactly its entry's settings and the
+    // settings' edit type and entries are not used.
     AddressChangePlanner(const AddressChangeSettings& settings, std::vector<std::string> localIps,
                          std::vector<std::string> localMasks, IPv4Address commandGroup,
-                         GroupNumberCounts groups);
+                         GroupNumberCounts groups, const DeviceSettingsPlan* plan = nullptr);
 
     // The plan for a chosen row of the table.
     RowPlan PlanRow(const DeviceRow& cells);
@@ -97,11 +113,22 @@ public:
     bool CommandSent();
 
 private:
+    static RowPlan Only(RowPlan::Action action, Refusal why = Refusal::kNone) {
+        RowPlan plan;
+        plan.action = action;
+        plan.refusal = why;
+        return plan;
+    }
+    // New settings but the address: the entered ones where ticked, otherwise the device's own.
+    AddressChangeValues EnteredValues(const DeviceRow& cells) const;
+    static AddressChangeValues PlannedValues(const DeviceSettings& planned, const DeviceRow& cells);
+
     AddressChangeSettings m_settings;
     std::vector<std::string> m_localIps, m_localMasks;
     IPv4Address m_commandGroup;
     GroupNumberCounts m_groups;
     RunningAddress m_running;
+    const DeviceSettingsPlan* m_plan;
 };
 
 }  // namespace quillane
