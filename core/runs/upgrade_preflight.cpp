@@ -1,5 +1,7 @@
 #include "runs/upgrade_preflight.h"
 
+#include "link/tftp_server.h"
+#include "model/station_state.h"
 #include "support/narrow_text.h"
 #include "support/served_file.h"
 
@@ -23,6 +25,30 @@ UpgradePreflightProblem CheckUpgradePreflight(const UpgradePreflightInput& input
     if (input.tftpService != BindFailure::None)
         return {Kind::kTftpService, 0, input.tftpService, input.tftpPort};
     return {};
+}
+
+UpgradePreflightInput GatherUpgradePreflight(const StationState& station) {
+    const StationNetwork& network = station.Network();
+    UpgradePreflightInput input;
+    input.updateFile = station.UpdateFile();
+    input.bootPort = network.bootServerPort;
+    input.tftpPort = network.tftpPort;
+    // A configured port of 0 is the system's choice (tests): any bound port holds it.
+    auto holds = [](uint16_t bound, uint16_t configured) {
+        return bound != 0 && (configured == 0 || bound == configured);
+    };
+    auto why = [](bool listening, uint16_t port) {
+        if (listening) return BindFailure::None;
+        const BindFailure probed = port == 0 ? BindFailure::Other : ProbeUdpBind(port);
+        return probed == BindFailure::None ? BindFailure::Other : probed;  // free now, but not ours
+    };
+    const TftpServer* tftp = station.m_pTftpServer.get();
+    const bool tftpOpen = tftp && tftp->listenSocket.load() != kInvalidSocket && tftp->running.load() == 1;
+    const uint16_t tftpBound = tftpOpen ? tftp->ListenPort() : 0;
+    input.bootService = why(holds(SocketLocalPort(station.m_BootEndpoint.socket), network.bootServerPort),
+                            network.bootServerPort);
+    input.tftpService = why(holds(tftpBound, network.tftpPort), network.tftpPort);
+    return input;
 }
 
 namespace {

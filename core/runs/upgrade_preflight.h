@@ -39,6 +39,11 @@ inline constexpr size_t kLongestBootFilePath = 127;
 
 UpgradePreflightProblem CheckUpgradePreflight(const UpgradePreflightInput& input);
 
+// The station's firmware path and whether its boot responder and TFTP server
+// hold their ports (asking the system why, for one that does not).
+class StationState;
+UpgradePreflightInput GatherUpgradePreflight(const StationState& station);
+
 // The message box text in the window's language (1 Chinese, 2 English); empty otherwise.
 std::string DescribePreflightProblem(const UpgradePreflightProblem& problem, int language);
 
