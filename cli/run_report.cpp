@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <ostream>
 
 #include "json_text.h"
 #include "support/utf8_files.h"
@@ -94,6 +95,14 @@ bool AppendRecords(const std::string& utf8Path, const std::vector<std::string>& 
         return false;
     }
     return true;
+}
+
+bool RunReport::Write(std::ostream& err) {
+    if (m_path.empty() || m_lines.empty()) return true;
+    std::string error;
+    if (AppendRecords(m_path, m_lines, error)) return true;
+    err << "quillane-cli: " << error << "\n";
+    return false;
 }
 
 }  // namespace quillane::cli

@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillane::cli {
@@ -38,5 +40,20 @@ std::string IsoTime(std::chrono::system_clock::time_point time);
 // so the new records stay whole lines. False with `error` when the file could
 // not be opened or written in full.
 bool AppendRecords(const std::string& utf8Path, const std::vector<std::string>& lines, std::string& error);
+
+// The records of one run, written together at its end (when a file was named).
+class RunReport {
+public:
+    explicit RunReport(std::string utf8Path) : m_path(std::move(utf8Path)) {}
+    void Add(const DeviceRecord& record) {
+        if (!m_path.empty()) m_lines.push_back(FormatRecord(record));
+    }
+    // False, with the problem said on `err`, when the file could not be written.
+    bool Write(std::ostream& err);
+
+private:
+    std::string m_path;
+    std::vector<std::string> m_lines;
+};
 
 }  // namespace quillane::cli

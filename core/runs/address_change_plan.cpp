@@ -32,6 +32,22 @@ uint16_t Low16(int32_t number) {
 
 }  // namespace
 
+AddressChangeSettings SettingsFromDialog(const IpSettingsValues& entered) {
+    AddressChangeSettings settings;
+    settings.changeIp = entered.ipCheck != 0;
+    settings.changeMask = entered.maskCheck != 0;
+    settings.changeGateway = entered.gatewayCheck != 0;
+    settings.changeServer = entered.serverCheck != 0;
+    settings.changeBackupServer = entered.backupServerCheck != 0;
+    settings.editType = entered.editType;
+    settings.ip = IPv4Address(entered.ip);
+    settings.mask = IPv4Address(entered.mask);
+    settings.gateway = IPv4Address(entered.gateway);
+    settings.server = IPv4Address(entered.server);
+    settings.backupServer = IPv4Address(entered.backupServer);
+    return settings;
+}
+
 RunningAddress::RunningAddress(int editType, bool changeIp, IPv4Address entered)
     : m_editType(editType), m_changeIp(changeIp), m_running(changeIp ? entered : IPv4Address()) {}
 

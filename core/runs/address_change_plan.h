@@ -13,6 +13,7 @@
 #include "link/protocol.h"
 #include "model/device_settings_plan.h"
 #include "model/device_table.h"
+#include "model/ip_settings_store.h"
 #include "support/ipv4.h"
 
 namespace quillane {
@@ -39,6 +40,9 @@ struct AddressChangeSettings {
     int editType = kEditIncrease;
     IPv4Address ip, mask, gateway, server, backupServer;
 };
+
+// The IP settings dialog's confirmed entries as a batch applies them.
+AddressChangeSettings SettingsFromDialog(const IpSettingsValues& entered);
 
 // The batch's running address: where the next device's new address comes from.
 class RunningAddress {
