@@ -101,6 +101,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
     } else if (station.m_bSearchRequest.load() == 1) {
         RunSearch(station);
         station.m_bSearchRequest = 0;
+        state.searchAftercheck.SearchSent(GetTickCount());
     } else if (station.m_bUpgrading.load() == 1) {
         UpgradeStep(station);
         goOn = false;  // the step only acts on a time-out: wait for it instead of spinning
@@ -111,6 +112,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
         goOn = false;
     }
     RunAnswerCheck(station, state);
+    state.searchAftercheck.Pass(station, GetTickCount());
     return goOn;
 }
 

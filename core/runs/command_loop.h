@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runs/search_aftercheck.h"
 #include "support/udp_socket.h"
 
 namespace quillane {
@@ -29,6 +30,7 @@ inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the la
 // The loop's own state between passes.
 struct CommandLoopState {
     bool answerCheckArmed = false;
+    SearchAftercheck searchAftercheck;
 };
 
 // UdpReceiveCallback of the device endpoint; `user` is the station. Copies the
