@@ -79,12 +79,12 @@ CliStation::~CliStation() {
 bool CliStation::Start(std::string& error) {
     m_station.Initialise();
     const StationNetwork& network = m_station.Network();
-    if (SocketLocalPort(m_station.m_DeviceEndpoint.socket) != network.devicePort) {
+    if (m_station.m_DeviceLink.LocalPort() != network.devicePort) {
         error = PortProblem(network.devicePort, "device replies");
         return false;
     }
     if (!network.firmwareServices) return true;
-    if (SocketLocalPort(m_station.m_BootEndpoint.socket) != network.bootServerPort) {
+    if (UdpEndpointLocalPort(m_station.m_BootEndpoint) != network.bootServerPort) {
         error = PortProblem(network.bootServerPort, "boot requests");
         return false;
     }

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     Reader in{data + 2, size - 2};
     station->m_bUpgrading.store(data[0] & 1);
-    station->m_pTftpServer->currentRow.store(static_cast<int8_t>(data[1]));
+    station->m_nUpgradeRow.store(static_cast<int8_t>(data[1]));
     station->SetUpdateFile(in.Next());
     LocalAddressLists lists;
     const int pairs = data[0] >> 5;

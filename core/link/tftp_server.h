@@ -23,14 +23,22 @@ namespace quillane {
 
 struct TftpRequest;
 
-// The window's transfer callbacks; each runs on the transfer thread. The end
-// of a transfer says whether the client acknowledged the file's last block:
-// a transfer cut short by an error or a stop is a failure, not a success.
-using TransferProgressCallback = void (*)(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize,
-                                          int32_t row, const sockaddr_in* client, void* window);
-using TransferFinishedCallback = void (*)(int32_t row, const sockaddr_in* client, bool delivered,
+// What a transfer has delivered so far, as the client's acknowledgements say.
+struct TransferDelivery {
+    uint16_t nextBlock = 0;  // the block after the one last acknowledged
+    uint16_t blockSize = 0;
+    uint32_t fileSize = 0;  // the file's size when the transfer opened it
+};
+
+// The owner's transfer callbacks; each runs on the transfer thread and names
+// the client the transfer serves (the server knows nothing of devices or
+// runs). The end of a transfer says whether the client acknowledged the
+// file's last block: a transfer cut short by an error or a stop is a failure,
+// not a success.
+using TransferProgressCallback = void (*)(const sockaddr_in* client, const TransferDelivery& delivery,
                                           void* window);
-using TransferAbandonedCallback = void (*)(int32_t row, const sockaddr_in* client, void* window);
+using TransferFinishedCallback = void (*)(const sockaddr_in* client, bool delivered, void* window);
+using TransferAbandonedCallback = void (*)(const sockaddr_in* client, void* window);
 
 // What Start needs beyond the fixed settings. The application passes the real
 // ports and its own executable; tests pass loopback ports, a folder of their
@@ -113,7 +121,6 @@ public:
     bool readAllowed = false;
     uint32_t minPort = 0, maxPort = 0;
     uint8_t logLevel = 0;
-    std::atomic<int32_t> currentRow{0};
     TransferProgressCallback onProgress = nullptr;
     TransferFinishedCallback onFinished = nullptr;
     TransferAbandonedCallback onAbandoned = nullptr;

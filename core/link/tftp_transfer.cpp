@@ -371,8 +371,9 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
                 ++request.acknowledged;
                 request.attempts = 0;
                 if (m_server.onProgress)
-                    m_server.onProgress(request.expectedBlock, request.blockSize, request.fileSize,
-                                        m_server.currentRow.load(), &request.client, m_server.window);
+                    m_server.onProgress(&request.client,
+                                        {request.expectedBlock, request.blockSize, request.fileSize},
+                                        m_server.window);
                 return Wait::kSend;
             }
             // Any other acknowledgement counts as silence: no retransmission.
@@ -436,11 +437,10 @@ Ending Transfer::SendLoop() {
 // outcome is the other transfer's.
 void Transfer::ReportEnd(Ending ending, bool othersServeTheClient) {
     if (ending != Ending::kDelivered && othersServeTheClient) return;
-    const int32_t row = m_server.currentRow.load();
     if (ending == Ending::kAbandoned) {
-        if (m_server.onAbandoned) m_server.onAbandoned(row, &m_request.client, m_server.window);
+        if (m_server.onAbandoned) m_server.onAbandoned(&m_request.client, m_server.window);
     } else if (m_server.onFinished) {
-        m_server.onFinished(row, &m_request.client, ending == Ending::kDelivered, m_server.window);
+        m_server.onFinished(&m_request.client, ending == Ending::kDelivered, m_server.window);
     }
 }
 

@@ -36,6 +36,10 @@ int UdpEndpointOpen(ST_UDP_ENDPOINT_tag& endpoint, uint16_t port, UdpReceiveCall
     return 1;
 }
 
+uint16_t UdpEndpointLocalPort(const ST_UDP_ENDPOINT_tag& endpoint) {
+    return endpoint.socket == kInvalidSocket ? 0 : SocketLocalPort(endpoint.socket);
+}
+
 bool UdpEndpointJoinGroup(ST_UDP_ENDPOINT_tag& endpoint, uint32_t group, uint32_t interfaceAddress) {
     endpoint.membershipGroup = group;
     endpoint.membershipInterface = interfaceAddress;

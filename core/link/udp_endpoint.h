@@ -47,6 +47,8 @@ bool UdpEndpointStart(ST_UDP_ENDPOINT_tag& endpoint);
 int UdpEndpointThread(void* parameter);
 // Delivers datagrams to the callback while the run flag is 1.
 void UdpEndpointReceiveLoop(ST_UDP_ENDPOINT_tag& endpoint);
+// The port the socket is bound to (host order); 0 when there is no socket.
+uint16_t UdpEndpointLocalPort(const ST_UDP_ENDPOINT_tag& endpoint);
 // Stops the thread (waiting at most 2000 ms) and closes the socket. Returns the
 // socket close result, or -1 when there was no socket.
 int UdpEndpointClose(ST_UDP_ENDPOINT_tag& endpoint);

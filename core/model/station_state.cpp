@@ -17,6 +17,7 @@ std::string WithTrailingSeparator(std::string dir) {
 StationState::StationState(StationView& view, std::string appDir, StationNetwork network,
                            SettingsFiles settings)
     : m_strAppDir(WithTrailingSeparator(std::move(appDir))),
+      m_DeviceLink(m_DeviceEndpoint, network.commandPort),
       m_view(view),
       m_network(network),
       m_settingsFiles(settings),

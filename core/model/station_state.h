@@ -18,6 +18,7 @@
 #include <string>
 
 #include "link/command_queue.h"
+#include "link/device_link.h"
 #include "link/local_adapters.h"
 #include "link/udp_endpoint.h"
 #include "model/device_settings_plan.h"
@@ -54,20 +55,6 @@ struct StationNetwork {
 // settings are its arguments).
 enum class SettingsFiles { Used, None };
 
-// Destination of device commands: the address is written by each sender
-// before it sends; the port is fixed at initialisation.
-class DestinationAddress {
-public:
-    void SetPort(uint16_t port) { m_port.store(port); }
-    void SetAddress(uint32_t networkOrder) { m_address.store(networkOrder); }
-    uint32_t Address() const { return m_address.load(); }
-    sockaddr_in Get() const { return MakeAddress(m_address.load(), m_port.load()); }
-
-private:
-    std::atomic<uint32_t> m_address{0};
-    std::atomic<uint16_t> m_port{0};
-};
-
 // The device-type filter flags (m_bPlayDev...) come from the base, so the
 // device-type catalogue can name them.
 class StationState : public TypeFilterFlags {
@@ -99,18 +86,22 @@ public:
     std::atomic<int> m_nLanguage{1};
     ST_UDP_ENDPOINT_tag m_DeviceEndpoint;  // declared first: destroyed after the boot endpoint
     ST_UDP_ENDPOINT_tag m_BootEndpoint;
+    DeviceLink m_DeviceLink;  // sends on m_DeviceEndpoint
     LocalMutex m_QueueLock;
     std::deque<ST_CMD_RUN_tag> m_CmdQueue;
     BoundedThread m_hLoopThread;
     std::atomic<int> m_bLoopRun{0};
     Event m_hLoopEvent;
-    DestinationAddress m_DestAddr;
     int m_nFindType = 0;
     std::atomic<int> m_bSearchRequest{0};
     std::unique_ptr<TftpServer> m_pTftpServer;
     std::atomic<int> m_bUpgrading{0};
     std::atomic<uint32_t> m_dwUpgradeTick{0};
     std::atomic<int> m_bUpgradeContinue{0};
+    // The row of the device being upgraded: set by the run as it starts each
+    // device, read by the boot responder, the TFTP server's admission and the
+    // transfer callbacks. Rows keep their places while a run lasts.
+    std::atomic<int32_t> m_nUpgradeRow{0};
     LocalMutex m_ListLock;
     std::atomic<int> m_bModifyRequest{0};
     std::atomic<int> m_bModifyContinue{0};

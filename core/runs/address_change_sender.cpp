@@ -34,12 +34,6 @@ AddressChangeBatch PlanBatch(StationState& station) {
                                   *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
 }
 
-void SendCommand(StationState& station, const RowPlan& plan) {
-    station.m_DestAddr.SetAddress(plan.destination.NetworkOrder());
-    SocketSendTo(station.m_DeviceEndpoint.socket, plan.command.data(), plan.command.size(),
-                 station.m_DestAddr.Get());
-}
-
 enum class RowResult { kDone, kRangeError };
 
 RowResult ChangeRow(StationState& station, const BatchRow& r) {
@@ -54,7 +48,7 @@ RowResult ChangeRow(StationState& station, const BatchRow& r) {
     table.SetCell(r.row, kColMarker, "1");
     if (r.plan.action == RowPlan::Action::kRangeError) return RowResult::kRangeError;
     if (r.plan.action == RowPlan::Action::kSendNothing) return RowResult::kDone;
-    SendCommand(station, r.plan);
+    station.m_DeviceLink.SendTo(r.plan.destination, r.plan.command);
     return r.rangeErrorAfter ? RowResult::kRangeError : RowResult::kDone;
 }
 

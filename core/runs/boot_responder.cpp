@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "link/segment_rule.h"
-#include "link/tftp_server.h"
 #include "model/station_state.h"
 #include "support/narrow_text.h"
 
@@ -53,12 +52,11 @@ std::optional<BootAddresses> ChooseBootAddresses(StationState& station, bool upg
     const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
     if (local->ips.empty()) return std::nullopt;
     if (!upgrading) return FallbackBootAddresses(local->ips[0]);
-    const int start = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : 0;
+    const int start = station.m_nUpgradeRow.load();
     const int row = FirstChosenRow(station.m_DeviceList, start);
     if (row < 0) return std::nullopt;
     const uint32_t device = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
     const uint32_t deviceMask = ParseIPv4(station.m_DeviceList.Cell(row, kColMask));
-    station.m_DestAddr.SetAddress(device);
     const int facing =
         FindFacingLocalAddress(IPv4Address::FromNetworkOrder(device),
                                IPv4Address::FromNetworkOrder(deviceMask), local->ips, local->masks);
@@ -80,8 +78,8 @@ void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* us
     const std::string path = ToNarrowFromUtf8(station.UpdateFile()).str();
     if (path.size() >= kBootFileSize) return;  // a cut path would send the device to another file
     const bool upgrading = station.m_bUpgrading.load() == 1;
-    // During a run the table read, the destination write and the send form one
-    // step against the transfer callbacks and the upgrade step.
+    // During a run the table is read and the reply sent in one step against
+    // the transfer callbacks and the upgrade step, which move the run on.
     std::optional<AutoLock> lock;
     if (upgrading) lock.emplace(&station.m_ListLock);
     const auto addresses = ChooseBootAddresses(station, upgrading);

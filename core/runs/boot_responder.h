@@ -45,9 +45,8 @@ std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_
 void OnBootRequest(const sockaddr_in* from, const uint8_t* data, int length, void* user);
 
 // Decides the reply's addresses (upgrading: a run is active; the caller holds
-// the list lock then): none (no local
-// address, or a run without a chosen row from the current row on). During a
-// run it also makes the chosen device the destination of device commands.
+// the list lock then): none (no local address, or a run without a chosen row
+// from the run's current row on).
 std::optional<BootAddresses> ChooseBootAddresses(StationState& station, bool upgrading);
 
 // The address (network order) that the boot reply gives the device being

@@ -1,6 +1,5 @@
 #include "runs/device_search.h"
 
-#include "link/adapter_multicast.h"
 #include "link/adapter_query.h"
 #include "link/protocol.h"
 #include "model/control_ids.h"
@@ -13,20 +12,13 @@
 namespace quillane {
 namespace {
 
-void SendTo(StationState& station, uint32_t networkOrderAddress, const Datagram& message) {
-    station.m_DestAddr.SetAddress(networkOrderAddress);
-    SocketSendTo(station.m_DeviceEndpoint.socket, message.data(), message.size(), station.m_DestAddr.Get());
-}
-
 // The three probes leave by every network card, so devices behind each are found.
 void SendSearchProbes(StationState& station) {
     const Datagram probe = BuildSearchProbe();
-    const uint32_t group = htonl(station.Network().commandGroup);
-    station.m_DestAddr.SetAddress(group);
+    const IPv4Address group(station.Network().commandGroup);
     const std::vector<uint32_t> interfaces =
-        IsMulticastAddress(group) ? EthernetInterfaceAddresses() : std::vector<uint32_t>{};
-    SendOnEachInterface(station.m_DeviceEndpoint.socket, station.m_DestAddr.Get(), probe.data(), probe.size(),
-                        kSearchProbeCopies, interfaces);
+        group.IsMulticast() ? EthernetInterfaceAddresses() : std::vector<uint32_t>{};
+    station.m_DeviceLink.SendToGroupOnEachInterface(group, probe, kSearchProbeCopies, interfaces);
 }
 
 // The progress bar follows the walk in whole percent (at most 100 updates,
@@ -85,8 +77,8 @@ void RunSearch(StationState& station) {
         WalkRange(
             start, end, [&station] { return station.m_bLoopRun.load() != 0; },
             [&](uint32_t address) {
-                SendTo(station, htonl(address), first);
-                SendTo(station, htonl(address), second);
+                station.m_DeviceLink.SendTo(IPv4Address(address), first);
+                station.m_DeviceLink.SendTo(IPv4Address(address), second);
                 progress.Probed();
             });
     }

@@ -35,7 +35,6 @@ void StartDeviceEndpoint(StationState& station) {
     }
     JoinReplyGroup(station);
     UdpEndpointStart(station.m_DeviceEndpoint);
-    station.m_DestAddr.SetPort(network.commandPort);
 }
 
 void JoinReplyGroup(StationState& station) {

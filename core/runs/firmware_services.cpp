@@ -37,10 +37,8 @@ void StartTftpServer(StationState& station) {
     settings.onProgress = OnTransferProgress;
     settings.onFinished = OnTransferFinished;
     settings.onAbandoned = OnTransferAbandoned;
-    // The listener may ask before the station holds the server: the server is named directly.
-    TftpServer* const started = server.get();
-    settings.reservedClient = [&station, started] {
-        return UpgradingDeviceAddress(station, started->currentRow.load());
+    settings.reservedClient = [&station] {
+        return UpgradingDeviceAddress(station, station.m_nUpgradeRow.load());
     };
     server->Start(&station, settings);
     station.m_pTftpServer = std::move(server);
@@ -56,12 +54,10 @@ void StartBootEndpoint(StationState& station) {
 void StopTftpServer(StationState& station) {
     if (!station.m_pTftpServer) return;
     station.m_pTftpServer->Stop();
-    // The stopped server is not deleted here: the boot endpoint closes last and
-    // its responder reads the server's current row during an upgrade run, which
-    // is still possible when the station goes without the closing procedure
-    // (the application quits). It goes with the station, after the endpoints.
-    // No lock either: the command loop may hold the list lock for a whole range
-    // walk, and closing must not wait for it.
+    // The stopped server is not deleted here: its log stays open for the
+    // closing note ("stopped") of a station told to end by the system. It goes
+    // with the station, after the endpoints. No lock either: the command loop may hold the list lock for a
+    // whole range walk, and closing must not wait for it.
 }
 
 }  // namespace quillane

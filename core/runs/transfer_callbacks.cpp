@@ -27,15 +27,14 @@ int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
     return -1;
 }
 
-void OnTransferProgress(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSize, int32_t row,
-                        const sockaddr_in* client, void* window) {
+void OnTransferProgress(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
     if (!window || !client) return;
     auto& station = *static_cast<StationState*>(window);
-    const int percent = TransferPercent(nextBlock, blockSize, fileSize);
+    const int percent = TransferPercent(delivery.nextBlock, delivery.blockSize, delivery.fileSize);
     if (station.m_bUpgrading.load() == 1) {
         AutoLock lock(&station.m_ListLock);
         DeviceTable& table = station.m_DeviceList;
-        const int target = FindClientRow(table, row, client->sin_addr.s_addr);
+        const int target = FindClientRow(table, station.m_nUpgradeRow.load(), client->sin_addr.s_addr);
         const std::string text = std::to_string(percent) + "%";
         // Most blocks leave the percentage as it was: the view hears only of changes.
         if (target >= 0 && table.Cell(target, kColState) != text) table.SetCell(target, kColState, text);
@@ -44,13 +43,13 @@ void OnTransferProgress(uint16_t nextBlock, uint16_t blockSize, uint32_t fileSiz
     station.View().SetProgress(percent);
 }
 
-void OnTransferFinished(int32_t row, const sockaddr_in* client, bool delivered, void* window) {
+void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window) {
     if (!window || !client) return;
     auto& station = *static_cast<StationState*>(window);
     if (station.m_bUpgrading.load() != 1) return;  // no run to move on
     AutoLock lock(&station.m_ListLock);
     if (station.m_bUpgrading.load() != 1) return;  // the run ended meanwhile
-    const int current = station.m_pTftpServer ? station.m_pTftpServer->currentRow.load() : row;
+    const int current = station.m_nUpgradeRow.load();
     DeviceTable& table = station.m_DeviceList;
     if (current < 0 || current >= table.RowCount() ||
         ParseIPv4(table.Cell(current, kColIP)) != client->sin_addr.s_addr)
@@ -63,6 +62,6 @@ void OnTransferFinished(int32_t row, const sockaddr_in* client, bool delivered, 
     }
 }
 
-void OnTransferAbandoned(int32_t, const sockaddr_in*, void*) {}
+void OnTransferAbandoned(const sockaddr_in*, void*) {}
 
 }  // namespace quillane

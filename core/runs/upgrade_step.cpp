@@ -39,7 +39,7 @@ void UpgradeStep(StationState& station) {
         EndUpgradeRun(station);
         return;
     }
-    const int current = station.m_pTftpServer->currentRow.load();
+    const int current = station.m_nUpgradeRow.load();
     MarkCurrentFailed(station, current);
     if (station.m_bUpgradeContinue.load() == 1) {
         ContinueUpgradeRun(station, current + 1);
@@ -64,9 +64,8 @@ int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) 
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
         if (!table.IsChosen(row)) continue;
-        const std::string address = table.Cell(row, kColIP);
-        station.m_DestAddr.SetAddress(ParseIPv4(address));
-        if (FindFacingLocalAddress(address, table.Cell(row, kColMask), local->ips, local->masks) >= 0)
+        if (FindFacingLocalAddress(table.Cell(row, kColIP), table.Cell(row, kColMask), local->ips,
+                                   local->masks) >= 0)
             return row;
         table.SetCell(row, kColState, noSegment);
     }
@@ -74,16 +73,12 @@ int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) 
 }
 
 void MarkUpgradeStarted(StationState& station, int row) {
-    if (station.m_pTftpServer) station.m_pTftpServer->currentRow = row;
+    station.m_nUpgradeRow = row;
     station.m_DeviceList.SetCell(row, kColState, Texts(station.m_nLanguage).stateUpgrading);
 }
 
-// The address is taken from the row here rather than from m_DestAddr, which a
-// search on the loop may rewrite in between.
 void SendUpgradeCommandToRow(StationState& station, int row) {
-    sockaddr_in destination = station.m_DestAddr.Get();
-    destination.sin_addr.s_addr = ParseIPv4(station.m_DeviceList.Cell(row, kColIP));
-    SendUpgradeCommand(station, destination);
+    SendUpgradeCommand(station.m_DeviceLink, IPv4Address::Parse(station.m_DeviceList.Cell(row, kColIP)));
 }
 
 void ContinueUpgradeRun(StationState& station, int firstRow) {

@@ -49,7 +49,7 @@ void Station::OnUpgrade() {
     for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetCell(row, kColState, "");
     RefreshLocalAddresses();
     if (!m_pTftpServer) return;
-    m_pTftpServer->currentRow = 0;
+    m_nUpgradeRow = 0;
     const int row = FindNextUpgradeRow(*this, 0, false);
     if (row < 0) return;  // no chosen device in a local subnet: no run
 

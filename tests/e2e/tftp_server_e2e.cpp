@@ -3,7 +3,7 @@
 // ports, serving one file. Runs until SIGTERM or SIGINT. Only ever started
 // inside a lab network namespace.
 //
-//   tftp_server_e2e FILE [--station] [--upgrade-row N] [--app-dir DIR]
+//   tftp_server_e2e FILE [--station] [--app-dir DIR]
 
 #include <signal.h>
 
@@ -28,18 +28,18 @@ public:
     }
 };
 
-void ReportProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in* client, void*) {
-    if (next % 4096 == 0)
-        std::printf("progress %s block %u of %u bytes row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
-                    unsigned(next), unsigned(size), int(row));
+void ReportProgress(const sockaddr_in* client, const TransferDelivery& delivery, void*) {
+    if (delivery.nextBlock % 4096 == 0)
+        std::printf("progress %s block %u of %u bytes\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
+                    unsigned(delivery.nextBlock), unsigned(delivery.fileSize));
 }
-void ReportFinished(int32_t row, const sockaddr_in* client, bool delivered, void*) {
-    std::printf("finished %s row %d%s\n", FormatIPv4(client->sin_addr.s_addr).c_str(), int(row),
+void ReportFinished(const sockaddr_in* client, bool delivered, void*) {
+    std::printf("finished %s%s\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
                 delivered ? "" : " undelivered");
     std::fflush(stdout);
 }
-void ReportAbandoned(int32_t row, const sockaddr_in* client, void*) {
-    std::printf("abandoned %s row %d\n", FormatIPv4(client->sin_addr.s_addr).c_str(), int(row));
+void ReportAbandoned(const sockaddr_in* client, void*) {
+    std::printf("abandoned %s\n", FormatIPv4(client->sin_addr.s_addr).c_str());
     std::fflush(stdout);
 }
 

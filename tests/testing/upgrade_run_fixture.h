@@ -43,11 +43,11 @@ protected:
         station.RefreshLocalAddresses();
         // The endpoint's socket only: commands leave from it.
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-        station.m_DestAddr.SetPort(devices.Port());
+        station.m_DeviceLink.SetCommandPort(devices.Port());
         // The boot socket and a TFTP server on ports of their own: the Upgrade
         // button checks that both listen before anything is sent.
         ASSERT_EQ(UdpEndpointOpen(station.m_BootEndpoint, 0, nullptr, nullptr), 1);
-        station.m_pTftpServer = std::make_unique<TftpServer>();  // holds the current row
+        station.m_pTftpServer = std::make_unique<TftpServer>();
         TftpServerSettings tftp;
         tftp.listenPort = 0;
         tftp.listenAddress = htonl(INADDR_LOOPBACK);
@@ -79,10 +79,10 @@ protected:
         }
     }
     std::string State(int row) const { return station.m_DeviceList.Cell(row, kColState); }
-    int CurrentRow() const { return station.m_pTftpServer->currentRow.load(); }
+    int CurrentRow() const { return station.m_nUpgradeRow.load(); }
     // A run on `row`, as the Upgrade action leaves it.
     void RunningOn(int row) {
-        station.m_pTftpServer->currentRow = row;
+        station.m_nUpgradeRow = row;
         station.m_DeviceList.SetCell(row, kColState, "Upgrade...");
         station.m_dwUpgradeTick = TickClock::Now();
         station.m_bUpgrading = 1;

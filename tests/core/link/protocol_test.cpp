@@ -4,10 +4,6 @@
 
 #include <set>
 
-#include "runs/device_commands.h"
-#include "station/station.h"
-#include "testing/recording_view.h"
-
 using namespace quillane;
 
 namespace {
@@ -202,31 +198,4 @@ TEST(ProtocolFormat, VersionAndAddressTexts) {
     EXPECT_EQ(FormatVersion({255, 255, 255, 255}), "2255.255.255.255");
     EXPECT_EQ(FormatAddress(0), "0.0.0.0");
     EXPECT_EQ(FormatAddress(0xFFFFFFFF), "255.255.255.255");
-}
-
-TEST(DeviceCommands, SentFromTheDeviceEndpointToTheGivenDestination) {
-    test::RecordingView view;
-    Station station(view, "/nonexistent/");
-    ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-    const SocketHandle device = UdpSocketCreate();
-    ASSERT_TRUE(SocketBind(device, htonl(INADDR_LOOPBACK), 0));
-    const sockaddr_in to = MakeAddress(htonl(INADDR_LOOPBACK), SocketLocalPort(device));
-
-    auto receive = [&] {
-        uint8_t buffer[100];
-        sockaddr_in from{};
-        const int n = SocketWaitReadable(device, 2000) == 1
-                          ? SocketReceiveFrom(device, buffer, sizeof buffer, &from)
-                          : -1;
-        EXPECT_EQ(ntohs(from.sin_port), SocketLocalPort(station.m_DeviceEndpoint.socket));
-        return n < 0 ? Datagram{} : Datagram(buffer, buffer + n);
-    };
-
-    SendUpgradeCommand(station, to);
-    for (int copy = 0; copy < 3; ++copy) EXPECT_EQ(receive(), BuildUpgradeCommand()) << copy;
-
-    SendAddressChange(station, to, 0x10007, kExample.presentIp, kExample.serverIp, kExample.standbyServerIp,
-                      kExample.newIp, kExample.gateway, kExample.mask);
-    EXPECT_EQ(receive(), BuildGroupAddressChange(7, kExample));
-    SocketClose(device);
 }

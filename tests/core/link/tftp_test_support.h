@@ -135,33 +135,32 @@ struct CallbackRecorder {
     int progress = 0, finished = 0, abandoned = 0, delivered = 0;
     uint16_t lastNextBlock = 0;
     uint32_t lastFileSize = 0;
-    int32_t lastRow = -1;
+    sockaddr_in lastClient{};
 
-    static void OnProgress(uint16_t next, uint16_t, uint32_t size, int32_t row, const sockaddr_in*,
-                           void* window) {
+    static void OnProgress(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
         auto* self = static_cast<CallbackRecorder*>(window);
         std::lock_guard lock(self->mutex);
         ++self->progress;
-        self->lastNextBlock = next;
-        self->lastFileSize = size;
-        self->lastRow = row;
+        self->lastNextBlock = delivery.nextBlock;
+        self->lastFileSize = delivery.fileSize;
+        self->lastClient = *client;
     }
-    static void OnFinished(int32_t row, const sockaddr_in*, bool delivered, void* window) {
+    static void OnFinished(const sockaddr_in* client, bool delivered, void* window) {
         auto* self = static_cast<CallbackRecorder*>(window);
         {
             std::lock_guard lock(self->mutex);
             ++self->finished;
             if (delivered) ++self->delivered;
-            self->lastRow = row;
+            self->lastClient = *client;
         }
         self->changed.notify_all();
     }
-    static void OnAbandoned(int32_t row, const sockaddr_in*, void* window) {
+    static void OnAbandoned(const sockaddr_in* client, void* window) {
         auto* self = static_cast<CallbackRecorder*>(window);
         {
             std::lock_guard lock(self->mutex);
             ++self->abandoned;
-            self->lastRow = row;
+            self->lastClient = *client;
         }
         self->changed.notify_all();
     }

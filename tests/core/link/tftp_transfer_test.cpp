@@ -450,11 +450,10 @@ TEST_F(TftpServerTest, StopEndsARunningTransferAsFinishedUndelivered) {
 std::atomic<pthread_t> g_transferThread{};
 std::atomic<bool> g_transferThreadKnown{false};
 
-void NoteTransferThread(uint16_t next, uint16_t size, uint32_t fileSize, int32_t row,
-                        const sockaddr_in* client, void* window) {
+void NoteTransferThread(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
     g_transferThread.store(pthread_self());
     g_transferThreadKnown.store(true);
-    CallbackRecorder::OnProgress(next, size, fileSize, row, client, window);
+    CallbackRecorder::OnProgress(client, delivery, window);
 }
 
 TEST_F(TftpServerTest, ASignalDuringTheWaitForAnAcknowledgementIsSilence) {
@@ -540,10 +539,10 @@ TEST_F(TftpServerTest, BlockNumbersWrapAfter65535) {
 }
 
 // The file's size comes with every report, whether the client asked for it
-// (tsize) or not: the window's percentage counts against it.
-TEST_F(TftpServerTest, ProgressReportsTheNextBlockTheFileSizeAndTheCurrentRow) {
+// (tsize) or not: the window's percentage counts against it. The client
+// named is the one served: the upgrade run finds its device by it.
+TEST_F(TftpServerTest, ProgressReportsTheClientTheNextBlockAndTheFileSize) {
     StartServer();
-    server.currentRow.store(4);
     const std::vector<std::pair<std::string, std::string>> optionSets[] = {{{"tsize", "0"}},
                                                                            {{"blksize", "512"}}};
     int ends = 0;
@@ -558,7 +557,8 @@ TEST_F(TftpServerTest, ProgressReportsTheNextBlockTheFileSizeAndTheCurrentRow) {
         EXPECT_EQ(recorder.progress, 4);  // the option acknowledgement and three blocks
         EXPECT_EQ(recorder.lastNextBlock, 4);
         EXPECT_EQ(recorder.lastFileSize, 1500u);
-        EXPECT_EQ(recorder.lastRow, 4);
+        EXPECT_EQ(recorder.lastClient.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+        EXPECT_EQ(ntohs(recorder.lastClient.sin_port), client.Port());
     }
 }
 

@@ -110,7 +110,7 @@ protected:
         return station->m_DeviceList.AppendRow(cells);
     }
     void Send(LoopbackDevices& devices) {
-        station->m_DestAddr.SetPort(devices.Port());
+        station->m_DeviceLink.SetCommandPort(devices.Port());
         SendAddressChanges(*station);
     }
     std::vector<std::string> Column(int column) {

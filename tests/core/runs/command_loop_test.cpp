@@ -62,7 +62,6 @@ protected:
         station.m_nLanguage = 2;
         // The endpoint's socket without its receive thread: the passes run on the test thread.
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
-        station.m_DestAddr.SetPort(devices.Port());
         station.m_bLoopRun = 1;
     }
 
@@ -207,7 +206,6 @@ TEST_F(CommandLoopTest, AutomaticSearchSendsThreeProbesToTheCommandGroup) {
     EXPECT_EQ(station.m_DeviceList.RowCount(), 0);
     const std::vector<Datagram> sent = devices.Drain();
     EXPECT_EQ(sent, std::vector<Datagram>(3, BuildSearchProbe()));
-    EXPECT_EQ(station.m_DestAddr.Address(), htonl(kLoopback));
 }
 
 TEST_F(CommandLoopTest, RangeWalkSendsBothProbesPerAddressAndPausesEvery20) {

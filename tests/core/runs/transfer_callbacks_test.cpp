@@ -35,24 +35,25 @@ protected:
     static sockaddr_in Client(const char* address) { return MakeAddress(ParseIPv4(address), 1234); }
     // The callbacks' context is the station's state, handed over as the server's `window`.
     StationState& Context() { return station; }
-    void Progress(uint16_t nextBlock, int row, const char* client) {
+    // A file of 100 blocks of 512 bytes.
+    void Progress(uint16_t nextBlock, const char* client) {
         const sockaddr_in from = Client(client);
-        OnTransferProgress(nextBlock, 512, 100 * 512, row, &from, &Context());
+        OnTransferProgress(&from, TransferDelivery{nextBlock, 512, 100 * 512}, &Context());
     }
-    void Finished(int row, const char* client, bool delivered) {
+    void Finished(const char* client, bool delivered) {
         const sockaddr_in from = Client(client);
-        OnTransferFinished(row, &from, delivered, &Context());
+        OnTransferFinished(&from, delivered, &Context());
     }
 };
 
 TEST_F(TransferCallbacksTest, WithoutARunAReportMovesOnlyTheProgressBar) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     station.m_dwUpgradeTick = 7;
-    Progress(37, 0, "127.0.0.2");
+    Progress(37, "127.0.0.2");
     EXPECT_EQ(view.progress.load(), 37);
     EXPECT_EQ(State(0), "");
     EXPECT_EQ(station.m_dwUpgradeTick.load(), 7u);
-    Finished(0, "127.0.0.2", true);
+    Finished("127.0.0.2", true);
     EXPECT_EQ(State(1), "");
     EXPECT_TRUE(devices.Received(1).empty()) << "no run to move on";
     EXPECT_FALSE(view.enabled_.count(kIdFind)) << "no control touched";
@@ -64,16 +65,16 @@ TEST_F(TransferCallbacksTest, ProgressShowsInTheClientsRowAndRenewsTheStamp) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     RunningOn(0);
     TickClock::Advance(4000);
-    Progress(50, 0, "127.0.0.2");
+    Progress(50, "127.0.0.2");
     EXPECT_EQ(State(0), "50%");
     EXPECT_EQ(view.progress.load(), 50);
     EXPECT_EQ(station.m_dwUpgradeTick.load(), TickClock::Now());
 
-    Progress(12, 0, "127.0.0.3");
+    Progress(12, "127.0.0.3");
     EXPECT_EQ(State(1), "12%");
     EXPECT_EQ(State(0), "50%");
 
-    Progress(80, 0, "127.0.0.9");
+    Progress(80, "127.0.0.9");
     EXPECT_EQ(State(0), "50%");
     EXPECT_EQ(State(1), "12%");
     EXPECT_EQ(view.progress.load(), 80) << "the bar still moves";
@@ -92,9 +93,9 @@ TEST_F(TransferCallbacksTest, TheEndOfATransferStartsTheNextDevice) {
             const TextTable& t = Texts(language);
             AddRows({{"127.0.0.2"}, {"127.0.1.5"}, {"127.0.0.4"}});
             RunningOn(0);
-            Progress(100, 0, "127.0.0.2");
+            Progress(100, "127.0.0.2");
             TickClock::Advance(300);
-            Finished(0, "127.0.0.2", delivered);
+            Finished("127.0.0.2", delivered);
             EXPECT_EQ(State(0), delivered ? "100%" : t.stateUpgradeFailed);
             EXPECT_EQ(State(1), t.stateNoSegment);
             EXPECT_EQ(State(2), t.stateUpgrading);
@@ -104,7 +105,7 @@ TEST_F(TransferCallbacksTest, TheEndOfATransferStartsTheNextDevice) {
             EXPECT_TRUE(devices.Received(3).empty());
             EXPECT_EQ(devices.Received(2), kThreeUpgradeCommands);
 
-            Finished(2, "127.0.0.4", true);  // the last one: the run ends
+            Finished("127.0.0.4", true);  // the last one: the run ends
             EXPECT_TRUE(RunEnded());
             EXPECT_EQ(view.captions[kIdUpgrade], t.upgrade);
             EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 1);
@@ -117,7 +118,7 @@ TEST_F(TransferCallbacksTest, TheEndOfATransferStartsTheNextDevice) {
 TEST_F(TransferCallbacksTest, AStrayTransferDoesNotMoveTheRun) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}, {"127.0.0.4"}});
     RunningOn(1);
-    Finished(1, "127.0.0.2", false);
+    Finished("127.0.0.2", false);
     EXPECT_EQ(State(0), "");
     EXPECT_EQ(State(1), "Upgrade...");
     EXPECT_EQ(CurrentRow(), 1);
@@ -129,7 +130,7 @@ TEST_F(TransferCallbacksTest, AfterAStopRequestTheEndOfTheTransferEndsTheRun) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     RunningOn(0);
     station.m_bUpgradeContinue = 0;
-    Finished(0, "127.0.0.2", true);
+    Finished("127.0.0.2", true);
     EXPECT_TRUE(RunEnded());
     EXPECT_EQ(State(1), "");
     EXPECT_TRUE(devices.Received(1).empty());
@@ -139,7 +140,7 @@ TEST_F(TransferCallbacksTest, AnAbandonedTransferChangesNothing) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     RunningOn(0);
     const sockaddr_in client = Client("127.0.0.2");
-    OnTransferAbandoned(0, &client, &Context());
+    OnTransferAbandoned(&client, &Context());
     EXPECT_EQ(State(0), "Upgrade...");
     EXPECT_FALSE(RunEnded());
     EXPECT_TRUE(devices.Received(1).empty());
