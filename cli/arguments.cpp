@@ -132,6 +132,18 @@ std::string ParseEditType(Invocation& in, const std::string& value) {
     return {};
 }
 
+RunRecordOptions& RecordOf(Invocation& in) {
+    return in.command == Command::Change ? in.change.record : in.upgrade.record;
+}
+
+// An option without a value that sets something.
+std::function<std::string(Invocation&, const std::string&)> Flag(std::function<void(Invocation&)> set) {
+    return [set = std::move(set)](Invocation& in, const std::string&) {
+        set(in);
+        return std::string();
+    };
+}
+
 const std::map<std::string, OptionSpec>& Options() {
     static const std::map<std::string, OptionSpec> options = {
         {"--range", {kAll, true, ParseRange}},
@@ -161,6 +173,26 @@ const std::map<std::string, OptionSpec>& Options() {
               in.upgrade.file = value;
               return std::string();
           }}},
+        {"--check", {{Command::Search}, false, Flag([](Invocation& in) { in.check = true; })}},
+        {"--plan",
+         {{Command::Change},
+          true,
+          [](Invocation& in, const std::string& value) {
+              if (value.empty()) return std::string("--plan wants the path of a CSV file");
+              in.change.planFile = value;
+              return std::string();
+          }}},
+        {"--dry-run", {{Command::Change, Command::Upgrade}, false, Flag([](Invocation& in) {
+                           RecordOf(in).dryRun = true;
+                       })}},
+        {"--report",
+         {{Command::Change, Command::Upgrade},
+          true,
+          [](Invocation& in, const std::string& value) {
+              if (value.empty()) return std::string("--report wants the path of a file");
+              RecordOf(in).report = value;
+              return std::string();
+          }}},
         {"--verify",
          {{Command::Upgrade},
           false,
@@ -177,6 +209,16 @@ std::string CheckComplete(const Invocation& in, const std::vector<std::string>& 
     const auto was = [&given](const char* option) {
         return std::find(given.begin(), given.end(), option) != given.end();
     };
+    const bool plan = was("--plan");
+    if (plan) {
+        for (const char* option :
+             {"--all", "--devices", "--ip", "--edit-type", "--mask", "--gateway", "--server", "--standby"}) {
+            if (was(option))
+                return std::string("--plan names the devices and their settings: ") + option +
+                       " goes without it";
+        }
+        return {};
+    }
     if (in.command == Command::Change || in.command == Command::Upgrade) {
         const bool devices = was("--devices"), all = was("--all");
         if (devices == all) return "give either --all or --devices N[,N...]";

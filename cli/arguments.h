@@ -36,17 +36,26 @@ struct DeviceChoice {
     std::vector<int32_t> numbers;  // device numbers, in the order given, without repeats
 };
 
+// What a change or an upgrade does beside its run.
+struct RunRecordOptions {
+    bool dryRun = false;  // check and print what would be sent; send nothing
+    std::string report;   // not empty: append one JSON line per device to this file
+};
+
 struct ChangeOptions {
     DeviceChoice devices;
+    std::string planFile;        // not empty: the devices and their settings come from this CSV file
     std::optional<uint32_t> ip;  // number form; the first device's new address
     EditType editType = EditType::Increase;
     std::optional<uint32_t> mask, gateway, server, standby;
+    RunRecordOptions record;
 };
 
 struct UpgradeOptions {
     DeviceChoice devices;
     std::string file;
     bool verify = false;
+    RunRecordOptions record;
 };
 
 struct Invocation {
@@ -55,6 +64,7 @@ struct Invocation {
     std::string error;  // not empty: the arguments are unusable; says why
     SearchOptions search;
     OutputFormat format = OutputFormat::Table;
+    bool check = false;  // search --check: point out trouble after the device list
     ChangeOptions change;
     UpgradeOptions upgrade;
 };

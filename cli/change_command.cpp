@@ -1,11 +1,14 @@
 #include <chrono>
 #include <ostream>
 
+#include "change_plan.h"
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
 #include "model/ip_settings.h"
 #include "model/texts.h"
+#include "run_report.h"
+#include "support/utf8_files.h"
 #include "verdicts.h"
 
 namespace quillane::cli {
@@ -49,29 +52,147 @@ std::string ResultText(const RowState& state, int language) {
     return StateText(state, language).value_or(StableName(state));
 }
 
+// The plan file read whole; nullopt (and the fault said) when it cannot be used.
+std::optional<AddressPlan> ReadPlanFile(const std::string& path, std::ostream& err) {
+    std::string content;
+    if (!ReadWholeFileUtf8(path, content)) {
+        err << "quillane-cli: cannot read the plan " << path << "\n";
+        return std::nullopt;
+    }
+    PlanReading reading = ReadAddressPlan(content);
+    if (!reading.plan) {
+        err << "quillane-cli: " << DescribePlanError(path, reading.error) << "\n";
+        return std::nullopt;
+    }
+    return std::move(reading.plan);
+}
+
+std::vector<DeviceRow> TableRows(const Station& station) {
+    std::vector<DeviceRow> rows;
+    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row)
+        rows.push_back(station.m_DeviceList.Row(row));
+    return rows;
+}
+
+const BatchRow* BatchRowOf(const AddressChangeBatch& batch, int row) {
+    for (const BatchRow& r : batch.rows)
+        if (r.row == row) return &r;
+    return nullptr;
+}
+
+struct ChangeRecordContext {
+    std::chrono::system_clock::time_point started, ended;
+};
+
+DeviceRecord ChangeRecord(const ChangeRecordContext& when, const DeviceRow& was, const DeviceRow& now,
+                          const BatchRow* planned, bool succeeded) {
+    DeviceRecord record;
+    record.command = "change";
+    record.started = when.started;
+    record.ended = when.ended;
+    record.device = ReadDecimal(was[kColDeviceNo]);
+    record.addressBefore = was[kColIP];
+    record.versionBefore = was[kColVersion];
+    if (planned && planned->plan.action == RowPlan::Action::kRefuse) {
+        record.result = "refused";
+        record.reason = DescribeRefusal(*planned, 2);
+    } else if (succeeded) {
+        record.result = "success";
+        record.addressAfter = planned ? IPv4Address(planned->plan.values.newIp).ToString() : now[kColIP];
+    } else {
+        record.result = "failure";
+        record.reason = "the device reported a failure or did not answer in time";
+    }
+    return record;
+}
+
+DeviceRecord NotChangedRecord(int32_t device, const char* result, const char* reason, const DeviceRow* row) {
+    DeviceRecord record;
+    record.command = "change";
+    record.started = record.ended = std::chrono::system_clock::now();
+    record.device = device;
+    if (row) {
+        record.addressBefore = record.addressAfter = (*row)[kColIP];
+        record.versionBefore = (*row)[kColVersion];
+    }
+    record.result = result;
+    record.reason = reason;
+    return record;
+}
+
 }  // namespace
 
 int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostream& err) {
+    const ChangeOptions& change = invocation.change;
     const int language = invocation.search.language;
     const TextTable& texts = Texts(language);
+    std::optional<AddressPlan> plan;
+    if (!change.planFile.empty() && !(plan = ReadPlanFile(change.planFile, err))) return kExitUnusable;
     // The dialog's OK would refuse these settings: so does the tool, before any search.
-    const IpSettingsValues entered = EnteredSettings(invocation.change);
-    if (const int rejected = FirstRejectedField(entered); rejected >= 0) {
+    const IpSettingsValues entered = plan ? IpSettingsValues{} : EnteredSettings(change);
+    if (const int rejected = plan ? -1 : FirstRejectedField(entered); rejected >= 0) {
         err << "quillane-cli: " << texts.msgFirstOctet[static_cast<size_t>(rejected)] << "\n";
         return kExitUnusable;
     }
+    RunReport report(change.record.report);
 
     CliStation cli(invocation.search, Services::DeviceLink);
-    int exitCode = kExitDone;
-    const std::optional<ChosenDevices> devices =
-        StartSearchAndChoose(cli, invocation.change.devices, out, err, exitCode);
-    if (!devices) return exitCode;
+    std::string error;
+    if (!cli.Start(error) || !cli.Search(error)) {
+        err << "quillane-cli: " << error << "\n";
+        return kExitUnusable;
+    }
+    Station& station = cli.station();
+    DeviceChoice choice = change.devices;
+    MatchedPlan matched;
+    if (plan) {
+        matched = MatchPlan(*plan, TableRows(station));
+        choice = {};
+        for (int32_t device : matched.devices)
+            if (!matched.unchanged.count(device)) choice.numbers.push_back(device);
+        for (int32_t device : matched.unchanged) {
+            const int row = station.m_DeviceList.FindRowByDeviceNumber(device);
+            out << "device " << device << "  " << station.m_DeviceList.Cell(row, kColIP)
+                << "  unchanged: it has the planned settings already\n";
+            const DeviceRow was = station.m_DeviceList.Row(row);
+            report.Add(NotChangedRecord(device, "unchanged", "", &was));
+        }
+    }
+    const ChosenDevices devices = cli.Choose(choice);
+    for (int32_t device : devices.missing)
+        report.Add(NotChangedRecord(device, "not-found", "the search did not find the device", nullptr));
+    if (devices.chosen.empty()) {
+        const int code = devices.missing.empty() && plan ? kExitDone : ReportNothingChosen(devices, out, err);
+        return report.Write(err) ? code : kExitUnusable;
+    }
 
-    const DeviceTable& table = cli.station().m_DeviceList;
+    // What the batch will do, worked out as the station will: a plan that
+    // would give two devices one address is refused as a whole.
+    if (plan) station.m_devicePlan = matched.settings;
+    station.RefreshLocalAddresses();
+    const AddressChangeBatch batch =
+        PlanAddressChangeBatch(TableRows(station), SettingsFromDialog(entered), station.m_devicePlan.get(),
+                               *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
+    if (plan) {
+        if (const std::optional<PlanError> conflict = PlanConflict(*plan, batch)) {
+            err << "quillane-cli: " << DescribePlanError(change.planFile, *conflict)
+                << "; nothing was sent\n";
+            return kExitUnusable;
+        }
+    }
+    if (change.record.dryRun) {
+        const int refused = PrintDryRun(batch, language, out) + ReportMissing(devices, out);
+        out << std::flush;
+        return refused == 0 ? kExitDone : kExitSomeFailed;
+    }
+
+    const DeviceTable& table = station.m_DeviceList;
     std::vector<std::pair<int, DeviceRow>> before;
     for (int row : cli.ChosenRows()) before.emplace_back(row, table.Row(row));
+    ChangeRecordContext when{std::chrono::system_clock::now(), {}};
     cli.view().AnswerIpSettingsWith(entered);
     const bool answered = RunTheChange(cli);
+    when.ended = std::chrono::system_clock::now();
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
     if (!answered)
         err << "quillane-cli: the answers were not checked in time; devices still waiting count as failed\n";
@@ -80,12 +201,19 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     for (const auto& [row, was] : before) {
         const DeviceRow now = table.Row(row);
         const RowState state = table.RowStateOf(row);
-        failed += ChangeSucceeded(state) ? 0 : 1;
+        const bool succeeded = ChangeSucceeded(state);
+        const BatchRow* planned = BatchRowOf(batch, row);
+        failed += succeeded ? 0 : 1;
         out << "device " << was[kColDeviceNo] << "  " << was[kColIP] << " -> " << now[kColIP] << "  "
-            << ResultText(state, language) << "\n";
+            << ResultText(state, language);
+        if (planned && planned->plan.action == RowPlan::Action::kRefuse)
+            out << " (refused: " << DescribeRefusal(*planned, language) << ")";
+        out << "\n";
+        report.Add(ChangeRecord(when, was, now, planned, succeeded));
     }
-    failed += ReportMissing(*devices, out);
+    failed += ReportMissing(devices, out);
     out << std::flush;
+    if (!report.Write(err)) return kExitUnusable;
     return failed == 0 ? kExitDone : kExitSomeFailed;
 }
 

@@ -53,18 +53,27 @@ std::string SearchOptionsText() {
 }
 
 constexpr const char* kSearch = R"(usage: quillane-cli search [--range FIRST-LAST] [--types CODES] [--wait MS]
-                         [--format table|csv|json] [--language en|zh]
+                         [--format table|csv|json] [--check] [--language en|zh]
 
 Searches for devices as the window's Find does and prints one row per device
 that answered, sorted by IP address: every column of the window's table.
 
   --format table|csv|json   output format (default table); csv has a header
                             line, json is an array of objects
+  --check                   then list what looks wrong: devices sharing an IP
+                            address, device numbers with equal low 16 bits
+                            (the group form reaches both), devices outside
+                            every local segment (group form only, no upgrade
+                            from here), network/broadcast/multicast addresses;
+                            after the table, or on standard error with csv and
+                            json; exit status 3 when anything is found
 )";
 
 constexpr const char* kChange = R"(usage: quillane-cli change (--all | --devices N[,N...])
          [--ip A.B.C.D [--edit-type increase|keep4|keep34|keep234]]
-         [--mask M] [--gateway G] [--server S] [--standby S] [SEARCH OPTIONS]
+         [--mask M] [--gateway G] [--server S] [--standby S]
+         [--dry-run] [--report FILE] [SEARCH OPTIONS]
+       quillane-cli change --plan FILE [--dry-run] [--report FILE] [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
 then sends them the new settings in one run as the window's Modify IP does and
@@ -81,12 +90,22 @@ waits for their answers. Prints one line per device with its result.
   --mask, --gateway, --server, --standby
                         the new mask, default gateway, server and standby
                         server address of every chosen device
-Settings not given are left as they are.
+  --plan FILE           the devices and their new settings from a CSV file
+                        (UTF-8, comma or semicolon): a header line naming the
+                        columns device, ip, mask, gateway, server, standby (or
+                        those of search --format csv), one device per line; an
+                        empty cell keeps that setting
+  --dry-run             check everything and print what would be sent; send
+                        nothing
+  --report FILE         append one JSON line per device to FILE
+Settings not given are left as they are. No two devices are ever given one
+address, nor a device the address of another device found: such a device is
+refused (with --plan the whole plan is, and nothing is sent).
 )";
 
 constexpr const char* kUpgrade =
     R"(usage: quillane-cli upgrade --file PATH (--all | --devices N[,N...]) [--verify]
-         [SEARCH OPTIONS]
+         [--dry-run] [--report FILE] [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
 then upgrades them one after the other as the window's Upgrade does: the
@@ -103,6 +122,11 @@ Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
   --verify              search again after the run and print each device's
                         version before and after; a device whose version did
                         not change counts as failed
+  --dry-run             check everything (the file, the ports, each device's
+                        segment) and print the order, the file, its size and
+                        SHA-256; send nothing
+  --report FILE         append one JSON line per device to FILE (the file's
+                        name, size and SHA-256, times, versions, the result)
 )";
 
 }  // namespace

@@ -4,8 +4,19 @@
 #include "commands.h"
 #include "progress_line.h"
 #include "row_format.h"
+#include "runs/fleet_check.h"
 
 namespace quillane::cli {
+namespace {
+
+int ReportFindings(const std::vector<FleetFinding>& findings, std::ostream& out) {
+    out << "\n" << (findings.empty() ? "check: nothing found" : "check:") << "\n";
+    for (const FleetFinding& finding : findings) out << "  " << DescribeFinding(finding, 2) << "\n";
+    out << std::flush;
+    return findings.empty() ? kExitDone : kExitSomeFailed;
+}
+
+}  // namespace
 
 int RunSearchCommand(const Invocation& invocation, std::ostream& out, std::ostream& err) {
     CliStation cli(invocation.search, Services::DeviceLink);
@@ -27,7 +38,12 @@ int RunSearchCommand(const Invocation& invocation, std::ostream& out, std::ostre
     const std::vector<ListedDevice> rows = cli.SortedRows();
     out << FormatRows(rows, invocation.format, invocation.search.language) << std::flush;
     err << rows.size() << (rows.size() == 1 ? " device" : " devices") << " found\n";
-    return kExitDone;
+    if (!invocation.check) return kExitDone;
+    // CSV and JSON stay readable by programs: the findings go beside them.
+    std::ostream& findingsOut = invocation.format == OutputFormat::Table ? out : err;
+    std::vector<DeviceRow> cells;
+    for (const ListedDevice& row : rows) cells.push_back(row.cells);
+    return ReportFindings(CheckFleet(cells, *cli.station().LocalAddresses()), findingsOut);
 }
 
 }  // namespace quillane::cli

@@ -6,8 +6,12 @@
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
+#include "link/segment_rule.h"
 #include "model/texts.h"
+#include "run_report.h"
+#include "runs/upgrade_preflight.h"
 #include "support/file_status.h"
+#include "support/sha256.h"
 #include "support/stop_signals.h"
 #include "support/utf8_files.h"
 #include "upgrade_progress.h"
@@ -33,14 +37,34 @@ std::string Label(const DeviceRow& row) {
     return "device " + row[kColDeviceNo] + "  " + row[kColIP];
 }
 
+// When each device's part of the run began and ended: its first and last State change.
+class DeviceTimes {
+public:
+    using Time = std::chrono::system_clock::time_point;
+    void Saw(int row) {
+        const Time now = std::chrono::system_clock::now();
+        m_times.try_emplace(row, now, now).first->second.second = now;
+    }
+    std::pair<Time, Time> Of(int row) const {
+        const auto it = m_times.find(row);
+        return it == m_times.end() ? std::pair<Time, Time>{} : it->second;
+    }
+
+private:
+    std::map<int, std::pair<Time, Time>> m_times;
+};
+
 // Until the station says the run ended, showing each device's progress.
-void FollowTheRun(CliStation& cli, int endedBefore, UpgradeProgress& progress, std::ostream& err,
-                  const TextTable& texts) {
+void FollowTheRun(CliStation& cli, int endedBefore, UpgradeProgress& progress, DeviceTimes& times,
+                  std::ostream& err, const TextTable& texts) {
     Station& station = cli.station();
     StationWatch& watch = cli.watch();
     bool stopAsked = false;
     while (true) {
-        for (const auto& change : watch.TakeStateChanges()) progress.StateChanged(change.row, change.state);
+        for (const auto& change : watch.TakeStateChanges()) {
+            progress.StateChanged(change.row, change.state);
+            times.Saw(change.row);
+        }
         if (watch.Ended(RunKind::kUpgrade) > endedBefore) break;
         // A stop signal (Ctrl+C, SIGTERM, SIGHUP) presses Stop: the run ends
         // after the current device rather than leaving it half loaded. A
@@ -54,8 +78,62 @@ void FollowTheRun(CliStation& cli, int endedBefore, UpgradeProgress& progress, s
         }
         watch.WaitForNews(kStopSignalCheck);
     }
-    for (const auto& change : watch.TakeStateChanges()) progress.StateChanged(change.row, change.state);
+    for (const auto& change : watch.TakeStateChanges()) {
+        progress.StateChanged(change.row, change.state);
+        times.Saw(change.row);
+    }
     progress.Finish();
+}
+
+// The order a run would take the chosen devices in, and the file: what a dry run prints.
+int PrintUpgradeDryRun(Station& station, const std::vector<Device>& devices, const std::string& file,
+                       const FileDigest& digest, std::ostream& out) {
+    out << "file " << file << "  " << digest.size << " bytes  sha256 " << digest.sha256 << "\n";
+    station.RefreshLocalAddresses();
+    const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
+    int order = 0, refused = 0;
+    for (const Device& device : devices) {
+        out << Label(device.before) << "  ";
+        if (FindFacingLocalAddress(device.before[kColIP], device.before[kColMask], local->ips, local->masks) <
+            0) {
+            ++refused;
+            out << "refused: no address of this workstation lies in its subnet\n";
+        } else {
+            out << "upgrade " << ++order << "\n";
+        }
+    }
+    return refused;
+}
+
+DeviceRecord UpgradeRecord(const Device& device, std::pair<DeviceTimes::Time, DeviceTimes::Time> when,
+                           const FileDigest& digest, const std::string& file, const std::string& verdict,
+                           const std::optional<std::string>& versionAfter) {
+    DeviceRecord record;
+    record.command = "upgrade";
+    record.started = when.first;
+    record.ended = when.second;
+    record.device = ReadDecimal(device.before[kColDeviceNo]);
+    record.addressBefore = device.before[kColIP];
+    record.versionBefore = device.before[kColVersion];
+    if (versionAfter) {
+        record.addressAfter = record.addressBefore;
+        record.versionAfter = *versionAfter;
+    }
+    record.firmware = FirmwareFacts{Utf8FromPath(PathFromUtf8(file).filename()), digest.size, digest.sha256};
+    record.result = verdict.empty() ? "success" : "failure";
+    record.reason = verdict;
+    return record;
+}
+
+DeviceRecord NotFoundRecord(int32_t device, const std::string& file, const FileDigest& digest) {
+    DeviceRecord record;
+    record.command = "upgrade";
+    record.started = record.ended = std::chrono::system_clock::now();
+    record.device = device;
+    record.firmware = FirmwareFacts{Utf8FromPath(PathFromUtf8(file).filename()), digest.size, digest.sha256};
+    record.result = "not-found";
+    record.reason = "the search did not find the device";
+    return record;
 }
 
 // The versions the chosen devices report when searched for again.
@@ -90,21 +168,51 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         err << "quillane-cli: " << texts.msgUpgradeFileMissing << ": " << file << "\n";
         return kExitUnusable;
     }
+    const RunRecordOptions& record = invocation.upgrade.record;
     CliStation cli(invocation.search, Services::WithFirmware);
-    int exitCode = kExitDone;
-    const std::optional<ChosenDevices> chosen =
-        StartSearchAndChoose(cli, invocation.upgrade.devices, out, err, exitCode);
-    if (!chosen) return exitCode;
-
     Station& station = cli.station();
+    std::string error;
+    if (!cli.Start(error)) {
+        err << "quillane-cli: " << error << "\n";
+        return kExitUnusable;
+    }
+    cli.view().AnswerFileDialogWith(file);
+    station.OnOpen();  // the window's Open: the file the boot responder and the TFTP server hand out
+    // What the Upgrade button checks before any device is touched.
+    const UpgradePreflightProblem problem = CheckUpgradePreflight(GatherUpgradePreflight(station));
+    if (problem.kind != UpgradePreflightProblem::Kind::kNone) {
+        err << "quillane-cli: " << DescribePreflightProblem(problem, 2) << "\n";
+        return kExitUnusable;
+    }
+    const std::optional<FileDigest> digest =
+        record.dryRun || !record.report.empty() ? DigestFile(file) : FileDigest{};
+    if (!digest) {
+        err << "quillane-cli: cannot read " << file << "\n";
+        return kExitUnusable;
+    }
+    if (!cli.Search(error)) {
+        err << "quillane-cli: " << error << "\n";
+        return kExitUnusable;
+    }
+    const ChosenDevices chosen = cli.Choose(invocation.upgrade.devices);
+    RunReport report(record.report);
+    if (chosen.chosen.empty()) {
+        const int code = ReportNothingChosen(chosen, out, err);
+        for (int32_t device : chosen.missing) report.Add(NotFoundRecord(device, file, *digest));
+        return report.Write(err) ? code : kExitUnusable;
+    }
     std::vector<Device> devices;
     std::map<int, std::string> labels;
     for (int row : cli.ChosenRows()) {
         devices.push_back({row, station.m_DeviceList.Row(row), station.m_DeviceList.RowDeviceNumber(row)});
         labels[row] = Label(devices.back().before);
     }
-    cli.view().AnswerFileDialogWith(file);
-    station.OnOpen();  // the window's Open: the file the boot responder and the TFTP server hand out
+    if (record.dryRun) {
+        const int refused =
+            PrintUpgradeDryRun(station, devices, file, *digest, out) + ReportMissing(chosen, out);
+        out << std::flush;
+        return refused == 0 ? kExitDone : kExitSomeFailed;
+    }
 
     UpgradeProgress progress(err, labels, StandardErrorIsTerminal());
     StationWatch& watch = cli.watch();
@@ -114,7 +222,8 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
     const int ended = watch.Ended(RunKind::kUpgrade);
     station.OnUpgrade();
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
-    if (watch.Started(RunKind::kUpgrade) != started) FollowTheRun(cli, ended, progress, err, texts);
+    DeviceTimes times;
+    if (watch.Started(RunKind::kUpgrade) != started) FollowTheRun(cli, ended, progress, times, err, texts);
     watch.KeepStateChanges(false);
     for (const auto& change : watch.TakeStateChanges()) progress.StateChanged(change.row, change.state);
     progress.Finish();
@@ -139,9 +248,15 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         }
         failed += verdict.empty() ? 0 : 1;
         out << line << (verdict.empty() ? "upgraded" : verdict) << "\n";
+        std::optional<std::string> versionAfter;
+        if (const auto version = after.find(device.number); version != after.end())
+            versionAfter = version->second;
+        report.Add(UpgradeRecord(device, times.Of(device.row), *digest, file, verdict, versionAfter));
     }
-    failed += ReportMissing(*chosen, out);
+    failed += ReportMissing(chosen, out);
+    for (int32_t device : chosen.missing) report.Add(NotFoundRecord(device, file, *digest));
     out << std::flush;
+    if (!report.Write(err)) return kExitUnusable;
     return failed == 0 ? kExitDone : kExitSomeFailed;
 }
 

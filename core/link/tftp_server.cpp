@@ -54,6 +54,7 @@ bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
         char text[64];
         std::snprintf(text, sizeof text, "Port %i bind failed", static_cast<int>(settings.listenPort));
         LogServerMessage(text);
+        listenAddress.sin_port = 0;  // ListenPort() tells the server does not listen
         return false;
     }
     // The transfer threads take the request without waiting; a datagram that

@@ -95,7 +95,7 @@ public:
     void LogServerMessage(const std::string& text);
     void LogRequestMessage(const TftpRequest& request, int level);
 
-    uint16_t ListenPort() const;  // the bound port, host order; 0 before Start
+    uint16_t ListenPort() const;  // the bound port, host order; 0 before Start and when the bind failed
     size_t ThreadCount() const;   // handles kept: the listener and live transfers
     const TftpServerSettings& Settings() const { return m_settings; }
     std::string ServedFile() const;

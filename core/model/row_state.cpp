@@ -40,6 +40,12 @@ std::string_view ReasonName(FailureReason reason) {
             return "upgrade-timed-out";
         case FailureReason::kTransferCut:
             return "transfer-cut";
+        case FailureReason::kSameNewAddress:
+            return "same-new-address";
+        case FailureReason::kAddressInUse:
+            return "address-in-use";
+        case FailureReason::kNotInPlan:
+            return "not-in-plan";
     }
     return "";
 }
@@ -92,6 +98,9 @@ std::optional<std::string> StateText(const RowState& state, int language) {
         case FailureReason::kNoAnswer:
         case FailureReason::kNotSingleHost:
         case FailureReason::kSharedGroupNumber:
+        case FailureReason::kSameNewAddress:
+        case FailureReason::kAddressInUse:
+        case FailureReason::kNotInPlan:
             break;
     }
     return OutcomeText(texts.stateFailure, language);

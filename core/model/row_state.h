@@ -34,6 +34,9 @@ enum class FailureReason : uint8_t {
     kNoLocalSubnet,      // no address of this workstation lies in the device's subnet
     kUpgradeTimedOut,    // timed out: the device stayed silent during its upgrade
     kTransferCut,        // the transfer ended before the device had the whole file
+    kSameNewAddress,     // refused: another chosen device would be given the same address
+    kAddressInUse,       // refused: another listed device has the address it would be given
+    kNotInPlan,          // refused: the address plan gives the device no settings
 };
 
 struct RowState {
@@ -42,15 +45,17 @@ struct RowState {
     int percent = -1;                             // kUpgrading, kUpgraded: -1 before the first block
     std::string detail;                           // kFailed: more about the reason, when there is more
 
-    static RowState Waiting() { return {RowStatus::kWaiting}; }
-    static RowState Succeeded() { return {RowStatus::kSucceeded}; }
+    static RowState Waiting() { return {RowStatus::kWaiting, FailureReason::kNone, -1, {}}; }
+    static RowState Succeeded() { return {RowStatus::kSucceeded, FailureReason::kNone, -1, {}}; }
     static RowState Failed(FailureReason why, std::string detail = {}) {
         return {RowStatus::kFailed, why, -1, std::move(detail)};
     }
     static RowState Upgrading(int percent = -1) {
-        return {RowStatus::kUpgrading, FailureReason::kNone, percent};
+        return {RowStatus::kUpgrading, FailureReason::kNone, percent, {}};
     }
-    static RowState Upgraded(int percent) { return {RowStatus::kUpgraded, FailureReason::kNone, percent}; }
+    static RowState Upgraded(int percent) {
+        return {RowStatus::kUpgraded, FailureReason::kNone, percent, {}};
+    }
 
     bool TimedOut() const {
         return status == RowStatus::kFailed &&
@@ -62,7 +67,8 @@ struct RowState {
 // Names that never change with the language or the texts, for scripts:
 // "", "waiting", "succeeded", "failed", "upgrading", "upgraded"; reasons
 // "device-refused", "no-answer", "not-single-host", "shared-group-number",
-// "no-local-subnet", "upgrade-timed-out", "transfer-cut".
+// "no-local-subnet", "upgrade-timed-out", "transfer-cut", "same-new-address",
+// "address-in-use", "not-in-plan".
 std::string_view StatusName(RowStatus status);
 std::string_view ReasonName(FailureReason reason);
 // The whole value: "failed:no-answer", "upgrading:45", "upgrading" before the first block.

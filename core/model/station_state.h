@@ -21,6 +21,7 @@
 #include "link/device_link.h"
 #include "link/local_adapters.h"
 #include "link/udp_endpoint.h"
+#include "model/device_settings_plan.h"
 #include "model/device_table.h"
 #include "model/run_events.h"
 #include "model/station_view.h"
@@ -117,6 +118,8 @@ public:
         m_bChangeBackupServer = 0;
     int m_nEditType = 0;
     uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
+    // When set, each chosen device gets exactly its entry instead (an address plan from a file).
+    std::shared_ptr<const DeviceSettingsPlan> m_devicePlan;
     DeviceTable m_DeviceList;
 
 private:

@@ -32,6 +32,22 @@ uint16_t Low16(int32_t number) {
 
 }  // namespace
 
+AddressChangeSettings SettingsFromDialog(const IpSettingsValues& entered) {
+    AddressChangeSettings settings;
+    settings.changeIp = entered.ipCheck != 0;
+    settings.changeMask = entered.maskCheck != 0;
+    settings.changeGateway = entered.gatewayCheck != 0;
+    settings.changeServer = entered.serverCheck != 0;
+    settings.changeBackupServer = entered.backupServerCheck != 0;
+    settings.editType = entered.editType;
+    settings.ip = IPv4Address(entered.ip);
+    settings.mask = IPv4Address(entered.mask);
+    settings.gateway = IPv4Address(entered.gateway);
+    settings.server = IPv4Address(entered.server);
+    settings.backupServer = IPv4Address(entered.backupServer);
+    return settings;
+}
+
 RunningAddress::RunningAddress(int editType, bool changeIp, IPv4Address entered)
     : m_editType(editType), m_changeIp(changeIp), m_running(changeIp ? entered : IPv4Address()) {}
 
@@ -88,13 +104,14 @@ bool IsSingleHostTarget(IPv4Address address, IPv4Address ownMask, IPv4Address se
 AddressChangePlanner::AddressChangePlanner(const AddressChangeSettings& settings,
                                            std::vector<std::string> localIps,
                                            std::vector<std::string> localMasks, IPv4Address commandGroup,
-                                           GroupNumberCounts groups)
+                                           GroupNumberCounts groups, const DeviceSettingsPlan* plan)
     : m_settings(settings),
       m_localIps(std::move(localIps)),
       m_localMasks(std::move(localMasks)),
       m_commandGroup(commandGroup),
       m_groups(std::move(groups)),
-      m_running(settings.editType, settings.changeIp, settings.ip) {}
+      m_running(settings.editType, settings.changeIp, settings.ip),
+      m_plan(plan) {}
 
 RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     const IPv4Address present = IPv4Address::Parse(cells[kColIP]);
@@ -103,31 +120,60 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     const int facing = FindFacingLocalAddress(present, ownMask, m_localIps, m_localMasks);
     const bool local = facing >= 0;
 
+    RowPlan plan;
     if (local && !IsSingleHostTarget(present, ownMask,
                                      IPv4Address::Parse(m_localMasks[static_cast<size_t>(facing)]))) {
-        return {RowPlan::Action::kRefuse, {}, {}, FailureReason::kNotSingleHost};
+        return Only(RowPlan::Action::kRefuse, FailureReason::kNotSingleHost);
     }
     // Every device with these low 16 bits would take the same new address.
     if (!local && m_groups[Low16(number)] > 1)
-        return {RowPlan::Action::kRefuse, {}, {}, FailureReason::kSharedGroupNumber};
+        return Only(RowPlan::Action::kRefuse, FailureReason::kSharedGroupNumber);
 
+    AddressChangeValues values;
+    if (m_plan) {
+        const auto entry = m_plan->find(number);
+        if (entry == m_plan->end()) return Only(RowPlan::Action::kRefuse, FailureReason::kNotInPlan);
+        values = PlannedValues(entry->second, cells);
+    } else {
+        values = EnteredValues(cells);
+        const RunningAddress::NewAddress newIp = m_running.For(present);
+        if (newIp.outcome == RunningAddress::Outcome::kRangeError) return Only(RowPlan::Action::kRangeError);
+        if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType)
+            return Only(RowPlan::Action::kSendNothing);
+        values.newIp = newIp.address.Number();
+    }
+    plan.values = values;
+    plan.groupForm = !local;
+    plan.destination = local ? present : m_commandGroup;
+    plan.command = local ? BuildDirectAddressChange(values) : BuildGroupAddressChange(number, values);
+    return plan;
+}
+
+AddressChangeValues AddressChangePlanner::EnteredValues(const DeviceRow& cells) const {
     const AddressChangeSettings& s = m_settings;
     AddressChangeValues values;
-    values.presentIp = present.Number();
-    values.mask = (s.changeMask ? s.mask : ownMask).Number();
+    values.presentIp = IPv4Address::Parse(cells[kColIP]).Number();
+    values.mask = (s.changeMask ? s.mask : IPv4Address::Parse(cells[kColMask])).Number();
     values.gateway = (s.changeGateway ? s.gateway : IPv4Address::Parse(cells[kColGateway])).Number();
     values.serverIp = (s.changeServer ? s.server : IPv4Address::Parse(cells[kColServer])).Number();
     values.standbyServerIp =
         (s.changeBackupServer ? s.backupServer : IPv4Address::Parse(cells[kColStandbyServer])).Number();
+    return values;
+}
 
-    const RunningAddress::NewAddress newIp = m_running.For(present);
-    if (newIp.outcome == RunningAddress::Outcome::kRangeError) return {RowPlan::Action::kRangeError, {}, {}};
-    if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType)
-        return {RowPlan::Action::kSendNothing, {}, {}};
-    values.newIp = newIp.address.Number();
-
-    if (local) return {RowPlan::Action::kSend, present, BuildDirectAddressChange(values)};
-    return {RowPlan::Action::kSend, m_commandGroup, BuildGroupAddressChange(number, values)};
+AddressChangeValues AddressChangePlanner::PlannedValues(const DeviceSettings& planned,
+                                                        const DeviceRow& cells) {
+    auto pick = [&cells](const std::optional<IPv4Address>& given, int column) {
+        return (given ? *given : IPv4Address::Parse(cells[static_cast<size_t>(column)])).Number();
+    };
+    AddressChangeValues values;
+    values.presentIp = IPv4Address::Parse(cells[kColIP]).Number();
+    values.newIp = pick(planned.ip, kColIP);
+    values.mask = pick(planned.mask, kColMask);
+    values.gateway = pick(planned.gateway, kColGateway);
+    values.serverIp = pick(planned.server, kColServer);
+    values.standbyServerIp = pick(planned.standby, kColStandbyServer);
+    return values;
 }
 
 bool AddressChangePlanner::CommandSent() {

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "link/protocol.h"
+#include "model/device_settings_plan.h"
 #include "model/device_table.h"
+#include "model/ip_settings_store.h"
 #include "support/ipv4.h"
 
 namespace quillane {
@@ -38,6 +40,9 @@ struct AddressChangeSettings {
     int editType = kEditIncrease;
     IPv4Address ip, mask, gateway, server, backupServer;
 };
+
+// The IP settings dialog's confirmed entries as a batch applies them.
+AddressChangeSettings SettingsFromDialog(const IpSettingsValues& entered);
 
 // The batch's running address: where the next device's new address comes from.
 class RunningAddress {
@@ -76,21 +81,25 @@ bool IsSingleHostTarget(IPv4Address address, IPv4Address ownMask, IPv4Address se
 struct RowPlan {
     enum class Action {
         kSend,         // mark waiting, send `command` to `destination`
-        kRefuse,       // show the failure text at once: a command would reach other devices
+        kRefuse,       // show the failure text at once: see `refusal`
         kSendNothing,  // mark waiting, send nothing (no such edit type)
         kRangeError,   // mark waiting, send nothing, end the batch with the range error
     };
     Action action = Action::kSend;
     IPv4Address destination;  // the device's present address, or the command group
+    bool groupForm = false;
+    AddressChangeValues values;  // kSend: the settings the command carries
     Datagram command;
     FailureReason refusal = FailureReason::kNone;  // kRefuse: why
 };
 
 class AddressChangePlanner {
 public:
+    // With `plan`, each device gets exactly its entry's settings and the
+    // settings' edit type and entries are not used.
     AddressChangePlanner(const AddressChangeSettings& settings, std::vector<std::string> localIps,
                          std::vector<std::string> localMasks, IPv4Address commandGroup,
-                         GroupNumberCounts groups);
+                         GroupNumberCounts groups, const DeviceSettingsPlan* plan = nullptr);
 
     // The plan for a chosen row of the table.
     RowPlan PlanRow(const DeviceRow& cells);
@@ -98,11 +107,22 @@ public:
     bool CommandSent();
 
 private:
+    static RowPlan Only(RowPlan::Action action, FailureReason why = FailureReason::kNone) {
+        RowPlan plan;
+        plan.action = action;
+        plan.refusal = why;
+        return plan;
+    }
+    // New settings but the address: the entered ones where ticked, otherwise the device's own.
+    AddressChangeValues EnteredValues(const DeviceRow& cells) const;
+    static AddressChangeValues PlannedValues(const DeviceSettings& planned, const DeviceRow& cells);
+
     AddressChangeSettings m_settings;
     std::vector<std::string> m_localIps, m_localMasks;
     IPv4Address m_commandGroup;
     GroupNumberCounts m_groups;
     RunningAddress m_running;
+    const DeviceSettingsPlan* m_plan;
 };
 
 }  // namespace quillane

@@ -1,8 +1,9 @@
 #include "runs/address_change_sender.h"
 
+#include "model/control_ids.h"
 #include "model/station_state.h"
 #include "model/texts.h"
-#include "runs/address_change_plan.h"
+#include "runs/address_change_batch.h"
 #include "runs/run_controls.h"
 #include "support/tick_clock.h"
 
@@ -25,34 +26,31 @@ AddressChangeSettings ConfirmedSettings(const StationState& s) {
     return settings;
 }
 
-AddressChangePlanner MakePlanner(StationState& station) {
-    std::vector<std::string> numbers;
-    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row) {
-        numbers.push_back(station.m_DeviceList.Cell(row, kColDeviceNo));
-    }
-    const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
-    return AddressChangePlanner(ConfirmedSettings(station), local->ips, local->masks,
-                                IPv4Address(station.Network().commandGroup), CountGroupNumbers(numbers));
+AddressChangeBatch PlanBatch(StationState& station) {
+    std::vector<DeviceRow> rows;
+    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row)
+        rows.push_back(station.m_DeviceList.Row(row));
+    return PlanAddressChangeBatch(rows, ConfirmedSettings(station), station.m_devicePlan.get(),
+                                  *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
 }
 
 enum class RowResult { kDone, kRangeError };
 
-RowResult ChangeRow(StationState& station, AddressChangePlanner& planner, int row, const DeviceRow& cells) {
+RowResult ChangeRow(StationState& station, const BatchRow& r) {
     DeviceTable& table = station.m_DeviceList;
     const int language = station.m_nLanguage.load();
-    const RowPlan plan = planner.PlanRow(cells);
-    if (plan.action == RowPlan::Action::kRefuse) {
-        const RowState refused = RowState::Failed(plan.refusal);
-        table.SetRowState(row, refused, StateText(refused, language));
+    if (r.plan.action == RowPlan::Action::kRefuse) {
+        const RowState refused = RowState::Failed(r.plan.refusal, DescribeRefusal(r, 2));
+        table.SetRowState(r.row, refused, StateText(refused, language));
         return RowResult::kDone;
     }
     // Waiting for the device's result; the answer check fails it when none comes.
-    table.SetRowState(row, RowState::Waiting(), StateText(RowState::Waiting(), language));
-    table.SetCell(row, kColMarker, "1");
-    if (plan.action == RowPlan::Action::kRangeError) return RowResult::kRangeError;
-    if (plan.action == RowPlan::Action::kSendNothing) return RowResult::kDone;
-    station.m_DeviceLink.SendTo(plan.destination, plan.command);
-    return planner.CommandSent() ? RowResult::kDone : RowResult::kRangeError;
+    table.SetRowState(r.row, RowState::Waiting(), StateText(RowState::Waiting(), language));
+    table.SetCell(r.row, kColMarker, "1");
+    if (r.plan.action == RowPlan::Action::kRangeError) return RowResult::kRangeError;
+    if (r.plan.action == RowPlan::Action::kSendNothing) return RowResult::kDone;
+    station.m_DeviceLink.SendTo(r.plan.destination, r.plan.command);
+    return r.rangeErrorAfter ? RowResult::kRangeError : RowResult::kDone;
 }
 
 void ShowRangeError(StationState& station) {
@@ -66,20 +64,20 @@ void ShowRangeError(StationState& station) {
 
 void SendAddressChanges(StationState& station) {
     AutoLock lock(&station.m_ListLock);
-    AddressChangePlanner planner = MakePlanner(station);
-    DeviceTable& table = station.m_DeviceList;
+    // Worked out as a whole first: the conflict rule needs every chosen row's new address.
+    const AddressChangeBatch batch = PlanBatch(station);
     int handled = 0;
-    // The row count is read again after each row.
-    for (int row = 0; row < table.RowCount(); ++row) {
+    for (const BatchRow& r : batch.rows) {
         if (station.m_bModifyContinue.load() == 0) break;  // the operator pressed Stop
-        const DeviceRow cells = table.Row(row);
-        if (cells[kColChoice] != kCheckMark) continue;
-        if (ChangeRow(station, planner, row, cells) == RowResult::kRangeError) {
+        if (ChangeRow(station, r) == RowResult::kRangeError) {
             ShowRangeError(station);
             break;
         }
         if (++handled % kChangePauseEvery == 0) TickClock::Sleep(kChangePauseMs);
     }
+    // Refused rows show the failure text like silent ones: the note line says why.
+    if (const std::string refused = DescribeRefusedRows(batch, station.m_nLanguage.load()); !refused.empty())
+        station.View().SetCaption(kIdNoteLine, refused);
     ReturnControlsAfterRun(station.View(), station.m_nLanguage.load(), RunButton::kModifyIP);
 }
 

@@ -121,6 +121,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
         RunSearch(station);
         station.m_bSearchRequest = 0;
         station.NotifyRunEnded(RunKind::kSearch);
+        state.searchAftercheck.SearchSent(GetTickCount());
     } else if (station.m_bUpgrading.load() == 1) {
         UpgradeStep(station);
         goOn = false;  // the step only acts on a time-out: wait for it instead of spinning
@@ -132,6 +133,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
     }
     RunAnswerCheck(station, state);
     ReportAddressChangeEnd(station, state);
+    state.searchAftercheck.Pass(station, GetTickCount());
     return goOn;
 }
 

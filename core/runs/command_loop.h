@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runs/search_aftercheck.h"
 #include "support/udp_socket.h"
 
 namespace quillane {
@@ -30,6 +31,7 @@ inline constexpr uint32_t kAnswerTimeoutMs = 4000;  // after the batch or the la
 struct CommandLoopState {
     bool answerCheckArmed = false;
     bool changeRunOpen = false;  // a batch went out; its end is not yet reported
+    SearchAftercheck searchAftercheck;
 };
 
 // UdpReceiveCallback of the device endpoint; `user` is the station. Copies the

@@ -4,6 +4,7 @@
 #include "link/tftp_server.h"
 #include "model/texts.h"
 #include "runs/run_controls.h"
+#include "runs/upgrade_preflight.h"
 #include "runs/upgrade_step.h"
 #include "station/station.h"
 #include "support/file_status.h"
@@ -34,6 +35,12 @@ void Station::OnUpgrade() {
     }
     if (m_DeviceList.FirstChosenRow() < 0) {
         View().ShowMessage(t.msgNoDeviceToUpgrade, t.captionError);
+        return;
+    }
+    // Nothing goes to a device that nothing could answer.
+    const UpgradePreflightProblem problem = CheckUpgradePreflight(GatherUpgradePreflight(*this));
+    if (problem.kind != UpgradePreflightProblem::Kind::kNone) {
+        View().ShowMessage(DescribePreflightProblem(problem, m_nLanguage), t.captionError);
         return;
     }
     for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetRowState(row, RowState{}, "");

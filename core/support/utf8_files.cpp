@@ -30,4 +30,16 @@ std::FILE* OpenFileUtf8(const std::string& utf8Path, const char* mode) {
 #endif
 }
 
+bool ReadWholeFileUtf8(const std::string& utf8Path, std::string& content) {
+    std::FILE* file = OpenFileUtf8(utf8Path, "rb");
+    if (!file) return false;
+    content.clear();
+    char buffer[1 << 14];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+    const bool whole = std::ferror(file) == 0;
+    std::fclose(file);
+    return whole;
+}
+
 }  // namespace quillane

@@ -18,4 +18,7 @@ std::string Utf8FromPath(const std::filesystem::path& path);
 // std::fopen for a UTF-8 name; null when the file cannot be opened.
 std::FILE* OpenFileUtf8(const std::string& utf8Path, const char* mode);
 
+// The file's bytes; false when it cannot be opened or read to its end.
+bool ReadWholeFileUtf8(const std::string& utf8Path, std::string& content);
+
 }  // namespace quillane

@@ -72,6 +72,23 @@ TEST(CliArguments, ChangeAndUpgradeOptions) {
     EXPECT_TRUE(upgrade.upgrade.devices.all);
     EXPECT_TRUE(upgrade.upgrade.verify);
     EXPECT_EQ(upgrade.search.waitMs, 800u);
+    EXPECT_FALSE(upgrade.upgrade.record.dryRun);
+}
+
+TEST(CliArguments, PlansDryRunsReportsAndChecks) {
+    const Invocation plan = Parse("change --plan site.csv --dry-run --report runs.jsonl");
+    ASSERT_TRUE(plan.error.empty()) << plan.error;
+    EXPECT_EQ(plan.change.planFile, "site.csv");
+    EXPECT_TRUE(plan.change.record.dryRun);
+    EXPECT_EQ(plan.change.record.report, "runs.jsonl");
+
+    const Invocation upgrade = Parse("upgrade --file fw.bin --devices 4 --report=r.jsonl");
+    ASSERT_TRUE(upgrade.error.empty()) << upgrade.error;
+    EXPECT_EQ(upgrade.upgrade.record.report, "r.jsonl");
+    EXPECT_FALSE(upgrade.upgrade.record.dryRun);
+
+    EXPECT_TRUE(Parse("search --check --format csv").check);
+    EXPECT_FALSE(Parse("search").check);
 }
 
 TEST(CliArguments, UnusableArgumentsSayWhy) {
@@ -105,6 +122,13 @@ TEST(CliArguments, UnusableArgumentsSayWhy) {
         {"change --all --gateway 10.0.0", "--gateway wants an address"},
         {"upgrade --all", "--file PATH is required"},
         {"upgrade --file fw.bin", "give either --all or --devices"},
+        {"change --plan site.csv --all",
+         "--plan names the devices and their settings: --all goes without it"},
+        {"change --plan site.csv --ip 10.0.0.1", "--ip goes without it"},
+        {"change --plan", "--plan needs a value"},
+        {"change --all --mask 255.0.0.0 --check", "'--check' is not an option of change"},
+        {"search --dry-run", "'--dry-run' is not an option of search"},
+        {"upgrade --all --file fw.bin --plan p.csv", "'--plan' is not an option of upgrade"},
     };
     for (const Case& c : cases) {
         const Invocation in = Parse(c.line);

@@ -44,7 +44,15 @@ protected:
         // The endpoint's socket only: commands leave from it.
         ASSERT_EQ(UdpEndpointOpen(station.m_DeviceEndpoint, 0, nullptr, nullptr), 1);
         station.m_DeviceLink.SetCommandPort(devices.Port());
-        station.m_pTftpServer = std::make_unique<TftpServer>();  // a run needs a server; not started
+        // The boot socket and a TFTP server on ports of their own: the Upgrade
+        // button checks that both listen before anything is sent.
+        ASSERT_EQ(UdpEndpointOpen(station.m_BootEndpoint, 0, nullptr, nullptr), 1);
+        station.m_pTftpServer = std::make_unique<TftpServer>();
+        TftpServerSettings tftp;
+        tftp.listenPort = 0;
+        tftp.listenAddress = htonl(INADDR_LOOPBACK);
+        tftp.executablePath = folder.File("quillane");
+        ASSERT_TRUE(station.m_pTftpServer->Start(nullptr, tftp));
         station.m_bLoopRun = 1;
         station.SetRunObserver(&m_runEnds);
     }
@@ -56,6 +64,8 @@ protected:
         StationNetwork network;
         network.startServices = false;
         network.commandPort = devices.Port();
+        network.bootServerPort = 0;
+        network.tftpPort = 0;
         return network;
     }
     std::string WriteFirmware(const std::string& name = "unit.bin") {

@@ -143,6 +143,7 @@ TEST_F(TftpServerLogTest, ATakenPortFailsStartWithItsNumberInTheLog) {
     settings.listenPort = SocketLocalPort(holder);
     EXPECT_FALSE(server.Start(nullptr, settings));
     EXPECT_EQ(Log(), "[10-Dec-26 23:59:58] Port " + std::to_string(settings.listenPort) + " bind failed\n");
+    EXPECT_EQ(server.ListenPort(), 0) << "nobody may take the server for listening on a port it never had";
     server.Stop();  // bounded and safe after a failed start
     SocketClose(holder);
 }

@@ -57,7 +57,9 @@ TEST(RowStateText, EachValueGivesTheWindowsTextInItsLanguage) {
         for (int language : {0, 3}) {
             const auto text = StateText(c.state, language);
             EXPECT_EQ(text.has_value(), c.otherLanguage != nullptr) << language;
-            if (text && c.otherLanguage) EXPECT_EQ(*text, c.otherLanguage) << language;
+            if (text && c.otherLanguage) {
+                EXPECT_EQ(*text, c.otherLanguage) << language;
+            }
         }
     }
 }

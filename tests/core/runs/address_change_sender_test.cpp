@@ -10,6 +10,7 @@
 #include "link/protocol.h"
 #include "model/control_ids.h"
 #include "model/device_types.h"
+#include "runs/address_change_batch.h"
 #include "station/station.h"
 #include "support/tick_clock.h"
 #include "testing/loopback_network.h"
@@ -267,8 +268,11 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
     EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "earlier", "修改..."}));
     EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "0", "1"}));
     // Beside the texts, why: each refusal carries its reason.
-    EXPECT_EQ(station->m_DeviceList.RowStateOf(0), RowState::Failed(FailureReason::kNotSingleHost));
-    EXPECT_EQ(station->m_DeviceList.RowStateOf(1), RowState::Failed(FailureReason::kSharedGroupNumber));
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(0),
+              RowState::Failed(FailureReason::kNotSingleHost, "its address is not a single host's"));
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(1),
+              RowState::Failed(FailureReason::kSharedGroupNumber,
+                               "the group form would also reach another device with the same low 16 bits"));
     EXPECT_EQ(station->m_DeviceList.RowStateOf(2), RowState{});
     EXPECT_EQ(station->m_DeviceList.RowStateOf(3), RowState::Waiting());
 
@@ -279,4 +283,75 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
     EXPECT_TRUE(devices.At("127.1.1.40").empty());
     EXPECT_TRUE(view->Enabled(kIdStartIP)) << "range search chosen: the range comes back";
     EXPECT_EQ(view->Caption(kIdModifyIP), "Edit IP");
+}
+
+// No batch gives two devices one address or a device another's address: the
+// offending rows get nothing and show the failure text; the note line says why.
+TEST_F(AddressChangeSenderTest, RowsThatWouldShareAnAddressAreRefusedBeforeAnythingIsSent) {
+    // Without an IP change, automatic increase moves .250 and .251 both to x.y.(c+1).1.
+    station->m_bChangeIP = 0;
+    AddRow("127.1.1.250", 10, true);
+    AddRow("127.1.1.251", 11, true);
+    AddRow("127.1.1.40", 12, true);
+    LoopbackDevices devices({"127.1.1.250", "127.1.1.251", "127.1.1.40"});
+    Send(devices);
+    EXPECT_TRUE(devices.At("127.1.1.250").empty());
+    EXPECT_TRUE(devices.At("127.1.1.251").empty());
+    ASSERT_EQ(devices.At("127.1.1.40").size(), 1u);
+    EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "修改..."}));
+    EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "1"}));
+    EXPECT_EQ(station->m_DeviceList.RowStateOf(0),
+              RowState::Failed(FailureReason::kSameNewAddress,
+                               "address conflict: 127.1.2.1 would also go to device 11"));
+    EXPECT_EQ(
+        view->Caption(kIdNoteLine),
+        "Not sent to 2 devices (10: address conflict: 127.1.2.1 would also go to device 11; 11: address "
+        "conflict: 127.1.2.1 would also go to device 10)");
+    ExpectWindowIdle();
+
+    // Keeping the last octet: devices sharing it in two subnets would meet in the entered one;
+    // the third would take the address of a listed device that is not chosen.
+    Reset(1);
+    ChangeIp("127.1.9.0", 1);
+    AddRow("127.1.1.40", 20, true, "255.255.0.0");
+    AddRow("127.1.2.40", 21, true, "255.255.0.0");
+    AddRow("127.1.3.41", 22, true, "255.255.0.0");
+    AddRow("127.1.9.41", 23, false, "255.255.0.0");
+    AddRow("127.1.3.42", 24, true, "255.255.0.0");
+    LoopbackDevices more({"127.1.1.40", "127.1.2.40", "127.1.3.41", "127.1.3.42"});
+    Send(more);
+    for (const char* refused : {"127.1.1.40", "127.1.2.40", "127.1.3.41"})
+        EXPECT_TRUE(more.At(refused).empty());
+    const std::vector<Datagram> sent = more.At("127.1.3.42");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(NewIp(sent[0]), "127.1.9.42");
+    EXPECT_EQ(Column(kColState), (std::vector<std::string>{"失败", "失败", "失败", "earlier", "修改..."}));
+    EXPECT_EQ(view->Caption(kIdNoteLine),
+              "未发送给3台设备（20：地址127.1.9.40同时分配给了设备21；21：地址127.1.9.40同时分配给了设备20；"
+              "22：地址127.1.9.41已被设备23使用）");
+}
+
+// An address plan: each listed device gets exactly its entry, kept settings from its row.
+TEST_F(AddressChangeSenderTest, APlanGivesEachDeviceExactlyItsSettings) {
+    auto plan = std::make_shared<DeviceSettingsPlan>();
+    (*plan)[30] = {IPv4Address::Parse("127.1.7.7"), std::nullopt, IPv4Address::Parse("127.1.7.254"),
+                   std::nullopt, std::nullopt};
+    (*plan)[31] = {std::nullopt, IPv4Address::Parse("255.255.0.0"), std::nullopt, std::nullopt, std::nullopt};
+    station->m_devicePlan = plan;
+    AddRow("127.1.1.30", 30, true);
+    AddRow("127.1.1.31", 31, true);
+    LoopbackDevices devices({"127.1.1.30", "127.1.1.31"});
+    Send(devices);
+    const std::vector<Datagram> first = devices.At("127.1.1.30"), second = devices.At("127.1.1.31");
+    ASSERT_EQ(first.size(), 1u);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(NewIp(first[0]), "127.1.7.7");
+    EXPECT_EQ(NewIp(second[0]), "127.1.1.31") << "no ip in the plan: the device keeps its address";
+    const BatchRow planned = PlanAddressChangeBatch({station->m_DeviceList.Row(0)}, {}, plan.get(),
+                                                    {{"127.1.1.1"}, {"255.255.0.0"}}, IPv4Address())
+                                 .rows.at(0);
+    EXPECT_EQ(IPv4Address(planned.plan.values.gateway).ToString(), "127.1.7.254");
+    EXPECT_EQ(IPv4Address(planned.plan.values.mask).ToString(), "255.255.255.0");
+    EXPECT_EQ(IPv4Address(planned.plan.values.serverIp).ToString(), "127.1.1.250");
+    EXPECT_FALSE(planned.plan.groupForm);
 }

@@ -500,3 +500,41 @@ TEST(CommandLoopThread, ListsQueuedRepliesAndStopsWithinItsBound) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
     EXPECT_FALSE(station.m_hLoopThread.Joinable());
 }
+
+// Once a search has settled, the first trouble found goes to the note line;
+// the table keeps its texts, and a search without trouble leaves the line alone.
+TEST_F(CommandLoopTest, ASettledSearchPointsOutTroubleOnTheNoteLine) {
+    station.SetLocalAddresses({{"10.0.0.1"}, {"255.255.255.0"}});
+    auto listDevice = [this](int32_t number, const char* ip) {
+        DeviceRow cells;
+        cells[kColDeviceNo] = std::to_string(number);
+        cells[kColIP] = ip;
+        cells[kColMask] = "255.255.255.0";
+        station.m_DeviceList.AppendRow(cells);
+    };
+    view.findType = 0;
+    station.m_bSearchRequest = 1;
+    EXPECT_TRUE(Pass());
+    listDevice(1, "10.0.0.5");
+    TickClock::Advance(1000);
+    Pass();
+    listDevice(2, "10.0.0.5");
+    Pass();  // the loop notices the new row here
+    TickClock::Advance(kSearchSettleMs - 1);
+    Pass();
+    EXPECT_EQ(view.captions.count(kIdNoteLine), 0u) << "replies came in until just now";
+    TickClock::Advance(1);
+    Pass();
+    EXPECT_EQ(view.Caption(kIdNoteLine), "Devices 1, 2 share the IP address 10.0.0.5");
+    EXPECT_EQ(station.m_DeviceList.Cell(1, kColState), "");
+
+    view.captions.clear();
+    station.m_nLanguage = 1;
+    station.m_bSearchRequest = 1;
+    EXPECT_TRUE(Pass());  // the table is emptied before the probes
+    listDevice(3, "10.0.0.7");
+    TickClock::Advance(10000);
+    Pass();
+    Pass();
+    EXPECT_EQ(view.captions.count(kIdNoteLine), 0u);
+}

@@ -50,6 +50,40 @@ TEST_F(UpgradeActionTest, AMissingFileOrNoChosenDeviceIsReportedAndChangesNothin
     }
 }
 
+// A device sent into its loader with nothing to answer it waits and fails: the
+// press says what is wrong and sends nothing.
+TEST_F(UpgradeActionTest, ThePreFlightRefusesWhatNoDeviceCouldLoad) {
+    const std::string tooLong = folder.Dir() + std::string(130, 'a') + ".bin";
+    folder.Write(tooLong.substr(folder.Dir().size()), "x");
+    struct Case {
+        const char* name;
+        std::string file;
+        bool stopTftp;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"empty file", folder.Write("empty.bin", ""), false, "The firmware file is empty."},
+        {"path too long", tooLong, false,
+         "The firmware file's path is too long for the devices: " + std::to_string(tooLong.size()) +
+             " bytes, at most 127. Move the file to a shorter path."},
+        {"TFTP server not listening", WriteFirmware(), true,
+         "The TFTP server is not running: UDP port 0 could not be opened."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        station.m_DeviceList.DeleteAllRows();
+        AddRows({{"127.0.0.2", "255.255.255.0", true}});
+        station.SetUpdateFile(c.file);
+        if (c.stopTftp) station.m_pTftpServer->Stop();
+        view.messages.clear();
+        station.OnUpgrade();
+        EXPECT_EQ(view.messages, (std::vector<Message>{{c.message, "Error"}}));
+        EXPECT_EQ(State(0), "");
+        EXPECT_TRUE(RunEnded());
+        EXPECT_TRUE(devices.Received(0).empty());
+    }
+}
+
 // The first chosen device in a subnet of the workstation starts the run;
 // chosen devices before it outside every subnet are marked, those after it
 // wait. Both languages.

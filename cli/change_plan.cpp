@@ -1,0 +1,94 @@
+#include "change_plan.h"
+
+#include <ostream>
+
+namespace quillane::cli {
+namespace {
+
+bool SameAsRow(const PlanRow& planned, const DeviceRow& row) {
+    const int columns[kPlanSettingCount] = {kColIP, kColMask, kColGateway, kColServer, kColStandbyServer};
+    for (int s = 0; s < kPlanSettingCount; ++s) {
+        const std::optional<uint32_t>& given = planned.settings[s];
+        if (given && IPv4Address::Parse(row[static_cast<size_t>(columns[s])]).Number() != *given)
+            return false;
+    }
+    return true;
+}
+
+std::optional<IPv4Address> Setting(const PlanRow& row, PlanSetting s) {
+    const std::optional<uint32_t>& given = row.Setting(s);
+    return given ? std::optional<IPv4Address>(IPv4Address(*given)) : std::nullopt;
+}
+
+const PlanRow* RowOfDevice(const AddressPlan& plan, int32_t device) {
+    for (const PlanRow& row : plan.rows)
+        if (row.device == device) return &row;
+    return nullptr;
+}
+
+}  // namespace
+
+MatchedPlan MatchPlan(const AddressPlan& plan, const std::vector<DeviceRow>& rows) {
+    MatchedPlan matched;
+    matched.settings = std::make_shared<DeviceSettingsPlan>();
+    for (const PlanRow& planned : plan.rows) {
+        matched.devices.push_back(planned.device);
+        for (const DeviceRow& row : rows) {
+            if (ReadDecimal(row[kColDeviceNo]) == planned.device && SameAsRow(planned, row))
+                matched.unchanged.insert(planned.device);
+        }
+        if (matched.unchanged.count(planned.device)) continue;
+        (*matched.settings)[planned.device] = {
+            Setting(planned, PlanSetting::Ip), Setting(planned, PlanSetting::Mask),
+            Setting(planned, PlanSetting::Gateway), Setting(planned, PlanSetting::Server),
+            Setting(planned, PlanSetting::Standby)};
+    }
+    return matched;
+}
+
+std::optional<PlanError> PlanConflict(const AddressPlan& plan, const AddressChangeBatch& batch) {
+    for (const BatchRow& r : batch.rows) {
+        const FailureReason why = r.plan.refusal;
+        if (why != FailureReason::kSameNewAddress && why != FailureReason::kAddressInUse) continue;
+        const PlanRow* row = RowOfDevice(plan, r.deviceNumber);
+        const std::string& ipHeader = plan.Header(PlanSetting::Ip);
+        return PlanError{row ? row->line : 0, ipHeader,
+                         "device " + std::to_string(r.deviceNumber) + ": " + DescribeRefusal(r, 2)};
+    }
+    return std::nullopt;
+}
+
+int PrintDryRun(const AddressChangeBatch& batch, int language, std::ostream& out) {
+    int refused = 0;
+    for (const BatchRow& r : batch.rows) {
+        out << "device " << r.deviceNumber << "  " << r.present.ToString() << "  ";
+        switch (r.plan.action) {
+            case RowPlan::Action::kSend: {
+                const AddressChangeValues& v = r.plan.values;
+                out << (r.plan.groupForm ? "group form to " : "direct to ") << r.plan.destination.ToString()
+                    << ": ip " << IPv4Address(v.newIp).ToString() << " mask "
+                    << IPv4Address(v.mask).ToString() << " gateway " << IPv4Address(v.gateway).ToString()
+                    << " server " << IPv4Address(v.serverIp).ToString() << " standby "
+                    << IPv4Address(v.standbyServerIp).ToString();
+                if (r.rangeErrorAfter) out << "  (the addresses run out after this device)";
+                break;
+            }
+            case RowPlan::Action::kRefuse:
+                ++refused;
+                out << "refused: " << DescribeRefusal(r, language);
+                break;
+            case RowPlan::Action::kSendNothing:
+                ++refused;
+                out << "refused: no such edit type";
+                break;
+            case RowPlan::Action::kRangeError:
+                ++refused;
+                out << "refused: the addresses ran out (the batch would end here)";
+                break;
+        }
+        out << "\n";
+    }
+    return refused;
+}
+
+}  // namespace quillane::cli
