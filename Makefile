@@ -15,8 +15,12 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 
 # What the Windows build needs: the mingw-w64 cross compiler (POSIX
 # threads), wine64 to run its tests, and the locale sources for the tests
-# under the Chinese code page.
-WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales
+# under the Chinese code page. The window's lab test and pictures add a
+# private X display, the Chinese dialog font (fontconfig finds it for wine),
+# the lab's network tools and python3, and the native compiler for the lab's
+# simulated devices.
+WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales \
+	xvfb fonts-noto-cjk fontconfig iproute2 procps python3 g++
 WINDOWS_BUILD ?= build-windows
 
 .PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check \
