@@ -16,15 +16,16 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 # What the Windows build needs: the mingw-w64 cross compiler (POSIX
 # threads), wine64 to run its tests, and the locale sources for the tests
 # under the Chinese code page. The window's lab test and pictures add a
-# private X display, the Chinese dialog font (fontconfig finds it for wine),
+# private X display, the Chinese dialog font (fontconfig finds it for wine)
+# and wine's own fonts (the window frames' buttons are drawn with Marlett),
 # the lab's network tools and python3, and the native compiler for the lab's
 # simulated devices.
 WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales \
-	xvfb fonts-noto-cjk fontconfig iproute2 procps python3 g++
+	xvfb fonts-noto-cjk fonts-wine fontconfig iproute2 procps python3 g++
 WINDOWS_BUILD ?= build-windows
 
 .PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check \
-	windows-deps windows test-windows
+	windows-deps windows test-windows screenshot-windows
 
 all: build
 
@@ -56,6 +57,14 @@ windows: windows-deps
 # Those tests under wine64; lab and Linux-only tests are listed as skipped.
 test-windows: windows
 	bash tools/windows/test $(WINDOWS_BUILD) $(JOBS)
+
+# The Windows window as wine draws it, as PNG files in
+# $(WINDOWS_BUILD)/screenshots: the main window and the IP settings dialog in
+# both languages, and the About box. A private Xvfb; no network service is
+# started (the window runs with sample rows and no services), so no root.
+screenshot-windows: windows
+	rm -rf $(WINDOWS_BUILD)/screenshots
+	bash tools/windows/screenshot $(WINDOWS_BUILD) $(WINDOWS_BUILD)/screenshots
 
 # Only the tests that need no network namespace.
 test-core: build

@@ -95,6 +95,13 @@ wine_session_begin() {
     # The prefix, made afresh; wine's own words are shown only when it fails
     # (without the 32-bit part it reports a missing syswow64 program, harmless).
     wine_session_registry >"$WINE_SESSION_DIR/session.reg"
+    # Wine's symbol font Marlett (fonts-wine) into the prefix, where this wine
+    # looks for it: the window frames draw their buttons with it. Only that
+    # one: a Tahoma there would take the place of the replacement above.
+    local marlett
+    marlett=$(realpath -m "$(dirname "$(realpath "$WINE_SESSION_WINE")")/../../share/wine/fonts/marlett.ttf")
+    mkdir -p "$WINE_SESSION_DIR/prefix/drive_c/windows/Fonts"
+    [[ ! -f "$marlett" ]] || cp "$marlett" "$WINE_SESSION_DIR/prefix/drive_c/windows/Fonts/"
     if ! wine_session_exec --timeout 300 wineboot.exe --init >"$WINE_SESSION_DIR/wineboot.log" 2>&1 ||
         ! wine_session_exec --timeout 120 regedit.exe /S "$(wine_session_path "$WINE_SESSION_DIR/session.reg")" \
             >>"$WINE_SESSION_DIR/wineboot.log" 2>&1; then

@@ -54,6 +54,7 @@ constexpr const char* kHelp =
     "  message MS                 waits for a message box: ok CAPTION<tab>TEXT, then answers it with OK\n"
     "  no-message                 error when a message box is open\n"
     "  capture main|dialog FILE   the window as it is on the screen, a 24-bit BMP file\n"
+    "  syscommand N               a command of the main window's system menu (16: About)\n"
     "  close                      asks the main window to close\n"
     "  wait-closed MS             until the main window is gone\n";
 
@@ -485,6 +486,10 @@ std::string Driver::Run(const std::string& line) {
         const auto q = Split(line, 3);
         HWND window = q.size() > 1 && q[1] == "dialog" ? m_dialog : m_main;
         return Capture(window, q.size() > 2 ? q[2] : "");
+    }
+    if (command == "syscommand") {
+        PostMessageW(m_main, WM_SYSCOMMAND, static_cast<WPARAM>(Number(p, 1)), 0);
+        return "ok";
     }
     if (command == "close") {
         PostMessageW(m_main, WM_CLOSE, 0, 0);
