@@ -41,8 +41,8 @@ constexpr const char* kHelp =
     "  wait-enabled ID 0|1 MS\n"
     "  rows                       rows of the device list\n"
     "  wait-rows N MS             until the list has N rows\n"
-    "  press-and-count ID N MS    presses a button, then waits for N rows: milliseconds from the press\n"
-    "                             to the N-th row\n"
+    "  press-and-count ID N MS    presses a button of a window whose list is empty, then waits for N\n"
+    "                             rows: milliseconds from the press to the N-th row\n"
     "  cell ROW COL               a cell's text\n"
     "  table                      every row, cells separated by tabs, then ok COUNT\n"
     "  wait-cell ROW COL MS TEXT  until the cell reads TEXT\n"
@@ -284,11 +284,12 @@ std::string Driver::PressAndCount(int id, int rows, int ms) {
     const auto start = Clock::now();
     const std::string pressed = Press(button);
     if (pressed != "ok") return pressed;
-    // Polled without a pause: the time of the last row is what is measured.
+    // Each millisecond: every poll is a message the window's thread answers
+    // between its own work, so a tighter one would slow what it measures.
     const auto end = start + std::chrono::milliseconds(ms);
     while (Rows() < rows) {
         if (Clock::now() >= end) return "error " + std::to_string(Rows()) + " rows";
-        std::this_thread::yield();
+        std::this_thread::sleep_for(1ms);
     }
     const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     char text[32];
