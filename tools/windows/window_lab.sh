@@ -83,11 +83,12 @@ window_lab_start_tool() {
 window_lab_close_tool() {
     drive close
     drive wait-closed 20000
-    local i
+    local i start=$(date +%s%N)
     for i in $(seq 100); do
         kill -0 "$WINDOW_LAB_TOOL_PID" 2>/dev/null || break
         sleep 0.1
     done
+    echo "quillane.exe ended $((($(date +%s%N) - start) / 1000000)) ms after its window closed"
     if kill -0 "$WINDOW_LAB_TOOL_PID" 2>/dev/null; then
         echo "FAIL: quillane.exe did not end within 10 s of its window closing"
         return 1
