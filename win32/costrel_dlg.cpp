@@ -133,6 +133,11 @@ INT_PTR COstrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             CloseProcedure();
             return TRUE;
+        // No default button, whichever button had the focus last: Enter
+        // outside a push button is the dialog's OK (the closing procedure).
+        case DM_GETDEFID:
+            SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+            return TRUE;
         case WM_SYSCOMMAND:
             return OnSysCommand(wParam) ? TRUE : FALSE;
         case WM_PAINT:

@@ -51,6 +51,7 @@ public:
 
     // The device table's context menu: "Export list..." and "Copy" (also Ctrl+C).
     HMENU BuildTableMenu() const;
+    void AskAndExportList();
     void ExportListTo(const std::string& path);
     void CopySelectedRows();
 
@@ -90,7 +91,6 @@ private:
     void OnContextMenu(HWND source, POINT screen);
     void OnDestroy();
     void EndWindow(INT_PTR result);
-    void AskAndExportList();
     void MirrorFindType();
     void MirrorRange();
     template <class Change>

@@ -105,24 +105,30 @@ void CEditIP::ApplyTexts() {
 
 // The labels were drawn for the Chinese texts and stand against their fields
 // with free room on their left: a longer text grows leftwards, right-aligned,
-// instead of wrapping into a line the label has no room for.
+// and where even that room ends it takes a second line, centred on its field,
+// instead of being cut off.
 void CEditIP::FitFieldLabel(int id) {
     HWND label = Control(id);
     const std::wstring text = W(WindowTextUtf8(label));
     HDC dc = GetDC(label);
     HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    SIZE needed{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
-    SelectObject(dc, previous);
-    ReleaseDC(label, dc);
+    SIZE oneLine{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &oneLine);
 
     RECT box;
     GetWindowRect(label, &box);
     MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&box), 2);
-    if (needed.cx + 1 <= box.right - box.left) return;
-    const int left = std::max<int>(kMarginPixels, box.right - needed.cx - 1);
-    SetWindowLongPtrW(label, GWL_STYLE, (GetWindowLongPtrW(label, GWL_STYLE) & ~SS_TYPEMASK) | SS_RIGHT);
-    MoveWindow(label, left, box.top, box.right - left, box.bottom - box.top, TRUE);
+    if (oneLine.cx + 1 > box.right - box.left) {
+        const int left = std::max<int>(kMarginPixels, box.right - oneLine.cx - 1);
+        RECT wrapped{0, 0, box.right - left, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_CALCRECT | DT_WORDBREAK);
+        const int height = std::max<int>(box.bottom - box.top, wrapped.bottom);
+        const int top = box.top - (height - (box.bottom - box.top)) / 2;
+        SetWindowLongPtrW(label, GWL_STYLE, (GetWindowLongPtrW(label, GWL_STYLE) & ~SS_TYPEMASK) | SS_RIGHT);
+        MoveWindow(label, left, top, box.right - left, height, TRUE);
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(label, dc);
 }
 
 void CEditIP::ShowValues() {
