@@ -5,10 +5,13 @@
 // travel through a queue to the window's thread and never wait; the values
 // workers read (find type, range) are mirrored in atomics.
 
+// windows.h first: the headers that build on it need it before them.
+// clang-format off
 #include <windows.h>
+#include <commdlg.h>
+// clang-format on
 
 #include <atomic>
-#include <commdlg.h>
 #include <functional>
 #include <memory>
 #include <optional>

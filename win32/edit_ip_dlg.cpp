@@ -16,13 +16,17 @@ namespace {
 
 constexpr int kTemplateId = 129;
 constexpr int kAddressIds[5] = {kIdEditIP, kIdEditMask, kIdEditGateway, kIdEditServer, kIdEditBackupServer};
-constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer};
+constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer,
+                              kIdCheckBackupServer};
 constexpr int kMarginPixels = 2;
 
 }  // namespace
 
 CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, HelperStarter startHelper)
-    : m_strDir(std::move(dir)), m_nLanguage(language), m_device(device), m_startHelper(std::move(startHelper)) {}
+    : m_strDir(std::move(dir)),
+      m_nLanguage(language),
+      m_device(device),
+      m_startHelper(std::move(startHelper)) {}
 
 CEditIP::~CEditIP() {
     if (m_hWnd) DestroyWindow(m_hWnd);
@@ -37,8 +41,8 @@ INT_PTR CEditIP::DoModal(HINSTANCE instance, HWND owner) {
 
 HWND CEditIP::Create(HINSTANCE instance, HWND owner) {
     m_modal = false;
-    HWND window =
-        CreateDialogParamW(instance, MAKEINTRESOURCEW(kTemplateId), owner, DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(kTemplateId), owner, DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
     if (window) ShowWindow(window, SW_SHOW);
     return window;
 }

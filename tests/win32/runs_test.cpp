@@ -27,12 +27,13 @@ namespace {
 // Presses OK in the IP settings dialog once it is open (it runs modally).
 void ConfirmNextIpDialog() {
     AfterDelay(50, [] {
-        if (HWND dialog = FindThreadDialog(kIdEditType)) SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        if (HWND dialog = FindThreadDialog(kIdEditType))
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
 }
 
-const int kRunLockedControls[] = {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdOpen,
-                                  kIdSelectAll, kIdCancel, kIdPlayDev, kIdSoundCollectionDev};
+const int kRunLockedControls[] = {kIdStartIP, kIdEndIP,     kIdFindType, kIdKeyboard, kIdFind,
+                                  kIdOpen,    kIdSelectAll, kIdCancel,   kIdPlayDev,  kIdSoundCollectionDev};
 
 }  // namespace
 
@@ -80,7 +81,8 @@ TEST(Runs, ModifyIpLocksTheWindowUntilTheBatchEnds) {
     });
     loop.join();
     EXPECT_TRUE(PumpUntil([&] { return f.Text(kIdModifyIP) == "编辑IP"; }));
-    for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev})
+    for (int id :
+         {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev})
         EXPECT_TRUE(f.Enabled(id)) << id;
     EXPECT_FALSE(f.Enabled(kIdStartIP)) << "automatic search keeps the range off";
     EXPECT_EQ(f.station().m_bModifyRequest.load(), 0);
@@ -125,7 +127,7 @@ TEST(Runs, UpgradeCarriesTheWindowThroughItsCaptions) {
 
         {
             quillane::test::PacedFetcher fetcher("127.0.0.1", station.m_pTftpServer->ListenPort(), firmware,
-                                       std::chrono::milliseconds(20));
+                                                 std::chrono::milliseconds(20));
             EXPECT_TRUE(PumpUntil([&] { return ListCell(f.List(), 0, kColState).ends_with("%"); }));
             LRESULT highest = 0;
             EXPECT_TRUE(PumpUntil(
@@ -139,7 +141,8 @@ TEST(Runs, UpgradeCarriesTheWindowThroughItsCaptions) {
         EXPECT_EQ(station.m_bUpgrading.load(), 0);
         EXPECT_EQ(ListCell(f.List(), 0, kColState), "100%");
         EXPECT_EQ(SendMessageW(f.Control(kIdProgress), PBM_GETPOS, 0, 0), 0);  // the run's end clears it
-        for (int id : {kIdFind, kIdModifyIP, kIdOpen, kIdSelectAll, kIdPlayDev}) EXPECT_TRUE(f.Enabled(id)) << id;
+        for (int id : {kIdFind, kIdModifyIP, kIdOpen, kIdSelectAll, kIdPlayDev})
+            EXPECT_TRUE(f.Enabled(id)) << id;
 
         SendMessageW(f.Window().Handle(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(f.Window().Ended());
@@ -168,7 +171,6 @@ TEST(Runs, EndOfSessionStopsTheServicesEvenDuringAnUpgrade) {
     EXPECT_FALSE(station.m_hLoopThread.Joinable());
     EXPECT_FALSE(station.m_pTftpServer->ready.load());
     EXPECT_TRUE(f.messages.empty());  // no refusal
-
 }
 
 // A session that goes on (another program refused the end) changes nothing.
