@@ -179,6 +179,7 @@ void COstrelDlg::OnInitDialog(HWND window) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(window, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    m_captionFit = std::make_unique<CaptionFit>(window);
     m_DeviceList->Attach(GetDlgItem(window, kIdDeviceList));
     m_station->Initialise();
 }
@@ -375,7 +376,10 @@ void COstrelDlg::EnableControl(int id, bool enabled) {
 
 void COstrelDlg::SetCaption(int id, const std::string& text) {
     OnGuiThread([this, id, text = W(text)] {
-        if (HWND control = Control(id)) SetWindowTextW(control, text.c_str());
+        HWND control = Control(id);
+        if (!control) return;
+        SetWindowTextW(control, text.c_str());
+        if (id != kIdMainWindow && m_captionFit) m_captionFit->Fit(control);
     });
 }
 
@@ -406,6 +410,7 @@ void COstrelDlg::SetFindTypeItems(const std::array<std::string, 2>& items, int s
     for (const std::string& item : items)
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item).c_str()));
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+    CaptionFit::WidenDropDown(combo);
     MirrorFindType();
 }
 

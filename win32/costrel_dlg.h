@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "caption_fit.h"
 #include "gui_call_queue.h"
 #include "mainwindow/station.h"
 #include "mainwindow/station_view.h"
@@ -105,6 +106,7 @@ private:
     bool m_ended = false;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    std::unique_ptr<CaptionFit> m_captionFit;  // its fonts outlive the window's controls
 
     std::atomic<int> m_findTypeMirror{-1};
     std::atomic<uint32_t> m_rangeStartMirror{0};

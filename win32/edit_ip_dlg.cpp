@@ -84,6 +84,7 @@ INT_PTR CEditIP::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 
 void CEditIP::OnInitDialog(HWND window) {
     m_hWnd = window;
+    m_captionFit = std::make_unique<CaptionFit>(window);
     m_values = InitialIpSettings(ReadIpSettings(m_strDir), m_device);
     ApplyTexts();
     ShowValues();
@@ -94,6 +95,7 @@ void CEditIP::ApplyTexts() {
     HWND editTypes = Control(kIdEditType);
     for (const std::string& item : t.editTypes)
         SendMessageW(editTypes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item).c_str()));
+    CaptionFit::WidenDropDown(editTypes);
     for (int i = 0; i < 4; ++i)
         SetDlgItemTextW(m_hWnd, kIdOctetLabel1 + i, W(t.octetLabels[static_cast<size_t>(i)]).c_str());
     for (int i = 0; i < 5; ++i) {
@@ -105,6 +107,10 @@ void CEditIP::ApplyTexts() {
     SetDlgItemTextW(m_hWnd, kIdOk, W(t.ok).c_str());
     SetDlgItemTextW(m_hWnd, kIdDialogCancel, W(t.dialogCancel).c_str());
     SetWindowTextW(m_hWnd, W(t.ipDialogTitle).c_str());
+    for (int id :
+         {kIdOctetLabel1, kIdOctetLabel1 + 1, kIdOctetLabel1 + 2, kIdOctetLabel4, kIdEditKeyboard, kIdOk,
+          kIdDialogCancel, kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer})
+        m_captionFit->Fit(Control(id));
 }
 
 // The labels were drawn for the Chinese texts and stand against their fields
