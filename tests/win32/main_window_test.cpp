@@ -65,6 +65,19 @@ void TypeAddress(HWND control, const std::string& dotted) {
     }
 }
 
+// The width a caption takes in the control's own font (check boxes: beside their box).
+int CaptionWidth(HWND control) {
+    const std::wstring text = W(WindowTextUtf8(control));
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT box{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    const bool checkBox = (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    return box.right + (checkBox ? GetSystemMetrics(SM_CXMENUCHECK) : 0);
+}
+
 struct Layout {
     int id;
     int x, y, width, height;  // dialog units; height 0: not compared (a drop-down list's includes its list)
@@ -127,6 +140,20 @@ TEST(MainWindow, EnglishFaceShowsItsCaptions) {
     }
     EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColChoice), 45);
     EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColMarker), 0);
+
+    // The boxes were drawn for the Chinese captions: the English ones are
+    // fitted into them (a smaller font where needed), none is cut off.
+    std::vector<int> fitted{kIdKeyboard,  kIdFind,   kIdModifyIP,  kIdOpen,     kIdUpgrade,
+                            kIdSelectAll, kIdCancel, kIdTypeLabel, kIdFileLabel};
+    for (const DeviceType& type : kDeviceTypes)
+        if (type.boxId != kIdSmallPoxSoundBoxDev) fitted.push_back(type.boxId);
+    for (int id : fitted) {
+        RECT box;
+        GetClientRect(f.Control(id), &box);
+        EXPECT_LE(CaptionWidth(f.Control(id)), box.right) << id << " " << f.Text(id);
+    }
+    // The note line is far longer than its box: it ends in "..." rather than cut off unseen.
+    EXPECT_TRUE(GetWindowLongPtrW(f.Control(kIdNoteLine), GWL_STYLE) & SS_ENDELLIPSIS);
 }
 
 TEST(MainWindow, ChineseFaceShowsItsCaptionsAndTheWindowsOwnParts) {
