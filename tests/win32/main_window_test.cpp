@@ -3,6 +3,11 @@
 // the controls' handlers, the device list over the core table, and the order
 // in which worker calls reach the window.
 
+// windows.h first: the headers that build on it need it before them.
+// clang-format off
+#include <windows.h>
+#include <shlwapi.h>
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -580,4 +585,24 @@ TEST(MainWindow, ListFollowsAWorkerThroughAFullTable) {
     for (int row = 0; row < 40; ++row) {
         for (int c = 0; c < kColumnCount; ++c) EXPECT_EQ(ListCell(f.List(), row, c), table.Cell(row, c));
     }
+}
+
+// The executable carries what Windows and the window load from it: icon 128,
+// the version, and the manifest that selects the version 6 common controls.
+TEST(MainWindow, ResourcesCarryTheIconTheVersionAndTheManifest) {
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(128), RT_GROUP_ICON), nullptr);
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION), nullptr);
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
+    for (int dialog : {kIdAboutDialog, kIdMainWindow, kIdIpSettingsDialog})
+        EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(dialog), RT_DIALOG), nullptr) << dialog;
+
+    using GetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(controls, nullptr);
+    const auto getVersion = reinterpret_cast<GetVersion>(GetProcAddress(controls, "DllGetVersion"));
+    ASSERT_NE(getVersion, nullptr);
+    DLLVERSIONINFO version{};
+    version.cbSize = sizeof version;
+    ASSERT_EQ(getVersion(&version), S_OK);
+    EXPECT_EQ(version.dwMajorVersion, 6u);
 }
