@@ -3,11 +3,6 @@
 // the controls' handlers, the device list over the core table, and the order
 // in which worker calls reach the window.
 
-// windows.h first: the headers that build on it need it before them.
-// clang-format off
-#include <windows.h>
-#include <shlwapi.h>
-// clang-format on
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -596,13 +591,10 @@ TEST(MainWindow, ResourcesCarryTheIconTheVersionAndTheManifest) {
     for (int dialog : {kIdAboutDialog, kIdMainWindow, kIdIpSettingsDialog})
         EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(dialog), RT_DIALOG), nullptr) << dialog;
 
-    using GetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
-    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
-    ASSERT_NE(controls, nullptr);
-    const auto getVersion = reinterpret_cast<GetVersion>(GetProcAddress(controls, "DllGetVersion"));
-    ASSERT_NE(getVersion, nullptr);
-    DLLVERSIONINFO version{};
-    version.cbSize = sizeof version;
-    ASSERT_EQ(getVersion(&version), S_OK);
-    EXPECT_EQ(version.dwMajorVersion, 6u);
+    // The manifest takes effect: the process's activation context sends
+    // comctl32.dll to the version 6 assembly.
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                         L"comctl32.dll", &redirection));
 }
