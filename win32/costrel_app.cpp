@@ -14,7 +14,8 @@ int RunApplication(HINSTANCE instance, const std::wstring& instanceName) {
     SingleInstance single(instanceName);
     if (!single.Claim()) {
         // Chinese title first, then the English one (both read "Quillane" today).
-        if (!RaiseRunningWindow(W(quillane::Texts(1).windowTitle))) RaiseRunningWindow(W(quillane::Texts(2).windowTitle));
+        if (!RaiseRunningWindow(W(quillane::Texts(1).windowTitle)))
+            RaiseRunningWindow(W(quillane::Texts(2).windowTitle));
         return 0;
     }
     // The basic set of common controls, and the IP address control the

@@ -71,8 +71,9 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
 COstrelDlg::COstrelDlg(std::string appDir, StationNetwork network, HINSTANCE instance)
     : m_instance(instance ? instance : GetModuleHandleW(nullptr)) {
     m_hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(kIconId));
-    m_hSmallIcon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    m_hSmallIcon =
+        static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     m_runOpenDialog = [](OPENFILENAMEW& dialog) { return GetOpenFileNameW(&dialog) != 0; };
     m_runSaveDialog = [](OPENFILENAMEW& dialog) { return GetSaveFileNameW(&dialog) != 0; };
     m_station = std::make_unique<Station>(*this, std::move(appDir), network);
@@ -176,7 +177,9 @@ void COstrelDlg::OnInitDialog(HWND window) {
         }
     }
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    m_captionFit = std::make_unique<CaptionFit>(window);
     m_DeviceList->Attach(GetDlgItem(window, kIdDeviceList));
     m_station->Initialise();
 }
@@ -288,7 +291,8 @@ HMENU COstrelDlg::BuildTableMenu() const {
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, kMenuExportList, W(t.menuExportList).c_str());
     const bool anySelected = m_DeviceList->FirstSelectedRow() >= 0;
-    AppendMenuW(menu, MF_STRING | (anySelected ? 0 : MF_GRAYED), kMenuCopy, (W(t.menuCopy) + L"\tCtrl+C").c_str());
+    AppendMenuW(menu, MF_STRING | (anySelected ? 0 : MF_GRAYED), kMenuCopy,
+                (W(t.menuCopy) + L"\tCtrl+C").c_str());
     return menu;
 }
 
@@ -321,7 +325,8 @@ void COstrelDlg::AskAndExportList() {
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrDefExt = L"csv";
-    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    dialog.Flags =
+        OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!m_runSaveDialog(dialog)) return;
     ExportListTo(Utf8FromWide(file.data()));
 }
@@ -371,14 +376,18 @@ void COstrelDlg::EnableControl(int id, bool enabled) {
 
 void COstrelDlg::SetCaption(int id, const std::string& text) {
     OnGuiThread([this, id, text = W(text)] {
-        if (HWND control = Control(id)) SetWindowTextW(control, text.c_str());
+        HWND control = Control(id);
+        if (!control) return;
+        SetWindowTextW(control, text.c_str());
+        if (id != kIdMainWindow && m_captionFit) m_captionFit->Fit(control);
     });
 }
 
 // A transfer reports every block; only a new value is worth a message.
 void COstrelDlg::SetProgress(int percent) {
     if (m_progressShown.exchange(percent) == percent) return;
-    OnGuiThread([this, percent] { SendMessageW(Control(kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0); });
+    OnGuiThread(
+        [this, percent] { SendMessageW(Control(kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0); });
 }
 
 void COstrelDlg::ShowMessage(const std::string& text, const std::string& caption) {
@@ -401,10 +410,12 @@ void COstrelDlg::SetFindTypeItems(const std::array<std::string, 2>& items, int s
     for (const std::string& item : items)
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item).c_str()));
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+    CaptionFit::WidenDropDown(combo);
     MirrorFindType();
 }
 
-void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers, const std::array<int, 12>& widths) {
+void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers,
+                                 const std::array<int, 12>& widths) {
     m_DeviceList->SetColumns(headers, widths);
 }
 
@@ -415,7 +426,8 @@ void COstrelDlg::SetProgressRange(int low, int high) {
 std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel, const std::string& pattern,
                                                   const std::string& defaultExtension) {
     const std::wstring filter = FileDialogFilter(filterLabel, pattern);
-    const std::wstring extension = W(defaultExtension.starts_with('.') ? defaultExtension.substr(1) : defaultExtension);
+    const std::wstring extension =
+        W(defaultExtension.starts_with('.') ? defaultExtension.substr(1) : defaultExtension);
     std::vector<wchar_t> file(kPathBufferLength, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -424,8 +436,8 @@ std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrDefExt = extension.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
-                   OFN_NOCHANGEDIR;
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST |
+                   OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
     if (!m_runOpenDialog(dialog) || file[0] == L'\0') return std::nullopt;
     return Utf8FromWide(file.data());
 }

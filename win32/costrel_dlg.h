@@ -5,15 +5,19 @@
 // travel through a queue to the window's thread and never wait; the values
 // workers read (find type, range) are mirrored in atomics.
 
+// windows.h first: the headers that build on it need it before them.
+// clang-format off
 #include <windows.h>
+#include <commdlg.h>
+// clang-format on
 
 #include <atomic>
-#include <commdlg.h>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "caption_fit.h"
 #include "gui_call_queue.h"
 #include "mainwindow/station.h"
 #include "mainwindow/station_view.h"
@@ -102,6 +106,7 @@ private:
     bool m_ended = false;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    std::unique_ptr<CaptionFit> m_captionFit;  // its fonts outlive the window's controls
 
     std::atomic<int> m_findTypeMirror{-1};
     std::atomic<uint32_t> m_rangeStartMirror{0};

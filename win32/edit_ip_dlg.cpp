@@ -16,13 +16,17 @@ namespace {
 
 constexpr int kTemplateId = 129;
 constexpr int kAddressIds[5] = {kIdEditIP, kIdEditMask, kIdEditGateway, kIdEditServer, kIdEditBackupServer};
-constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer};
+constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer,
+                              kIdCheckBackupServer};
 constexpr int kMarginPixels = 2;
 
 }  // namespace
 
 CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, HelperStarter startHelper)
-    : m_strDir(std::move(dir)), m_nLanguage(language), m_device(device), m_startHelper(std::move(startHelper)) {}
+    : m_strDir(std::move(dir)),
+      m_nLanguage(language),
+      m_device(device),
+      m_startHelper(std::move(startHelper)) {}
 
 CEditIP::~CEditIP() {
     if (m_hWnd) DestroyWindow(m_hWnd);
@@ -37,8 +41,8 @@ INT_PTR CEditIP::DoModal(HINSTANCE instance, HWND owner) {
 
 HWND CEditIP::Create(HINSTANCE instance, HWND owner) {
     m_modal = false;
-    HWND window =
-        CreateDialogParamW(instance, MAKEINTRESOURCEW(kTemplateId), owner, DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(kTemplateId), owner, DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
     if (window) ShowWindow(window, SW_SHOW);
     return window;
 }
@@ -80,6 +84,7 @@ INT_PTR CEditIP::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 
 void CEditIP::OnInitDialog(HWND window) {
     m_hWnd = window;
+    m_captionFit = std::make_unique<CaptionFit>(window);
     m_values = InitialIpSettings(ReadIpSettings(m_strDir), m_device);
     ApplyTexts();
     ShowValues();
@@ -90,6 +95,7 @@ void CEditIP::ApplyTexts() {
     HWND editTypes = Control(kIdEditType);
     for (const std::string& item : t.editTypes)
         SendMessageW(editTypes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item).c_str()));
+    CaptionFit::WidenDropDown(editTypes);
     for (int i = 0; i < 4; ++i)
         SetDlgItemTextW(m_hWnd, kIdOctetLabel1 + i, W(t.octetLabels[static_cast<size_t>(i)]).c_str());
     for (int i = 0; i < 5; ++i) {
@@ -101,6 +107,10 @@ void CEditIP::ApplyTexts() {
     SetDlgItemTextW(m_hWnd, kIdOk, W(t.ok).c_str());
     SetDlgItemTextW(m_hWnd, kIdDialogCancel, W(t.dialogCancel).c_str());
     SetWindowTextW(m_hWnd, W(t.ipDialogTitle).c_str());
+    for (int id :
+         {kIdOctetLabel1, kIdOctetLabel1 + 1, kIdOctetLabel1 + 2, kIdOctetLabel4, kIdEditKeyboard, kIdOk,
+          kIdDialogCancel, kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer, kIdCheckBackupServer})
+        m_captionFit->Fit(Control(id));
 }
 
 // The labels were drawn for the Chinese texts and stand against their fields

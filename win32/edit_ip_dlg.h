@@ -8,9 +8,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "actions/ip_settings.h"
+#include "caption_fit.h"
 #include "support/helper_program.h"
 
 namespace win32 {
@@ -56,6 +58,7 @@ private:
     HWND m_hWnd = nullptr;
     bool m_modal = false;
     INT_PTR m_endResult = 0;
+    std::unique_ptr<CaptionFit> m_captionFit;  // its fonts outlive the dialog's controls
 };
 
 }  // namespace win32

@@ -9,9 +9,11 @@
 // held; this control then only raises flags and queues one "catch up" call to
 // the window's thread, which sets the list's row count and repaints.
 
+// windows.h first: the headers that build on it need it before them.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
+// clang-format on
 
 #include <array>
 #include <atomic>

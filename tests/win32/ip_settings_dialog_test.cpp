@@ -75,7 +75,7 @@ TEST_F(IpDialogTest, OkChecksTheFirstOctetsInOrderAndSavesOnlyWhenAllPass) {
     EXPECT_EQ(messages[0].text, "A first bit IP address is between 1~223");
     EXPECT_EQ(messages[0].caption, "Error");
     EXPECT_EQ(owners[0], dialog->Handle());
-    EXPECT_EQ(dialog->EndResult(), 0);  // still open with the operator's entries
+    EXPECT_EQ(dialog->EndResult(), 0);                     // still open with the operator's entries
     EXPECT_EQ(ReadIpSettings(dir.Dir()).ip, 0xC0A82801u);  // nothing written
 
     Check(*dialog, kIdCheckIP, false);
@@ -83,7 +83,7 @@ TEST_F(IpDialogTest, OkChecksTheFirstOctetsInOrderAndSavesOnlyWhenAllPass) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].text, Texts(2).msgFirstOctet[1]);
     SendMessageW(dialog->Control(kIdEditGateway), IPM_SETADDRESS, 0, 0xDF010101);  // 223.1.1.1 passes
-    SendMessageW(dialog->Control(kIdEditServer), IPM_SETADDRESS, 0, 0xE0000001);  // 224.0.0.1 does not
+    SendMessageW(dialog->Control(kIdEditServer), IPM_SETADDRESS, 0, 0xE0000001);   // 224.0.0.1 does not
     Press(*dialog, kIdOk);
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[2].text, Texts(2).msgFirstOctet[2]);
@@ -109,7 +109,8 @@ TEST_F(IpDialogTest, OpensWithTheDevicesValuesWheneverOneIsSet) {
     EXPECT_EQ(WindowTextUtf8(dialog->Handle()), "修改IP");
     EXPECT_EQ(Address(*dialog, kIdEditGateway), 0xC0A82801u);
     EXPECT_EQ(Address(*dialog, kIdEditIP), 0u);
-    EXPECT_EQ(IsDlgButtonChecked(dialog->Handle(), kIdCheckIP), BST_UNCHECKED);  // the boxes come from the file
+    EXPECT_EQ(IsDlgButtonChecked(dialog->Handle(), kIdCheckIP),
+              BST_UNCHECKED);  // the boxes come from the file
     EXPECT_EQ(WindowTextUtf8(dialog->Control(kIdCheckIP)), "是否修改");
     EXPECT_EQ(WindowTextUtf8(dialog->Control(kIdOctetLabel4)), "第4位( 范围(1~249) )");
     EXPECT_EQ(SendMessageW(dialog->Control(kIdEditType), CB_GETCOUNT, 0, 0), 4);
@@ -160,8 +161,8 @@ TEST_F(IpDialogTest, EnterPressesTheFocusedButton) {
         INT_PTR result;
         bool saved;
     };
-    for (const Case& c : {Case{kIdDialogCancel, IDCANCEL, false}, Case{kIdOk, IDOK, true},
-                          Case{kIdEditType, IDOK, true}}) {
+    for (const Case& c :
+         {Case{kIdDialogCancel, IDCANCEL, false}, Case{kIdOk, IDOK, true}, Case{kIdEditType, IDOK, true}}) {
         std::remove(dir.File("Ostrel.ini").c_str());
         auto dialog = Open(1, device);
         FocusAsTabDoes(*dialog, c.focused);

@@ -65,6 +65,19 @@ void TypeAddress(HWND control, const std::string& dotted) {
     }
 }
 
+// The width a caption takes in the control's own font (check boxes: beside their box).
+int CaptionWidth(HWND control) {
+    const std::wstring text = W(WindowTextUtf8(control));
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT box{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CALCRECT | DT_SINGLELINE);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    const bool checkBox = (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    return box.right + (checkBox ? GetSystemMetrics(SM_CXMENUCHECK) : 0);
+}
+
 struct Layout {
     int id;
     int x, y, width, height;  // dialog units; height 0: not compared (a drop-down list's includes its list)
@@ -98,12 +111,12 @@ TEST(MainWindow, EnglishFaceShowsItsCaptions) {
         int id;
         std::string text;
     };
-    for (const Caption& c : {Caption{kIdFind, "Find"}, Caption{kIdKeyboard, "Keyboard"},
-                             Caption{kIdModifyIP, "Modify IP"}, Caption{kIdSelectAll, "Select all"},
-                             Caption{kIdCancel, "Cancel"}, Caption{kIdOpen, "Open"}, Caption{kIdUpgrade, "Upgrade"},
-                             Caption{kIdTypeLabel, "Device type:"}, Caption{kIdFileLabel, "File path:"},
-                             Caption{kIdPlayDev, "Play terminal"}, Caption{kIdAmpMonitorDev, "Power amplifier monitor card"},
-                             Caption{kIdNoteLine, t.noteLine}}) {
+    for (const Caption& c :
+         {Caption{kIdFind, "Find"}, Caption{kIdKeyboard, "Keyboard"}, Caption{kIdModifyIP, "Modify IP"},
+          Caption{kIdSelectAll, "Select all"}, Caption{kIdCancel, "Cancel"}, Caption{kIdOpen, "Open"},
+          Caption{kIdUpgrade, "Upgrade"}, Caption{kIdTypeLabel, "Device type:"},
+          Caption{kIdFileLabel, "File path:"}, Caption{kIdPlayDev, "Play terminal"},
+          Caption{kIdAmpMonitorDev, "Power amplifier monitor card"}, Caption{kIdNoteLine, t.noteLine}}) {
         EXPECT_EQ(f.Text(c.id), c.text) << c.id;
     }
     HWND combo = f.Control(kIdFindType);
@@ -122,10 +135,25 @@ TEST(MainWindow, EnglishFaceShowsItsCaptions) {
         hd.cchTextMax = static_cast<int>(std::size(text));
         Header_GetItem(header, column, &hd);
         EXPECT_EQ(Utf8FromWide(text), t.columnHeaders[static_cast<size_t>(column)]) << column;
-        EXPECT_EQ(ListView_GetColumnWidth(f.List(), column), t.columnWidths[static_cast<size_t>(column)]) << column;
+        EXPECT_EQ(ListView_GetColumnWidth(f.List(), column), t.columnWidths[static_cast<size_t>(column)])
+            << column;
     }
     EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColChoice), 45);
     EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColMarker), 0);
+
+    // The boxes were drawn for the Chinese captions: the English ones are
+    // fitted into them (a smaller font where needed), none is cut off.
+    std::vector<int> fitted{kIdKeyboard,  kIdFind,   kIdModifyIP,  kIdOpen,     kIdUpgrade,
+                            kIdSelectAll, kIdCancel, kIdTypeLabel, kIdFileLabel};
+    for (const DeviceType& type : kDeviceTypes)
+        if (type.boxId != kIdSmallPoxSoundBoxDev) fitted.push_back(type.boxId);
+    for (int id : fitted) {
+        RECT box;
+        GetClientRect(f.Control(id), &box);
+        EXPECT_LE(CaptionWidth(f.Control(id)), box.right) << id << " " << f.Text(id);
+    }
+    // The note line is far longer than its box: it ends in "..." rather than cut off unseen.
+    EXPECT_TRUE(GetWindowLongPtrW(f.Control(kIdNoteLine), GWL_STYLE) & SS_ENDELLIPSIS);
 }
 
 TEST(MainWindow, ChineseFaceShowsItsCaptionsAndTheWindowsOwnParts) {
@@ -157,7 +185,8 @@ TEST(MainWindow, ChineseFaceShowsItsCaptionsAndTheWindowsOwnParts) {
     const LONG_PTR style = GetWindowLongPtrW(f.List(), GWL_STYLE);
     EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
     EXPECT_TRUE(style & LVS_OWNERDATA);
-    EXPECT_EQ(ListView_GetExtendedListViewStyle(f.List()), static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+    EXPECT_EQ(ListView_GetExtendedListViewStyle(f.List()),
+              static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
     EXPECT_FALSE(IsWindowVisible(f.Control(kIdSmallPoxSoundBoxDev)));
     EXPECT_FALSE(f.Enabled(kIdFilePath));
     // Automatic search: the range is off.
@@ -178,19 +207,32 @@ TEST(MainWindow, ControlsSitWhereTheTemplatePutsThem) {
     EXPECT_TRUE(style & WS_SYSMENU);
     EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
-    ExpectLayout(window, {{kIdFindType, 4, 8, 58, 0},         {kIdStartIP, 65, 6, 92, 15},
-                          {kIdEndIP, 167, 6, 92, 15},         {kIdKeyboard, 263, 7, 42, 14},
-                          {kIdFind, 310, 7, 42, 14},          {kIdModifyIP, 357, 7, 42, 14},
-                          {kIdTypeLabel, 0, 28, 37, 8},       {kIdPlayDev, 39, 28, 54, 10},
-                          {kIdMorePlayDev, 95, 28, 59, 10},   {kIdPowerDev, 157, 28, 62, 10},
-                          {kIdSoundBoxDev, 223, 28, 48, 10},  {kIdAlarmDev, 273, 28, 50, 10},
-                          {kIdTelCallDev, 324, 28, 50, 10},   {kIdSoundCollectionDev, 376, 28, 62, 10},
-                          {kIdAmpMonitorDev, 38, 42, 115, 10}, {kIdPowerManageDev, 157, 43, 112, 10},
-                          {kIdSenseInterfaceDev, 273, 44, 103, 10}, {kIdSmallPoxSoundBoxDev, 381, 45, 43, 10},
-                          {kIdFileLabel, 2, 58, 35, 8},       {kIdFilePath, 38, 56, 214, 14},
-                          {kIdOpen, 253, 56, 42, 14},         {kIdUpgrade, 300, 56, 42, 14},
-                          {kIdSelectAll, 347, 56, 42, 14},    {kIdCancel, 394, 56, 42, 14},
-                          {kIdDeviceList, 4, 78, 434, 190},   {kIdProgress, 3, 270, 433, 14},
+    ExpectLayout(window, {{kIdFindType, 4, 8, 58, 0},
+                          {kIdStartIP, 65, 6, 92, 15},
+                          {kIdEndIP, 167, 6, 92, 15},
+                          {kIdKeyboard, 263, 7, 42, 14},
+                          {kIdFind, 310, 7, 42, 14},
+                          {kIdModifyIP, 357, 7, 42, 14},
+                          {kIdTypeLabel, 0, 28, 37, 8},
+                          {kIdPlayDev, 39, 28, 54, 10},
+                          {kIdMorePlayDev, 95, 28, 59, 10},
+                          {kIdPowerDev, 157, 28, 62, 10},
+                          {kIdSoundBoxDev, 223, 28, 48, 10},
+                          {kIdAlarmDev, 273, 28, 50, 10},
+                          {kIdTelCallDev, 324, 28, 50, 10},
+                          {kIdSoundCollectionDev, 376, 28, 62, 10},
+                          {kIdAmpMonitorDev, 38, 42, 115, 10},
+                          {kIdPowerManageDev, 157, 43, 112, 10},
+                          {kIdSenseInterfaceDev, 273, 44, 103, 10},
+                          {kIdSmallPoxSoundBoxDev, 381, 45, 43, 10},
+                          {kIdFileLabel, 2, 58, 35, 8},
+                          {kIdFilePath, 38, 56, 214, 14},
+                          {kIdOpen, 253, 56, 42, 14},
+                          {kIdUpgrade, 300, 56, 42, 14},
+                          {kIdSelectAll, 347, 56, 42, 14},
+                          {kIdCancel, 394, 56, 42, 14},
+                          {kIdDeviceList, 4, 78, 434, 190},
+                          {kIdProgress, 3, 270, 433, 14},
                           {kIdNoteLine, 4, 286, 430, 8}});
 }
 
@@ -371,12 +413,13 @@ TEST(MainWindow, ExportListWritesTheShownTableAsCsv) {
     EXPECT_EQ(extension, L"csv");
     EXPECT_TRUE(seen.Flags & OFN_OVERWRITEPROMPT);
     EXPECT_TRUE(f.messages.empty());
-    EXPECT_EQ(f.dir.Read("列表.csv"),
-              "\xEF\xBB\xBF"
-              "序号,选择,版本号,状态,IP地址,子网掩码,默认网关,服务器IP地址,备用服务器IP地址,设备类型,设备号\r\n"
-              "2,,,\"say \"\"hi\"\", twice\",10.0.0.10,,,,,播放终端,10\r\n"
-              "1,,,\"say \"\"hi\"\", twice\",10.0.0.9,,,,,播放终端,9\r\n"
-              "3,,,\"say \"\"hi\"\", twice\",10.0.0.2,,,,,播放终端,2\r\n");
+    EXPECT_EQ(
+        f.dir.Read("列表.csv"),
+        "\xEF\xBB\xBF"
+        "序号,选择,版本号,状态,IP地址,子网掩码,默认网关,服务器IP地址,备用服务器IP地址,设备类型,设备号\r\n"
+        "2,,,\"say \"\"hi\"\", twice\",10.0.0.10,,,,,播放终端,10\r\n"
+        "1,,,\"say \"\"hi\"\", twice\",10.0.0.9,,,,,播放终端,9\r\n"
+        "3,,,\"say \"\"hi\"\", twice\",10.0.0.2,,,,,播放终端,2\r\n");
 
     // A file that cannot be written is reported, and nothing is left behind.
     f.Window().ExportListTo(f.dir.File("no\\such\\folder\\list.csv"));
@@ -462,7 +505,8 @@ TEST(MainWindow, AboutBoxComesFromTheSystemMenuInChinese) {
         for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             wchar_t className[32] = {};
             GetClassNameW(child, className, 32);
-            if (wcscmp(className, L"Static") == 0 && GetWindowTextLengthW(child) > 0) text = WindowTextUtf8(child);
+            if (wcscmp(className, L"Static") == 0 && GetWindowTextLengthW(child) > 0)
+                text = WindowTextUtf8(child);
         }
         SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
     });
@@ -536,4 +580,21 @@ TEST(MainWindow, ListFollowsAWorkerThroughAFullTable) {
     for (int row = 0; row < 40; ++row) {
         for (int c = 0; c < kColumnCount; ++c) EXPECT_EQ(ListCell(f.List(), row, c), table.Cell(row, c));
     }
+}
+
+// The executable carries what Windows and the window load from it: icon 128,
+// the version, and the manifest that selects the version 6 common controls.
+TEST(MainWindow, ResourcesCarryTheIconTheVersionAndTheManifest) {
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(128), RT_GROUP_ICON), nullptr);
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION), nullptr);
+    EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
+    for (int dialog : {kIdAboutDialog, kIdMainWindow, kIdIpSettingsDialog})
+        EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(dialog), RT_DIALOG), nullptr) << dialog;
+
+    // The manifest takes effect: the process's activation context sends
+    // comctl32.dll to the version 6 assembly.
+    ACTCTX_SECTION_KEYED_DATA redirection{};
+    redirection.cbSize = sizeof redirection;
+    EXPECT_TRUE(FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                         L"comctl32.dll", &redirection));
 }

@@ -27,12 +27,20 @@ namespace {
 // Presses OK in the IP settings dialog once it is open (it runs modally).
 void ConfirmNextIpDialog() {
     AfterDelay(50, [] {
-        if (HWND dialog = FindThreadDialog(kIdEditType)) SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        if (HWND dialog = FindThreadDialog(kIdEditType))
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
 }
 
-const int kRunLockedControls[] = {kIdStartIP, kIdEndIP, kIdFindType, kIdKeyboard, kIdFind, kIdOpen,
-                                  kIdSelectAll, kIdCancel, kIdPlayDev, kIdSoundCollectionDev};
+LRESULT CALLBACK RecordPositions(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR positions) {
+    if (message == PBM_SETPOS)
+        reinterpret_cast<std::vector<int>*>(positions)->push_back(static_cast<int>(wParam));
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+const int kRunLockedControls[] = {kIdStartIP, kIdEndIP,     kIdFindType, kIdKeyboard, kIdFind,
+                                  kIdOpen,    kIdSelectAll, kIdCancel,   kIdPlayDev,  kIdSoundCollectionDev};
 
 }  // namespace
 
@@ -80,7 +88,8 @@ TEST(Runs, ModifyIpLocksTheWindowUntilTheBatchEnds) {
     });
     loop.join();
     EXPECT_TRUE(PumpUntil([&] { return f.Text(kIdModifyIP) == "编辑IP"; }));
-    for (int id : {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev})
+    for (int id :
+         {kIdFindType, kIdKeyboard, kIdFind, kIdOpen, kIdUpgrade, kIdSelectAll, kIdCancel, kIdPlayDev})
         EXPECT_TRUE(f.Enabled(id)) << id;
     EXPECT_FALSE(f.Enabled(kIdStartIP)) << "automatic search keeps the range off";
     EXPECT_EQ(f.station().m_bModifyRequest.load(), 0);
@@ -110,6 +119,9 @@ TEST(Runs, UpgradeCarriesTheWindowThroughItsCaptions) {
         station.m_DeviceList.AppendRow(row);
         ASSERT_TRUE(f.ListShowsRows(1));
 
+        std::vector<int> positions;  // every position the bar was given
+        SetWindowSubclass(f.Control(kIdProgress), RecordPositions, 1,
+                          reinterpret_cast<DWORD_PTR>(&positions));
         f.Click(kIdSelectAll);
         f.Click(kIdUpgrade);
         EXPECT_EQ(f.Text(kIdUpgrade), "Stop");
@@ -125,22 +137,23 @@ TEST(Runs, UpgradeCarriesTheWindowThroughItsCaptions) {
 
         {
             quillane::test::PacedFetcher fetcher("127.0.0.1", station.m_pTftpServer->ListenPort(), firmware,
-                                       std::chrono::milliseconds(20));
+                                                 std::chrono::milliseconds(20));
             EXPECT_TRUE(PumpUntil([&] { return ListCell(f.List(), 0, kColState).ends_with("%"); }));
-            LRESULT highest = 0;
-            EXPECT_TRUE(PumpUntil(
-                [&] {
-                    highest = std::max(highest, SendMessageW(f.Control(kIdProgress), PBM_GETPOS, 0, 0));
-                    return f.Text(kIdUpgrade) == "Upgrade";
-                },
-                30000));
-            EXPECT_GT(highest, 0);
+            EXPECT_TRUE(PumpUntil([&] { return f.Text(kIdUpgrade) == "Upgrade"; }, 30000));
         }
+        // The transfer's percentages arrived in the order they were made,
+        // then the run's end set the bar back to 0.
+        ASSERT_GE(positions.size(), 3u);
+        EXPECT_EQ(positions.back(), 0);
+        EXPECT_EQ(positions[positions.size() - 2], 100);
+        EXPECT_TRUE(std::is_sorted(positions.begin() + 1, positions.end() - 1));
         EXPECT_EQ(station.m_bUpgrading.load(), 0);
         EXPECT_EQ(ListCell(f.List(), 0, kColState), "100%");
         EXPECT_EQ(SendMessageW(f.Control(kIdProgress), PBM_GETPOS, 0, 0), 0);  // the run's end clears it
-        for (int id : {kIdFind, kIdModifyIP, kIdOpen, kIdSelectAll, kIdPlayDev}) EXPECT_TRUE(f.Enabled(id)) << id;
+        for (int id : {kIdFind, kIdModifyIP, kIdOpen, kIdSelectAll, kIdPlayDev})
+            EXPECT_TRUE(f.Enabled(id)) << id;
 
+        RemoveWindowSubclass(f.Control(kIdProgress), RecordPositions, 1);
         SendMessageW(f.Window().Handle(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(f.Window().Ended());
     }
@@ -168,7 +181,6 @@ TEST(Runs, EndOfSessionStopsTheServicesEvenDuringAnUpgrade) {
     EXPECT_FALSE(station.m_hLoopThread.Joinable());
     EXPECT_FALSE(station.m_pTftpServer->ready.load());
     EXPECT_TRUE(f.messages.empty());  // no refusal
-
 }
 
 // A session that goes on (another program refused the end) changes nothing.

@@ -2,9 +2,10 @@
 // running main window (by title and by the window's own mark) and brings it
 // to the front, restored when minimised.
 
+#include "single_instance.h"
+
 #include <gtest/gtest.h>
 
-#include "single_instance.h"
 #include "window_harness.h"
 
 using namespace win32;

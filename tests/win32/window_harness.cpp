@@ -116,7 +116,8 @@ bool WindowFixture::ListShowsRows(int rows) const {
 
 std::vector<std::string> WindowFixture::Column(int column) const {
     std::vector<std::string> texts;
-    for (int row = 0; row < ListView_GetItemCount(List()); ++row) texts.push_back(ListCell(List(), row, column));
+    for (int row = 0; row < ListView_GetItemCount(List()); ++row)
+        texts.push_back(ListCell(List(), row, column));
     return texts;
 }
 

@@ -4,9 +4,11 @@
 // main window in a folder of its own (no service, or services on loopback
 // ports only), and readers of its controls and list cells.
 
+// windows.h first: the headers that build on it need it before them.
+// clang-format off
 #include <windows.h>
-
 #include <commctrl.h>
+// clang-format on
 
 #include <functional>
 #include <memory>
