@@ -14,13 +14,18 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev clang-format
 
 # What the Windows build needs: the mingw-w64 cross compiler (POSIX
-# threads), wine64 to run its tests, and the locale sources for the tests
-# under the Chinese code page.
-WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales
+# threads), wine64 to run its tests, the locale sources for the tests under
+# the Chinese code page, and for the native window's tests a private X server
+# with a font that has the Chinese captions. The window's lab test and
+# pictures add fontconfig (which finds that font for wine), wine's own fonts
+# (the window frames' buttons are drawn with Marlett), the lab's network tools
+# and python3, and the native compiler for the lab's simulated devices.
+WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales \
+	xvfb fonts-noto-cjk fonts-wine fontconfig iproute2 procps python3 g++
 WINDOWS_BUILD ?= build-windows
 
 .PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check \
-	windows-deps windows test-windows
+	windows-deps windows test-windows screenshot-windows
 
 all: build
 
@@ -38,9 +43,10 @@ TEST_CHECKS := format-check
 test: deps build $(TEST_CHECKS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# The core library, its tests, the command-line tool and the simulator's
-# parts for 64-bit Windows, cross-compiled with mingw-w64 (no benchmarks:
-# Debian has no Google Benchmark for it); GoogleTest is built from Debian's sources.
+# The core library, its tests, the command-line tool, the native window
+# ($(WINDOWS_BUILD)/win32/quillane.exe) and the simulator's parts for 64-bit
+# Windows, cross-compiled with mingw-w64 (no benchmarks: Debian has no Google
+# Benchmark for it); GoogleTest is built from Debian's sources.
 windows-deps:
 	@bash tools/install-deps $(WINDOWS_PACKAGES)
 
@@ -49,9 +55,18 @@ windows: windows-deps
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
-# Those tests under wine64; lab and Linux-only tests are listed as skipped.
+# Those tests under wine64 (the window's on a private Xvfb); lab and
+# Linux-only tests are listed as skipped.
 test-windows: windows
 	bash tools/windows/test $(WINDOWS_BUILD) $(JOBS)
+
+# The Windows window as wine draws it, as PNG files in
+# $(WINDOWS_BUILD)/screenshots: the main window and the IP settings dialog in
+# both languages, and the About box. A private Xvfb; no network service is
+# started (the window runs with sample rows and no services), so no root.
+screenshot-windows: windows
+	rm -rf $(WINDOWS_BUILD)/screenshots
+	bash tools/windows/screenshot $(WINDOWS_BUILD) $(WINDOWS_BUILD)/screenshots
 
 # Only the tests that need no network namespace.
 test-core: build

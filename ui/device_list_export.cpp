@@ -1,54 +1,42 @@
 #include "device_list_export.h"
 
 #include <QItemSelectionModel>
-#include <QSaveFile>
 
-#include "model/table_export.h"
+#include "model/device_list_text.h"
 #include "sort_list_ctrl.h"
+#include "support/whole_file.h"
 
 namespace {
 
-std::vector<std::string> VisibleCells(const CSortListCtrl& list, int row) {
-    std::vector<std::string> cells;
-    const QAbstractItemModel* model = list.model();
-    for (int column = 0; column < model->columnCount(); ++column) {
-        if (list.isColumnHidden(column)) continue;
-        cells.push_back(model->index(row, column).data().toString().toStdString());
+std::vector<int> VisibleColumns(const CSortListCtrl& list) {
+    std::vector<int> columns;
+    for (int column = 0; column < list.model()->columnCount(); ++column) {
+        if (!list.isColumnHidden(column)) columns.push_back(column);
     }
-    return cells;
+    return columns;
 }
 
-std::vector<std::string> VisibleHeaders(const CSortListCtrl& list) {
-    std::vector<std::string> headers;
-    const QAbstractItemModel* model = list.model();
-    for (int column = 0; column < model->columnCount(); ++column) {
-        if (list.isColumnHidden(column)) continue;
-        headers.push_back(model->headerData(column, Qt::Horizontal).toString().toStdString());
-    }
+std::array<std::string, quillane::kColumnCount> Headers(const CSortListCtrl& list) {
+    std::array<std::string, quillane::kColumnCount> headers;
+    for (int column = 0; column < quillane::kColumnCount; ++column)
+        headers[static_cast<size_t>(column)] =
+            list.model()->headerData(column, Qt::Horizontal).toString().toStdString();
     return headers;
 }
 
 }  // namespace
 
 bool ExportDeviceList(const CSortListCtrl& list, const QString& path) {
-    quillane::TextRows rows{VisibleHeaders(list)};
-    for (int row = 0; row < list.model()->rowCount(); ++row) rows.push_back(VisibleCells(list, row));
-    const std::string content = quillane::CsvFileContent(rows);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(content.data(), static_cast<qint64>(content.size())) !=
-        static_cast<qint64>(content.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const std::string content =
+        quillane::DeviceListCsvFile(list.Table(), VisibleColumns(list), Headers(list));
+    return quillane::WriteWholeFile(path.toStdString(), content);
 }
 
 QString SelectedDevicesText(const CSortListCtrl& list) {
-    quillane::TextRows rows;
     if (!list.selectionModel()) return {};
+    std::vector<int> rows;
     for (int row = 0; row < list.model()->rowCount(); ++row) {
-        if (list.selectionModel()->isRowSelected(row)) rows.push_back(VisibleCells(list, row));
+        if (list.selectionModel()->isRowSelected(row)) rows.push_back(row);
     }
-    return QString::fromStdString(quillane::TabSeparatedText(rows));
+    return QString::fromStdString(quillane::DeviceRowsText(list.Table(), VisibleColumns(list), rows));
 }

@@ -16,6 +16,7 @@ public:
     ~CSortListCtrl() override;
 
     DeviceTableModel* Model() const { return m_model; }
+    const quillane::DeviceTable& Table() const { return m_table; }
     void SetColumns(const std::array<std::string, quillane::kColumnCount>& headers,
                     const std::array<int, quillane::kColumnCount>& widths);
     // First selected row in table order; -1 when none.

@@ -98,6 +98,22 @@ AddressList InterfaceValue(const std::string& adapterName, bool masks) {
 
 }  // namespace
 
+void AppendAdapterAddresses(const AdapterAddressSources& adapter, AddressList& localIps,
+                            AddressList& localMasks) {
+    if (!adapter.ethernet) return;
+    const AddressList configured = AcceptInterfaceAddresses(adapter.configuredAddresses);
+    if (!configured.empty()) {
+        AppendAddressPairs(configured, AcceptInterfaceMasks(adapter.configuredMasks), localIps, localMasks);
+        return;
+    }
+    for (size_t k = 0; k < adapter.currentAddresses.size(); ++k) {
+        if (!CountsAsAddress(adapter.currentAddresses[k])) continue;
+        const bool hasMask = k < adapter.currentMasks.size() && !adapter.currentMasks[k].empty();
+        localIps.push_back(adapter.currentAddresses[k]);
+        localMasks.push_back(hasMask ? adapter.currentMasks[k] : kDefaultLocalMask);
+    }
+}
+
 std::string FormatHardwareAddress(const uint8_t* bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%2.2x-%2.2x-%2.2x-%2.2x-%2.2x-%2.2x\n", bytes[0], bytes[1], bytes[2],

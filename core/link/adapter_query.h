@@ -60,6 +60,22 @@ AddressList AcceptInterfaceMasks(const AddressList& value);
 // Mask paired with an address that has no mask of its own.
 inline constexpr const char* kDefaultLocalMask = "255.255.255.0";
 
+// What the system says about one adapter's IPv4 addresses, as plain texts.
+struct AdapterAddressSources {
+    bool ethernet = true;
+    AddressList configuredAddresses, configuredMasks;  // the "IPAddress" / "SubnetMask" values
+    AddressList currentAddresses, currentMasks;        // the adapter query's current list, index-aligned
+};
+
+// Appends the adapter's local address pairs. The configured values decide
+// first, under the acceptance rules. An adapter configured by DHCP holds
+// "0.0.0.0" there, and wine keeps no values at all: an Ethernet adapter whose
+// configured values give no address contributes its current addresses
+// instead (empty and "0.0.0.0" entries left out), so that a workstation
+// with a leased address still finds the devices in its subnet.
+void AppendAdapterAddresses(const AdapterAddressSources& adapter, AddressList& localIps,
+                            AddressList& localMasks);
+
 // Appends each address with the mask of the same index (or the default mask).
 void AppendAddressPairs(const AddressList& addresses, const AddressList& masks, AddressList& localIps,
                         AddressList& localMasks);
