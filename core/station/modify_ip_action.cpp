@@ -46,17 +46,7 @@ void Station::OnModifyIP() {
         }
         return;
     }
-    m_bChangeIP = entered->ipCheck;
-    m_bChangeMask = entered->maskCheck;
-    m_bChangeGateway = entered->gatewayCheck;
-    m_bChangeServer = entered->serverCheck;
-    m_bChangeBackupServer = entered->backupServerCheck;
-    m_nEditType = entered->editType;
-    m_dwNewIP = entered->ip;
-    m_dwNewMask = entered->mask;
-    m_dwNewGateway = entered->gateway;
-    m_dwNewServer = entered->server;
-    m_dwNewBackupServer = entered->backupServer;
+    m_changeSettings = *entered;
     RefreshLocalAddresses();
 
     LockControlsForRun(View(), language, RunButton::kModifyIP);
