@@ -23,7 +23,6 @@
 #include "link/udp_endpoint.h"
 #include "model/device_settings_plan.h"
 #include "model/device_table.h"
-#include "model/ip_settings_store.h"
 #include "model/run_events.h"
 #include "model/station_view.h"
 #include "model/type_filter.h"
@@ -115,9 +114,10 @@ public:
     std::atomic<int> m_bModifyContinue{0};
     std::atomic<uint32_t> m_dwModifyTick{0};
     // Written by the window before it raises m_bModifyRequest, read by the loop after.
-    // The IP settings dialog's confirmed entries: which fields change, to what, and the edit type.
-    // Nothing ticked until the dialog confirms something.
-    IpSettingsValues m_changeSettings{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0,
+        m_bChangeBackupServer = 0;
+    int m_nEditType = 0;
+    uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
     // When set, each chosen device gets exactly its entry instead (an address plan from a file).
     std::shared_ptr<const DeviceSettingsPlan> m_devicePlan;
     DeviceTable m_DeviceList;

@@ -10,13 +10,28 @@
 namespace quillane {
 namespace {
 
+AddressChangeSettings ConfirmedSettings(const StationState& s) {
+    AddressChangeSettings settings;
+    settings.changeIp = s.m_bChangeIP != 0;
+    settings.changeMask = s.m_bChangeMask != 0;
+    settings.changeGateway = s.m_bChangeGateway != 0;
+    settings.changeServer = s.m_bChangeServer != 0;
+    settings.changeBackupServer = s.m_bChangeBackupServer != 0;
+    settings.editType = s.m_nEditType;
+    settings.ip = IPv4Address(s.m_dwNewIP);
+    settings.mask = IPv4Address(s.m_dwNewMask);
+    settings.gateway = IPv4Address(s.m_dwNewGateway);
+    settings.server = IPv4Address(s.m_dwNewServer);
+    settings.backupServer = IPv4Address(s.m_dwNewBackupServer);
+    return settings;
+}
+
 AddressChangeBatch PlanBatch(StationState& station) {
     std::vector<DeviceRow> rows;
     for (int row = 0; row < station.m_DeviceList.RowCount(); ++row)
         rows.push_back(station.m_DeviceList.Row(row));
-    return PlanAddressChangeBatch(rows, SettingsFromDialog(station.m_changeSettings),
-                                  station.m_devicePlan.get(), *station.LocalAddresses(),
-                                  IPv4Address(station.Network().commandGroup));
+    return PlanAddressChangeBatch(rows, ConfirmedSettings(station), station.m_devicePlan.get(),
+                                  *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
 }
 
 enum class RowResult { kDone, kRangeError };

@@ -46,7 +46,17 @@ void Station::OnModifyIP() {
         }
         return;
     }
-    m_changeSettings = *entered;
+    m_bChangeIP = entered->ipCheck;
+    m_bChangeMask = entered->maskCheck;
+    m_bChangeGateway = entered->gatewayCheck;
+    m_bChangeServer = entered->serverCheck;
+    m_bChangeBackupServer = entered->backupServerCheck;
+    m_nEditType = entered->editType;
+    m_dwNewIP = entered->ip;
+    m_dwNewMask = entered->mask;
+    m_dwNewGateway = entered->gateway;
+    m_dwNewServer = entered->server;
+    m_dwNewBackupServer = entered->backupServer;
     RefreshLocalAddresses();
 
     LockControlsForRun(View(), language, RunButton::kModifyIP);

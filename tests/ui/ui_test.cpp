@@ -720,7 +720,7 @@ private slots:
             QVERIFY2(!f.Control(id)->isEnabled(), qPrintable(QString::number(id)));
         }
         QVERIFY(f.Control(kIdAmpMonitorDev)->isEnabled());
-        QCOMPARE(f.station().m_changeSettings.ip, 0x0A4D0105u);  // the chosen row's values came up
+        QCOMPARE(f.station().m_dwNewIP, 0x0A4D0105u);  // the chosen row's values came up
         QCOMPARE(f.station().m_bModifyRequest.load(), 1);
 
         QTest::mouseClick(f.Control(kIdModifyIP), Qt::LeftButton);  // Stop

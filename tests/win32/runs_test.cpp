@@ -8,9 +8,9 @@
 #include <chrono>
 #include <thread>
 
+#include "runs/command_loop.h"
 #include "link/tftp_server.h"
 #include "model/control_ids.h"
-#include "runs/command_loop.h"
 #include "support/bounded_thread.h"
 #include "testing/loopback_devices.h"
 #include "testing/loopback_network.h"
@@ -73,8 +73,7 @@ TEST(Runs, ModifyIpLocksTheWindowUntilTheBatchEnds) {
     for (int id : kRunLockedControls) EXPECT_FALSE(f.Enabled(id)) << id;
     EXPECT_FALSE(f.Enabled(kIdUpgrade));
     EXPECT_TRUE(f.Enabled(kIdAmpMonitorDev));
-    EXPECT_EQ(f.station().m_changeSettings.ip,
-              0x0A4D0105u);  // the chosen row's values came up and were confirmed
+    EXPECT_EQ(f.station().m_dwNewIP, 0x0A4D0105u);  // the chosen row's values came up and were confirmed
     EXPECT_EQ(f.station().m_bModifyRequest.load(), 1);
 
     f.Click(kIdModifyIP);  // Stop

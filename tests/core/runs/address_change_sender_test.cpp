@@ -92,9 +92,9 @@ protected:
     }
 
     void ChangeIp(const char* ip, int editType) {
-        station->m_changeSettings.ipCheck = 1;
-        station->m_changeSettings.ip = IPv4Address::Parse(ip).Number();
-        station->m_changeSettings.editType = editType;
+        station->m_bChangeIP = 1;
+        station->m_dwNewIP = IPv4Address::Parse(ip).Number();
+        station->m_nEditType = editType;
     }
     int AddRow(const std::string& ip, int32_t number, bool chosen, const char* mask = "255.255.255.0") {
         DeviceRow cells;
@@ -289,7 +289,7 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
 // offending rows get nothing and show the failure text; the note line says why.
 TEST_F(AddressChangeSenderTest, RowsThatWouldShareAnAddressAreRefusedBeforeAnythingIsSent) {
     // Without an IP change, automatic increase moves .250 and .251 both to x.y.(c+1).1.
-    station->m_changeSettings.ipCheck = 0;
+    station->m_bChangeIP = 0;
     AddRow("127.1.1.250", 10, true);
     AddRow("127.1.1.251", 11, true);
     AddRow("127.1.1.40", 12, true);

@@ -107,7 +107,7 @@ TEST_F(ModifyIpActionTest, NoChosenRowAfterOkShowsTheMessageOnly) {
         EXPECT_FALSE(view.ipSettingsAsked[0].device.AnyNonZero())
             << "no row: the dialog shows its stored values";
         EXPECT_EQ(view.messages, c.messages);
-        EXPECT_EQ(station.m_changeSettings.ip, 0u);
+        EXPECT_EQ(station.m_dwNewIP, 0u);
         ExpectIdle();
     }
 }
@@ -118,17 +118,17 @@ TEST_F(ModifyIpActionTest, OkHandsTheRunToTheLoopWithTheControlsLocked) {
     station.SetLocalAddresses({{"1.2.3.4"}, {"255.0.0.0"}});
     station.OnModifyIP();
 
-    EXPECT_EQ(station.m_changeSettings.ipCheck, 1);
-    EXPECT_EQ(station.m_changeSettings.maskCheck, 0);
-    EXPECT_EQ(station.m_changeSettings.gatewayCheck, 1);
-    EXPECT_EQ(station.m_changeSettings.serverCheck, 0);
-    EXPECT_EQ(station.m_changeSettings.backupServerCheck, 1);
-    EXPECT_EQ(station.m_changeSettings.editType, 2);
-    EXPECT_EQ(station.m_changeSettings.ip, 0x0A4D0901u);
-    EXPECT_EQ(station.m_changeSettings.mask, 0xFFFF0000u);
-    EXPECT_EQ(station.m_changeSettings.gateway, 0x0A4D00FEu);
-    EXPECT_EQ(station.m_changeSettings.server, 0x0A4D0009u);
-    EXPECT_EQ(station.m_changeSettings.backupServer, 0x0A4D000Au);
+    EXPECT_EQ(station.m_bChangeIP, 1);
+    EXPECT_EQ(station.m_bChangeMask, 0);
+    EXPECT_EQ(station.m_bChangeGateway, 1);
+    EXPECT_EQ(station.m_bChangeServer, 0);
+    EXPECT_EQ(station.m_bChangeBackupServer, 1);
+    EXPECT_EQ(station.m_nEditType, 2);
+    EXPECT_EQ(station.m_dwNewIP, 0x0A4D0901u);
+    EXPECT_EQ(station.m_dwNewMask, 0xFFFF0000u);
+    EXPECT_EQ(station.m_dwNewGateway, 0x0A4D00FEu);
+    EXPECT_EQ(station.m_dwNewServer, 0x0A4D0009u);
+    EXPECT_EQ(station.m_dwNewBackupServer, 0x0A4D000Au);
     EXPECT_NE(station.LocalAddresses()->ips, std::vector<std::string>{"1.2.3.4"}) << "lists refreshed";
 
     const std::vector<std::string> locked = {
