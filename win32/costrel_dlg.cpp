@@ -7,11 +7,11 @@
 
 #include "about_dlg.h"
 #include "edit_ip_dlg.h"
+#include "message_box.h"
 #include "model/control_ids.h"
 #include "model/device_list_text.h"
 #include "model/device_types.h"
 #include "model/texts.h"
-#include "message_box.h"
 #include "support/whole_file.h"
 #include "wide_text.h"
 

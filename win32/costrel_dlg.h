@@ -19,9 +19,9 @@
 
 #include "caption_fit.h"
 #include "gui_call_queue.h"
-#include "station/station.h"
 #include "model/station_view.h"
 #include "sort_list_ctrl.h"
+#include "station/station.h"
 
 namespace win32 {
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "message_box.h"
 #include "model/control_ids.h"
 #include "model/texts.h"
-#include "message_box.h"
 #include "wide_text.h"
 
 using namespace quillane;

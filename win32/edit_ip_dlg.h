@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "model/ip_settings.h"
 #include "caption_fit.h"
+#include "model/ip_settings.h"
 #include "support/helper_program.h"
 
 namespace win32 {

@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "edit_ip_dlg.h"
+#include "message_box.h"
 #include "model/control_ids.h"
 #include "model/texts.h"
-#include "message_box.h"
 #include "testing/temp_folder.h"
 #include "wide_text.h"
 #include "window_harness.h"

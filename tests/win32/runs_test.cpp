@@ -8,9 +8,9 @@
 #include <chrono>
 #include <thread>
 
-#include "runs/command_loop.h"
 #include "link/tftp_server.h"
 #include "model/control_ids.h"
+#include "runs/command_loop.h"
 #include "support/bounded_thread.h"
 #include "testing/loopback_devices.h"
 #include "testing/loopback_network.h"

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "model/control_ids.h"
 #include "message_box.h"
+#include "model/control_ids.h"
 #include "support/utf8.h"
 #include "wide_text.h"
 
