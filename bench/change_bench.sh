@@ -9,7 +9,7 @@
 # (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -uo pipefail
 
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_begin change_bench
 devices=${1:-1000}
 runs=${2:-3}

@@ -11,7 +11,7 @@
 # build/tools/devsim/devsim (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -uo pipefail
 
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_paths
 FIND="$BUILD/bench/find_bench"
 CLI="$BUILD/cli/quillane-cli"

@@ -11,7 +11,7 @@
 # (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -uo pipefail
 
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_begin find_bench
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(1000 5000)

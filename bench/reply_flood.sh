@@ -10,7 +10,7 @@
 # QUILLANE_TOOL names the tool to measure (default: the build's). Needs root;
 # not run by ctest.
 set -uo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_paths
 TOOL=${QUILLANE_TOOL:-$BUILD/ui/quillane}
 REPLIES=${1:-1000000}

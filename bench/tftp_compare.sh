@@ -9,26 +9,26 @@ set -u
 SIZE_MIB=${1:-16}
 ROUNDS=${2:-5}
 PARALLEL=${3:-20}
-source "$(cd "$(dirname "$0")/.." && pwd)/tests/e2e/tftp_lab.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
+lab_tftp_begin tftp-compare
 command -v in.tftpd >/dev/null || { echo "in.tftpd (tftpd-hpa) missing"; exit 1; }
 
 FW=$WORK/srv/fw.bin
 mkdir -p "$WORK/srv" "$WORK/out"
 head -c $((SIZE_MIB * 1024 * 1024)) /dev/urandom > "$FW"
 want=$(sha256sum < "$FW" | cut -d' ' -f1)
-start_server "$FW"
+lab_tftp_server "$FW"
 OURS_PID=$SERVER_PID
 # tftpd-hpa on its own port, serving the same folder (names relative to it).
-ip netns exec "$NS_WS" in.tftpd -L -u root -s "$WORK/srv" -a $WS_IP:6969 &
+"$LAB" exec "$LAB_TEST_NAME" ws -- in.tftpd -L -u root -s "$WORK/srv" -a $WS_IP:6969 &
 HPA_PID=$!
-EXTRA_PIDS+=($HPA_PID)
 sleep 0.3
 
 # CPU time of each server, its forked children included (tftpd-hpa serves
 # each request from a child process): a cpuacct cgroup of the run's own per
 # server when the machine offers one, else the process's own times.
 CG_ROOT=/sys/fs/cgroup/cpuacct
-cpu_group() { echo "$CG_ROOT/$TAG-$1"; }
+cpu_group() { echo "$CG_ROOT/$LAB_TEST_NAME-$1"; }
 track_cpu() {  # track_cpu NAME PID
     local group
     group=$(cpu_group "$1")
@@ -40,16 +40,15 @@ cpu_ns() {  # cpu_ns NAME PID
     if [ -r "$group/cpuacct.usage" ] && grep -q . "$group/cgroup.procs"; then cat "$group/cpuacct.usage"
     else awk -v hz="$(getconf CLK_TCK)" '{printf "%.0f", ($14 + $15 + $16 + $17) * 1e9 / hz}' "/proc/$2/stat"; fi
 }
-remove_groups() {
+lab_test_cleanup() {
     for name in ours hpa; do rmdir "$(cpu_group $name)" 2>/dev/null; done
 }
 fetch() {  # fetch ours|hpa OUT
-    if [ "$1" = ours ]; then in_dev tftp -l -m binary $WS_IP 69 -c get "$FW" "$2"
-    else in_dev tftp -l -m binary $WS_IP 6969 -c get fw.bin "$2"; fi
+    if [ "$1" = ours ]; then dev tftp -l -m binary $WS_IP 69 -c get "$FW" "$2"
+    else dev tftp -l -m binary $WS_IP 6969 -c get fw.bin "$2"; fi
 }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-trap 'lab_down; remove_groups' EXIT
 track_cpu ours $OURS_PID
 track_cpu hpa $HPA_PID
 

@@ -19,7 +19,7 @@
 # sets the hard limit of open files as well; QUILLANE_BUILD_DIR the build with
 # the upgrade run program and devsim. Needs root; not run by ctest.
 set -uo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_paths
 command -v tftp >/dev/null || { echo "tftp (tftp-hpa) missing"; exit 1; }
 TOOL=${QUILLANE_TOOL:-$BUILD/ui/quillane}

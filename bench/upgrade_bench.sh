@@ -13,7 +13,7 @@
 # and build/tools/devsim/devsim (or QUILLANE_BUILD_DIR). Not part of ctest.
 set -euo pipefail
 
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_paths
 RUN="$BUILD/tests/e2e/upgrade_run_e2e"
 STATION="$BUILD/tests/e2e/tftp_server_e2e"

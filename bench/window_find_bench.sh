@@ -16,7 +16,7 @@
 # part of ctest.
 set -uo pipefail
 
-source "$(dirname "${BASH_SOURCE[0]}")/lab_bench.inc"
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/lab/lab_test_lib.sh"
 bench_lab_begin window/qt_window_find
 DEVICES=${1:-5000}
 RUNS=${2:-3}
