@@ -24,7 +24,7 @@ WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wi
 	xvfb fonts-noto-cjk fonts-wine fontconfig iproute2 procps python3 g++
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo run screenshot clean format format-check \
+.PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo demo-windows run screenshot clean format format-check \
 	windows-deps windows test-windows screenshot-windows
 
 all: build
@@ -167,6 +167,11 @@ demo: deps build
 	  fi; \
 	  echo "Lab $$name: $(DEMO_DEVICES) simulated devices; the tool starts in the lab's workstation namespace."; \
 	  $(SUDO) tools/lab/lab exec $$name ws -- env DISPLAY=$$display XAUTHORITY=$${XAUTHORITY:-$$HOME/.Xauthority} "$$appdir/quillane"
+
+# The Windows window under wine in the same kind of lab (root): Xvfb and the
+# wine server start inside the lab's workstation namespace.
+demo-windows: windows
+	@$(SUDO) bash tools/windows/demo $(WINDOWS_BUILD) $(DEMO_DEVICES) $(DEMO_LANGUAGE) $(DEMO_STANDBY)
 
 # The tool on this workstation's real network, for an operator with real
 # devices. It answers boot requests and serves TFTP on the LAN: never use it on
