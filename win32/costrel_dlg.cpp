@@ -37,6 +37,24 @@ std::wstring FileDialogFilter(const std::string& label, const std::string& patte
     return filter;  // the string's own terminator ends the list
 }
 
+// Shows a file dialog through RUN (tests put their own in) and returns the
+// chosen name; FLAGS add to those both dialogs share.
+std::optional<std::string> ChooseFile(const FileDialogRunner& run, HWND owner, const std::wstring& filter,
+                                      const std::wstring& extension, DWORD flags) {
+    std::vector<wchar_t> file(kPathBufferLength, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.Flags =
+        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | flags;
+    if (!run(dialog) || file[0] == L'\0') return std::nullopt;
+    return Utf8FromWide(file.data());
+}
+
 // The clipboard's text ends lines with CR LF.
 std::wstring WithCrLf(const std::wstring& text) {
     std::wstring out;
@@ -316,19 +334,9 @@ void COstrelDlg::OnContextMenu(HWND source, POINT screen) {
 
 void COstrelDlg::AskAndExportList() {
     const TextTable& t = Texts(m_station->m_nLanguage);
-    const std::wstring filter = FileDialogFilter(t.exportFileFilter + " (*.csv)", "*.csv");
-    std::vector<wchar_t> file(kPathBufferLength, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_hWnd;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = L"csv";
-    dialog.Flags =
-        OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!m_runSaveDialog(dialog)) return;
-    ExportListTo(Utf8FromWide(file.data()));
+    const std::optional<std::string> path = ChooseFile(
+        m_runSaveDialog, m_hWnd, FileDialogFilter(t.exportFileFilter + " (*.csv)", "*.csv"), L"csv", 0);
+    if (path) ExportListTo(*path);
 }
 
 void COstrelDlg::ExportListTo(const std::string& path) {
@@ -428,18 +436,7 @@ std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel
     const std::wstring filter = FileDialogFilter(filterLabel, pattern);
     const std::wstring extension =
         W(defaultExtension.starts_with('.') ? defaultExtension.substr(1) : defaultExtension);
-    std::vector<wchar_t> file(kPathBufferLength, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_hWnd;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = extension.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST |
-                   OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!m_runOpenDialog(dialog) || file[0] == L'\0') return std::nullopt;
-    return Utf8FromWide(file.data());
+    return ChooseFile(m_runOpenDialog, m_hWnd, filter, extension, OFN_FILEMUSTEXIST);
 }
 
 std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, int language,
