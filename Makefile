@@ -141,6 +141,8 @@ screenshot: deps
 
 # The tool in a lab: simulated devices in one network namespace, the tool in
 # the other, shown on $$DISPLAY (or on a private Xvfb when there is none).
+# The range fields hold the lab's devices and a sample firmware image is the
+# chosen file, as in demo-windows, so a range search and Upgrade work at once.
 # Everything is removed when the window closes or on Ctrl+C. Needs root (sudo).
 DEMO_DEVICES ?= 40
 DEMO_LANGUAGE ?= 1
@@ -155,10 +157,16 @@ demo: deps build
 	@set -e; name=qdemo$$$$; appdir=$$(mktemp -d); xvfb=; \
 	  cleanup() { [ -n "$$xvfb" ] && kill $$xvfb 2>/dev/null; $(SUDO) tools/lab/lab down $$name >/dev/null 2>&1; rm -rf "$$appdir"; }; \
 	  trap cleanup EXIT; trap 'exit 130' INT TERM; \
-	  $(SUDO) tools/lab/lab up $$name --devices $(DEMO_DEVICES) >/dev/null; \
+	  eval "$$($(SUDO) tools/lab/lab up $$name --devices $(DEMO_DEVICES))"; \
 	  QUILLANE_BUILD_DIR=$(abspath $(BUILD)) $(SUDO) tools/lab/lab devsim $$name --standby $(DEMO_STANDBY) >/dev/null; \
 	  cp $(BUILD)/ui/quillane "$$appdir/"; \
 	  printf '[LANGUAGE]\r\nCurLanguage=$(DEMO_LANGUAGE)\r\n' > "$$appdir/Config.ini"; \
+	  firmware="$$appdir/firmware/sample-2.0.bin"; mkdir -p "$$appdir/firmware"; \
+	  head -c $$((512 * 1024)) /dev/urandom > "$$firmware"; \
+	  IFS=. read -r a b c d <<< "$$DEV_FIRST_IP"; first=$$(((a << 24) | (b << 16) | (c << 8) | d)); \
+	  printf '[Quillane]\r\nStartIP=%d\r\nEndIP=%d\r\nUpdateProPath=%s\r\n' "$$first" "$$((first + DEV_COUNT - 1))" \
+	    "$$firmware" > "$$appdir/Quillane.ini"; \
+	  echo "Chosen firmware: $$firmware; the range fields hold the lab's devices."; \
 	  display=$$DISPLAY; \
 	  if [ -z "$$display" ]; then \
 	    n=99; while [ -e /tmp/.X11-unix/X$$n ]; do n=$$((n+1)); done; display=:$$n; \

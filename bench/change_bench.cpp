@@ -112,8 +112,7 @@ int main(int argc, char** argv) {
         station.Initialise();
         station.m_nLanguage = 2;
         station.m_DeviceList.SetObserver(&clock);
-        station.m_bSearchRequest = 1;
-        station.m_hLoopEvent.Set();
+        station.RequestSearch(SearchRequest{});
         WaitFor([&] { return clock.rows == devices; }, clock.rows, 3s);
         std::printf("devices %d: listed %d\n", devices, clock.rows.load());
 
@@ -132,8 +131,7 @@ int main(int argc, char** argv) {
 
         // Every device answers the next search with its new address.
         const std::set<std::string> expected = IncreasedAddresses(view.firstNewAddress, clock.rows);
-        station.m_bSearchRequest = 1;
-        station.m_hLoopEvent.Set();
+        station.RequestSearch(SearchRequest{});
         std::this_thread::sleep_for(200ms);
         WaitFor([&] { return clock.rows == devices; }, clock.rows, 3s);
         std::set<std::string> listed;

@@ -19,7 +19,7 @@
 #include <fstream>
 #include <vector>
 
-#include "link/command_queue.h"
+#include "link/received_datagram.h"
 #include "model/null_station_view.h"
 #include "runs/reply_handling.h"
 #include "station/station.h"

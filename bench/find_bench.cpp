@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
             const auto before = UdpCounters();
             const int repliesBefore = sniffer.datagrams;
             const int64_t findNs = NowNs();
-            station.m_bSearchRequest = 1;
-            station.m_hLoopEvent.Set();
+            station.RequestSearch(SearchRequest{});
             // Done when every device is listed, or nothing new came for 3 s.
             int seen = -1;
             auto quietSince = std::chrono::steady_clock::now();

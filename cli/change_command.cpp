@@ -37,11 +37,11 @@ IpSettingsValues EnteredSettings(const ChangeOptions& change) {
 
 // Modify IP as the operator presses it, then, when it started a run, until
 // the batch is sent and every device answered or was given up on.
-bool RunTheChange(CliStation& cli) {
+bool RunTheChange(CliStation& cli, AddressChangeRequest request) {
     StationWatch& watch = cli.watch();
     const int started = watch.Started(RunKind::kAddressChange);
     const int ended = watch.Ended(RunKind::kAddressChange);
-    cli.station().OnModifyIP();
+    cli.station().ChangeAddresses(std::move(request));
     if (watch.Started(RunKind::kAddressChange) == started) return true;  // refused: nothing to wait for
     return watch.WaitForEnd(RunKind::kAddressChange, ended, kLongestQuiet);
 }
@@ -168,10 +168,10 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
 
     // What the batch will do, worked out as the station will: a plan that
     // would give two devices one address is refused as a whole.
-    if (plan) station.m_devicePlan = matched.settings;
+    AddressChangeRequest request{SettingsFromDialog(entered), plan ? matched.settings : nullptr, false};
     station.RefreshLocalAddresses();
     const AddressChangeBatch batch =
-        PlanAddressChangeBatch(TableRows(station), SettingsFromDialog(entered), station.m_devicePlan.get(),
+        PlanAddressChangeBatch(TableRows(station), request.settings, request.plan.get(),
                                *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
     if (plan) {
         if (const std::optional<PlanError> conflict = PlanConflict(*plan, batch)) {
@@ -190,8 +190,7 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     std::vector<std::pair<int, DeviceRow>> before;
     for (int row : cli.ChosenRows()) before.emplace_back(row, table.Row(row));
     ChangeRecordContext when{std::chrono::system_clock::now(), {}};
-    cli.view().AnswerIpSettingsWith(entered);
-    const bool answered = RunTheChange(cli);
+    const bool answered = RunTheChange(cli, std::move(request));
     when.ended = std::chrono::system_clock::now();
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
     if (!answered)

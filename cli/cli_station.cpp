@@ -145,7 +145,7 @@ bool CliStation::Search(std::string& error) {
     ApplyTypeFilter(m_station, m_search.types);
     m_view.TakeMessages();
     const int searches = m_watch.Ended(RunKind::kSearch);
-    m_station.OnFind();
+    m_station.Search(SearchRequest{m_search.range ? 1 : 0, m_search.rangeFirst, m_search.rangeLast});
     if (const auto messages = m_view.TakeMessages(); !messages.empty()) {
         error = JoinMessages(messages);
         return false;

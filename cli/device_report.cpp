@@ -11,22 +11,6 @@ int ReportMissing(const ChosenDevices& devices, std::ostream& out) {
     return static_cast<int>(devices.missing.size());
 }
 
-std::optional<ChosenDevices> StartSearchAndChoose(CliStation& cli, const DeviceChoice& choice,
-                                                  std::ostream& out, std::ostream& err, int& exitCode) {
-    std::string error;
-    if (!cli.Start(error) || !cli.Search(error)) {
-        err << "quillane-cli: " << error << "\n";
-        exitCode = kExitUnusable;
-        return std::nullopt;
-    }
-    ChosenDevices devices = cli.Choose(choice);
-    if (devices.chosen.empty()) {
-        exitCode = ReportNothingChosen(devices, out, err);
-        return std::nullopt;
-    }
-    return devices;
-}
-
 int ReportNothingChosen(const ChosenDevices& devices, std::ostream& out, std::ostream& err) {
     ReportMissing(devices, out);
     out << std::flush;

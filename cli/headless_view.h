@@ -11,8 +11,8 @@
 
 namespace quillane::cli {
 
-// The station's view without a window: the command line answers what the
-// window's controls would (find type, range, file, IP settings), messages are
+// The station's view without a window: the command line calls the
+// station's verbs with requests of its own, so no dialog is ever asked; messages are
 // kept for the command to print, and the progress bar's value goes to
 // whoever listens. Controls and captions have nothing to show.
 class HeadlessView : public StationView {
@@ -31,18 +31,6 @@ public:
     int FindTypeSelection() const override { return m_search.range ? 1 : 0; }
     uint32_t RangeStart() const override { return m_search.rangeFirst; }
     uint32_t RangeEnd() const override { return m_search.rangeLast; }
-
-    // The window's dialogs, answered from the command line.
-    std::optional<std::string> AskForFile(const std::string&, const std::string&,
-                                          const std::string&) override {
-        return m_file;
-    }
-    std::optional<IpSettingsValues> AskIpSettings(const std::string&, int, const IpDeviceValues&) override {
-        return m_ipSettings;
-    }
-
-    void AnswerFileDialogWith(std::string path) { m_file = std::move(path); }
-    void AnswerIpSettingsWith(const IpSettingsValues& values) { m_ipSettings = values; }
     // Called with every progress value, on the thread that sets it.
     void OnProgress(std::function<void(int)> listener);
     // The messages shown so far, oldest first; they are forgotten.
@@ -50,8 +38,6 @@ public:
 
 private:
     const SearchOptions m_search;
-    std::optional<std::string> m_file;
-    std::optional<IpSettingsValues> m_ipSettings;
     std::mutex m_mutex;  // guards the two members below
     std::function<void(int)> m_progressListener;
     std::vector<Message> m_messages;

@@ -71,7 +71,7 @@ void FollowTheRun(CliStation& cli, int endedBefore, UpgradeProgress& progress, D
         // second one ends the tool.
         if (!stopAsked && TakeStopSignal() != 0) {
             stopAsked = true;
-            station.OnUpgrade();
+            station.StopRun();
             progress.Finish();
             err << "quillane-cli: " << texts.msgStopPending
                 << " (a second stop signal ends the tool at once)\n";
@@ -176,10 +176,8 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         err << "quillane-cli: " << error << "\n";
         return kExitUnusable;
     }
-    cli.view().AnswerFileDialogWith(file);
-    station.OnOpen();  // the window's Open: the file the boot responder and the TFTP server hand out
     // What the Upgrade button checks before any device is touched.
-    const UpgradePreflightProblem problem = CheckUpgradePreflight(GatherUpgradePreflight(station));
+    const UpgradePreflightProblem problem = CheckUpgradePreflight(GatherUpgradePreflight(station, file));
     if (problem.kind != UpgradePreflightProblem::Kind::kNone) {
         err << "quillane-cli: " << DescribePreflightProblem(problem, 2) << "\n";
         return kExitUnusable;
@@ -220,7 +218,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
     InstallStopSignals();
     const int started = watch.Started(RunKind::kUpgrade);
     const int ended = watch.Ended(RunKind::kUpgrade);
-    station.OnUpgrade();
+    station.Upgrade(UpgradeRequest{file, false});
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
     DeviceTimes times;
     if (watch.Started(RunKind::kUpgrade) != started) FollowTheRun(cli, ended, progress, times, err, texts);

@@ -10,8 +10,8 @@
 
 #include "link/tftp_server.h"
 #include "model/null_station_view.h"
-#include "model/station_state.h"
 #include "runs/boot_responder.h"
+#include "runs/station_state.h"
 
 using namespace quillane;
 

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <span>
 
-#include "link/command_queue.h"
 #include "link/protocol.h"
+#include "link/received_datagram.h"
 #include "model/null_station_view.h"
-#include "model/station_state.h"
 #include "runs/reply_handling.h"
+#include "runs/station_state.h"
 
 using namespace quillane;
 

@@ -185,14 +185,7 @@ void COstrelDlg::ConnectControls() {
         const int id = type.boxId;
         onClick(id, [&s, id] { s.OnTypeFilterClick(id); });
     }
-    connect(m_cmbFindType, &QComboBox::currentIndexChanged, this,
-            [this](int index) { m_findTypeMirror = index; });
-    connect(m_cmbFindType, &QComboBox::activated, this, [this, &s](int index) {
-        m_findTypeMirror = index;
-        s.OnFindTypeChange();
-    });
-    connect(m_StartIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
-    connect(m_EndIP, &IpAddressEdit::AddressChanged, this, &COstrelDlg::MirrorRange);
+    connect(m_cmbFindType, &QComboBox::activated, this, [&s](int) { s.OnFindTypeChange(); });
     connect(m_DeviceList, &CSortListCtrl::RowClicked, this, [&s](int row) { s.OnTableClick(row); });
 
     m_copyRows = new QAction(m_DeviceList);
@@ -243,9 +236,16 @@ void COstrelDlg::CopySelectedRows() {
     if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
-void COstrelDlg::MirrorRange() {
-    m_rangeStartMirror = m_StartIP->Address();
-    m_rangeEndMirror = m_EndIP->Address();
+int COstrelDlg::FindTypeSelection() const {
+    return m_cmbFindType->currentIndex();
+}
+
+uint32_t COstrelDlg::RangeStart() const {
+    return m_StartIP->Address();
+}
+
+uint32_t COstrelDlg::RangeEnd() const {
+    return m_EndIP->Address();
 }
 
 QWidget* COstrelDlg::Control(int id) const {
@@ -321,7 +321,6 @@ void COstrelDlg::ShowMessage(const std::string& text, const std::string& caption
 void COstrelDlg::SetRange(uint32_t start, uint32_t end) {
     m_StartIP->SetAddress(start);
     m_EndIP->SetAddress(end);
-    MirrorRange();
 }
 
 void COstrelDlg::SetChecked(int id, bool checked) {
@@ -332,7 +331,6 @@ void COstrelDlg::SetFindTypeItems(const std::array<std::string, 2>& items, int s
     m_cmbFindType->clear();
     for (const std::string& item : items) m_cmbFindType->addItem(Q(item));
     m_cmbFindType->setCurrentIndex(selection);
-    m_findTypeMirror = m_cmbFindType->currentIndex();
 }
 
 void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers,

@@ -22,7 +22,7 @@ class IpAddressEdit;
 // input; the station decides. Worker-side view calls are queued to the GUI
 // thread and never wait; a view call on the GUI thread first applies every
 // call still queued, so the window follows the order in which the station
-// made them. The values workers read are mirrored in atomics.
+// made them. Workers never read the window: presses become requests.
 class COstrelDlg : public QDialog, public quillane::StationView {
     Q_OBJECT
 public:
@@ -51,11 +51,11 @@ public:
     void SetCaption(int id, const std::string& text) override;
     void SetProgress(int percent) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
-    int FindTypeSelection() const override { return m_findTypeMirror.load(); }
-    uint32_t RangeStart() const override { return m_rangeStartMirror.load(); }
-    uint32_t RangeEnd() const override { return m_rangeEndMirror.load(); }
 
     // StationView, GUI thread.
+    int FindTypeSelection() const override;
+    uint32_t RangeStart() const override;
+    uint32_t RangeEnd() const override;
     void SetRange(uint32_t start, uint32_t end) override;
     void SetChecked(int id, bool checked) override;
     void SetFindTypeItems(const std::array<std::string, 2>& items, int selection) override;
@@ -80,7 +80,6 @@ protected:
 private:
     void BuildControls();
     void ConnectControls();
-    void MirrorRange();
     void AskAndExportList();
     template <class Change>
     void OnGuiThread(Change change);
@@ -95,9 +94,6 @@ private:
     QProgressBar* m_Progress = nullptr;
     QAction* m_copyRows = nullptr;
 
-    std::atomic<int> m_findTypeMirror{-1};
-    std::atomic<uint32_t> m_rangeStartMirror{0};
-    std::atomic<uint32_t> m_rangeEndMirror{0};
     std::atomic<int> m_progressShown{-1};
     // Worker-side view calls not yet applied, oldest first (m_pendingMutex).
     std::mutex m_pendingMutex;

@@ -219,14 +219,7 @@ void COstrelDlg::OnCommand(int id, int code) {
             CloseProcedure();
             return;
         case kIdFindType:
-            if (code == CBN_SELCHANGE) {
-                MirrorFindType();
-                s.OnFindTypeChange();
-            }
-            return;
-        case kIdStartIP:
-        case kIdEndIP:
-            if (code == EN_CHANGE) MirrorRange();
+            if (code == CBN_SELCHANGE) s.OnFindTypeChange();
             return;
         default:
             break;
@@ -262,10 +255,6 @@ void COstrelDlg::OnCommand(int id, int code) {
 
 bool COstrelDlg::OnNotify(const NMHDR& header, LRESULT& result) {
     if (m_DeviceList->OnNotify(header, result)) return true;
-    if (header.code == IPN_FIELDCHANGED) {
-        MirrorRange();
-        return false;
-    }
     if (header.hwndFrom != m_DeviceList->Handle()) return false;
     if (header.code == NM_CLICK) {
         m_station->OnTableClick(m_DeviceList->FirstSelectedRow());
@@ -352,16 +341,20 @@ void COstrelDlg::CopySelectedRows() {
     if (!text.empty()) PutOnClipboard(m_hWnd, WithCrLf(W(text)));
 }
 
-void COstrelDlg::MirrorFindType() {
-    m_findTypeMirror = static_cast<int>(SendMessageW(Control(kIdFindType), CB_GETCURSEL, 0, 0));
+int COstrelDlg::FindTypeSelection() const {
+    return static_cast<int>(SendMessageW(Control(kIdFindType), CB_GETCURSEL, 0, 0));
 }
 
-void COstrelDlg::MirrorRange() {
-    DWORD start = 0, end = 0;
+uint32_t COstrelDlg::RangeStart() const {
+    DWORD start = 0;
     SendMessageW(Control(kIdStartIP), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&start));
+    return start;
+}
+
+uint32_t COstrelDlg::RangeEnd() const {
+    DWORD end = 0;
     SendMessageW(Control(kIdEndIP), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&end));
-    m_rangeStartMirror = start;
-    m_rangeEndMirror = end;
+    return end;
 }
 
 // A call on the window's thread first applies what workers queued before it,
@@ -405,7 +398,6 @@ void COstrelDlg::ShowMessage(const std::string& text, const std::string& caption
 void COstrelDlg::SetRange(uint32_t start, uint32_t end) {
     SendMessageW(Control(kIdStartIP), IPM_SETADDRESS, 0, static_cast<LPARAM>(start));
     SendMessageW(Control(kIdEndIP), IPM_SETADDRESS, 0, static_cast<LPARAM>(end));
-    MirrorRange();
 }
 
 void COstrelDlg::SetChecked(int id, bool checked) {
@@ -419,7 +411,6 @@ void COstrelDlg::SetFindTypeItems(const std::array<std::string, 2>& items, int s
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item).c_str()));
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
     CaptionFit::WidenDropDown(combo);
-    MirrorFindType();
 }
 
 void COstrelDlg::SetTableColumns(const std::array<std::string, 12>& headers,

@@ -2,8 +2,8 @@
 
 // The main window (dialog template 102). It shows the station's state and
 // forwards the operator's input; the station decides. Worker-side view calls
-// travel through a queue to the window's thread and never wait; the values
-// workers read (find type, range) are mirrored in atomics.
+// travel through a queue to the window's thread and never wait; workers
+// never read the window (a press becomes a request that carries its values).
 
 // windows.h first: the headers that build on it need it before them.
 // clang-format off
@@ -67,11 +67,11 @@ public:
     void SetCaption(int id, const std::string& text) override;
     void SetProgress(int percent) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
-    int FindTypeSelection() const override { return m_findTypeMirror.load(); }
-    uint32_t RangeStart() const override { return m_rangeStartMirror.load(); }
-    uint32_t RangeEnd() const override { return m_rangeEndMirror.load(); }
 
     // StationView, GUI thread.
+    int FindTypeSelection() const override;
+    uint32_t RangeStart() const override;
+    uint32_t RangeEnd() const override;
     void SetRange(uint32_t start, uint32_t end) override;
     void SetChecked(int id, bool checked) override;
     void SetFindTypeItems(const std::array<std::string, 2>& items, int selection) override;
@@ -95,8 +95,6 @@ private:
     void OnContextMenu(HWND source, POINT screen);
     void OnDestroy();
     void EndWindow(INT_PTR result);
-    void MirrorFindType();
-    void MirrorRange();
     template <class Change>
     void OnGuiThread(Change change);
 
@@ -108,9 +106,6 @@ private:
     HICON m_hSmallIcon = nullptr;
     std::unique_ptr<CaptionFit> m_captionFit;  // its fonts outlive the window's controls
 
-    std::atomic<int> m_findTypeMirror{-1};
-    std::atomic<uint32_t> m_rangeStartMirror{0};
-    std::atomic<uint32_t> m_rangeEndMirror{0};
     std::atomic<int> m_progressShown{-1};
 
     // Declared in this order so that they go in the reverse one: the list

@@ -16,7 +16,8 @@ struct ScreenRect {
 
 // What the station needs of the window. The Qt window implements it; tests
 // use a recording fake. Methods marked "any thread" are called by workers and
-// must neither block on the GUI thread nor touch widgets directly.
+// must neither block on the GUI thread nor touch widgets directly; workers
+// only ever tell the window something, never ask it.
 class StationView {
 public:
     virtual ~StationView() = default;
@@ -29,7 +30,8 @@ public:
     // worker it is shown later, without waiting for the operator.
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
 
-    // Any thread: the window's current values, mirrored so workers never wait.
+    // GUI thread only: the controls a press turns into a request. Workers
+    // never read the window; they work from the request.
     virtual int FindTypeSelection() const = 0;  // -1 when nothing is selected
     virtual uint32_t RangeStart() const = 0;    // number form, first octet most significant
     virtual uint32_t RangeEnd() const = 0;

@@ -1,37 +1,21 @@
 #include "runs/address_change_sender.h"
 
 #include "model/control_ids.h"
-#include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/address_change_batch.h"
 #include "runs/run_controls.h"
+#include "runs/station_state.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
 namespace {
 
-AddressChangeSettings ConfirmedSettings(const StationState& s) {
-    AddressChangeSettings settings;
-    settings.changeIp = s.m_bChangeIP != 0;
-    settings.changeMask = s.m_bChangeMask != 0;
-    settings.changeGateway = s.m_bChangeGateway != 0;
-    settings.changeServer = s.m_bChangeServer != 0;
-    settings.changeBackupServer = s.m_bChangeBackupServer != 0;
-    settings.editType = s.m_nEditType;
-    settings.ip = IPv4Address(s.m_dwNewIP);
-    settings.mask = IPv4Address(s.m_dwNewMask);
-    settings.gateway = IPv4Address(s.m_dwNewGateway);
-    settings.server = IPv4Address(s.m_dwNewServer);
-    settings.backupServer = IPv4Address(s.m_dwNewBackupServer);
-    return settings;
-}
-
-AddressChangeBatch PlanBatch(StationState& station) {
+AddressChangeBatch PlanBatch(StationState& station, const AddressChangeRequest& request) {
     std::vector<DeviceRow> rows;
     for (int row = 0; row < station.m_DeviceList.RowCount(); ++row)
         rows.push_back(station.m_DeviceList.Row(row));
-    return PlanAddressChangeBatch(rows, ConfirmedSettings(station), station.m_devicePlan.get(),
-                                  *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
+    return PlanAddressChangeBatch(rows, request.settings, request.plan.get(), *station.LocalAddresses(),
+                                  IPv4Address(station.Network().commandGroup));
 }
 
 enum class RowResult { kDone, kRangeError };
@@ -62,10 +46,10 @@ void ShowRangeError(StationState& station) {
 
 }  // namespace
 
-void SendAddressChanges(StationState& station) {
+void SendAddressChanges(StationState& station, const AddressChangeRequest& request) {
     AutoLock lock(&station.m_ListLock);
     // Worked out as a whole first: the conflict rule needs every chosen row's new address.
-    const AddressChangeBatch batch = PlanBatch(station);
+    const AddressChangeBatch batch = PlanBatch(station, request);
     int handled = 0;
     for (const BatchRow& r : batch.rows) {
         if (station.m_bModifyContinue.load() == 0) break;  // the operator pressed Stop
@@ -78,7 +62,8 @@ void SendAddressChanges(StationState& station) {
     // Refused rows show the failure text like silent ones: the note line says why.
     if (const std::string refused = DescribeRefusedRows(batch, station.m_nLanguage.load()); !refused.empty())
         station.View().SetCaption(kIdNoteLine, refused);
-    ReturnControlsAfterRun(station.View(), station.m_nLanguage.load(), RunButton::kModifyIP);
+    ReturnControlsAfterRun(station.View(), station.m_nLanguage.load(), RunButton::kModifyIP,
+                           request.rangeSearchChosen);
 }
 
 }  // namespace quillane

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "runs/run_requests.h"
+
 namespace quillane {
 
 class StationState;
@@ -15,6 +17,6 @@ inline constexpr uint32_t kChangePauseMs = 10;
 // the command group. Holds m_ListLock throughout; ends early between two rows
 // when the operator asks to stop, and at once on the range error; returns the
 // window's controls to idle.
-void SendAddressChanges(StationState& station);
+void SendAddressChanges(StationState& station, const AddressChangeRequest& request);
 
 }  // namespace quillane

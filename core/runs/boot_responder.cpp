@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "link/segment_rule.h"
-#include "model/station_state.h"
+#include "runs/station_state.h"
 #include "support/narrow_text.h"
 
 namespace quillane {

@@ -6,11 +6,11 @@
 #include <optional>
 
 #include "link/protocol.h"
-#include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/address_change_sender.h"
 #include "runs/device_search.h"
 #include "runs/reply_handling.h"
+#include "runs/station_state.h"
 #include "runs/upgrade_step.h"
 #include "support/tick_clock.h"
 
@@ -118,7 +118,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
     if (std::optional<ST_CMD_RUN_tag> entry = TakeQueuedDatagram(station)) {
         HandleDeviceReply(station, *entry);
     } else if (station.m_bSearchRequest.load() == 1) {
-        RunSearch(station);
+        RunSearch(station, station.TakeSearchRequest().value_or(SearchRequest{}));
         station.m_bSearchRequest = 0;
         station.NotifyRunEnded(RunKind::kSearch);
         state.searchAftercheck.SearchSent(GetTickCount());
@@ -126,7 +126,7 @@ bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
         UpgradeStep(station);
         goOn = false;  // the step only acts on a time-out: wait for it instead of spinning
     } else if (station.m_bModifyRequest.load() == 1) {
-        SendAddressChanges(station);
+        SendAddressChanges(station, station.TakeAddressChangeRequest().value_or(AddressChangeRequest{}));
         FinishAddressChangeBatch(station, state);
     } else {
         goOn = false;

@@ -3,10 +3,9 @@
 #include "link/adapter_query.h"
 #include "link/protocol.h"
 #include "model/control_ids.h"
-#include "model/settings.h"
-#include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/device_services.h"
+#include "runs/station_state.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -57,7 +56,7 @@ uint64_t WalkRange(uint32_t start, uint32_t end, const std::function<bool()>& ke
     return visited;
 }
 
-void RunSearch(StationState& station) {
+void RunSearch(StationState& station, const SearchRequest& request) {
     AutoLock lock(&station.m_ListLock);
     StationView& view = station.View();
     const bool saidTableFull = station.m_DeviceList.RefusedRows() > 0;
@@ -65,12 +64,11 @@ void RunSearch(StationState& station) {
     if (saidTableFull) view.SetCaption(kIdNoteLine, Texts(station.m_nLanguage.load()).noteLine);
     // A card that came up since the start hears the replies too.
     JoinReplyGroup(station);
-    if (view.FindTypeSelection() == 0) {
+    if (!request.IsRangeWalk()) {
         SendSearchProbes(station);
     } else {  // item 1, or no selection at all
-        const uint32_t start = view.RangeStart();
-        const uint32_t end = view.RangeEnd();
-        if (station.UsesSettingsFiles()) WriteRange(station.m_strAppDir, start, end);
+        const uint32_t start = request.rangeStart;
+        const uint32_t end = request.rangeEnd;
         const Datagram first = BuildRangeProbe(kCodeRangeProbe);
         const Datagram second = BuildRangeProbe(kCodeRangeProbeSecond);
         WalkProgress progress(view, start, end);

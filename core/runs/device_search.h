@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "runs/run_requests.h"
+
 namespace quillane {
 
 class StationState;
@@ -13,11 +15,10 @@ inline constexpr uint32_t kRangePauseMs = 10;
 
 // One search, with m_ListLock held throughout: empties the device table, then
 // either sends the search probe three times to the command group (find type 0)
-// or stores the range in the settings file and sends both range probes to
-// every address of it. The walk stops between two addresses once m_bLoopRun
-// drops. Clears m_bSearchRequest when done, so a Find pressed meanwhile is
-// absorbed by this search.
-void RunSearch(StationState& station);
+// or sends both range probes to every address of the request's range. The walk stops between two addresses
+// once m_bLoopRun drops. Clears m_bSearchRequest when done, so a Find pressed meanwhile is absorbed by this
+// search.
+void RunSearch(StationState& station, const SearchRequest& request);
 
 // Visits every address from `start` up to and including `end` (number form)
 // while `keepGoing` holds, pausing after every 20th; ends after

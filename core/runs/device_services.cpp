@@ -2,8 +2,8 @@
 
 #include "link/adapter_multicast.h"
 #include "link/adapter_query.h"
-#include "model/station_state.h"
 #include "runs/command_loop.h"
+#include "runs/station_state.h"
 
 namespace quillane {
 

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "link/tftp_server.h"
-#include "model/station_state.h"
 #include "runs/boot_responder.h"
+#include "runs/station_state.h"
 #include "runs/transfer_callbacks.h"
 #include "support/exe_dir.h"
 

@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "link/command_queue.h"
 #include "link/protocol.h"
+#include "link/received_datagram.h"
 #include "model/control_ids.h"
 #include "model/device_types.h"
-#include "model/station_state.h"
 #include "model/texts.h"
+#include "runs/station_state.h"
 #include "support/tick_clock.h"
 
 namespace quillane {

@@ -35,8 +35,7 @@ void LockControlsForRun(StationView& view, int language, RunButton run) {
     for (int id : kRunLockedTypeBoxes) view.EnableControl(id, false);
 }
 
-void ReturnControlsAfterRun(StationView& view, int language, RunButton run) {
-    const bool rangeSearch = view.FindTypeSelection() != 0;
+void ReturnControlsAfterRun(StationView& view, int language, RunButton run, bool rangeSearch) {
     for (int id : kRunLockedControls) {
         if (id == kIdStartIP || id == kIdEndIP) {
             view.EnableControl(id, rangeSearch);

@@ -15,7 +15,8 @@ enum class RunButton { kModifyIP, kUpgrade };
 // and the boxes 1048 to 1050, in the window's order.
 void LockControlsForRun(StationView& view, int language, RunButton run);
 // The idle window again; the range addresses only when a range search is
-// chosen. Modify IP is captioned "Edit IP" after its run.
-void ReturnControlsAfterRun(StationView& view, int language, RunButton run);
+// chosen (as it was when the run began: the run locks the find type).
+// Modify IP is captioned "Edit IP" after its run.
+void ReturnControlsAfterRun(StationView& view, int language, RunButton run, bool rangeSearchChosen);
 
 }  // namespace quillane

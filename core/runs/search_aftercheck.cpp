@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "model/control_ids.h"
-#include "model/station_state.h"
 #include "runs/fleet_check.h"
+#include "runs/station_state.h"
 
 namespace quillane {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "link/tftp_server.h"
-#include "model/station_state.h"
 #include "model/texts.h"
+#include "runs/station_state.h"
 #include "runs/upgrade_step.h"
 #include "support/tick_clock.h"
 

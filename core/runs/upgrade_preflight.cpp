@@ -1,7 +1,7 @@
 #include "runs/upgrade_preflight.h"
 
 #include "link/tftp_server.h"
-#include "model/station_state.h"
+#include "runs/station_state.h"
 #include "support/narrow_text.h"
 #include "support/served_file.h"
 
@@ -27,10 +27,10 @@ UpgradePreflightProblem CheckUpgradePreflight(const UpgradePreflightInput& input
     return {};
 }
 
-UpgradePreflightInput GatherUpgradePreflight(const StationState& station) {
+UpgradePreflightInput GatherUpgradePreflight(const StationState& station, const std::string& updateFile) {
     const StationNetwork& network = station.Network();
     UpgradePreflightInput input;
-    input.updateFile = station.UpdateFile();
+    input.updateFile = updateFile;
     input.bootPort = network.bootServerPort;
     input.tftpPort = network.tftpPort;
     // A configured port of 0 is the system's choice (tests): any bound port holds it.

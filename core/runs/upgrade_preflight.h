@@ -42,7 +42,7 @@ UpgradePreflightProblem CheckUpgradePreflight(const UpgradePreflightInput& input
 // The station's firmware path and whether its boot responder and TFTP server
 // hold their ports (asking the system why, for one that does not).
 class StationState;
-UpgradePreflightInput GatherUpgradePreflight(const StationState& station);
+UpgradePreflightInput GatherUpgradePreflight(const StationState& station, const std::string& updateFile);
 
 // The message box text in the window's language (1 Chinese, 2 English); empty otherwise.
 std::string DescribePreflightProblem(const UpgradePreflightProblem& problem, int language);

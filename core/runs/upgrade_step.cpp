@@ -4,10 +4,10 @@
 
 #include "link/segment_rule.h"
 #include "link/tftp_server.h"
-#include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/device_commands.h"
 #include "runs/run_controls.h"
+#include "runs/station_state.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -99,7 +99,8 @@ void ContinueUpgradeRun(StationState& station, int firstRow) {
 // The controls are given back before the flags are cleared, so a new run
 // never gets the captions of an idle window; a press in between does nothing.
 void EndUpgradeRun(StationState& station) {
-    ReturnControlsAfterRun(station.View(), station.m_nLanguage, RunButton::kUpgrade);
+    ReturnControlsAfterRun(station.View(), station.m_nLanguage, RunButton::kUpgrade,
+                           station.CurrentUpgradeRequest().rangeSearchChosen);
     station.m_DeviceList.m_bSortEnabled = 1;
     station.View().SetProgress(0);
     station.m_dwUpgradeTick = GetTickCount();

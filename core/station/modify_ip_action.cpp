@@ -2,6 +2,7 @@
 // run to the command loop; during a run the same button asks it to stop.
 
 #include "model/texts.h"
+#include "runs/address_change_plan.h"
 #include "runs/run_controls.h"
 #include "station/station.h"
 #include "support/ipv4.h"
@@ -24,51 +25,58 @@ IpDeviceValues FirstChosenDevice(const DeviceTable& table) {
 
 }  // namespace
 
-void Station::OnModifyIP() {
-    if (m_bModifyContinue.load() != 0) {
-        if (m_bModifyContinue.load() == 1 && m_bModifyRequest.load() == 1) m_bModifyContinue = 0;  // Stop
-        return;
-    }
-    if (m_bModifyRequest.load() != 0) return;  // stopping: the batch is finishing
+// Nothing may start while a run is on or ending, or a search is about to
+// replace the table. A batch that is stopping still holds its request.
+bool Station::AddressChangeRefused() {
+    if (m_bModifyContinue.load() != 0 || m_bModifyRequest.load() != 0) return true;
     // An ending upgrade run gives the controls back before it clears its
     // flags: a press in between does nothing, as one of Upgrade does.
-    if (m_bUpgrading.load() != 0 || m_bUpgradeContinue.load() != 0) return;
-    if (RefusedForPendingSearch()) return;
+    if (m_bUpgrading.load() != 0 || m_bUpgradeContinue.load() != 0) return true;
+    return RefusedForPendingSearch();
+}
 
-    const int language = m_nLanguage.load();
+void Station::OnModifyIP() {
+    if (m_bModifyContinue.load() != 0) {
+        StopRun();
+        return;
+    }
+    if (AddressChangeRefused()) return;
     const std::optional<IpSettingsValues> entered =
-        View().AskIpSettings(m_strAppDir, language, FirstChosenDevice(m_DeviceList));
+        View().AskIpSettings(m_strAppDir, m_nLanguage.load(), FirstChosenDevice(m_DeviceList));
     if (!entered) return;
+    if (m_DeviceList.FirstChosenRow() >= 0) {
+        m_bChangeIP = entered->ipCheck;
+        m_bChangeMask = entered->maskCheck;
+        m_bChangeGateway = entered->gatewayCheck;
+        m_bChangeServer = entered->serverCheck;
+        m_bChangeBackupServer = entered->backupServerCheck;
+        m_nEditType = entered->editType;
+        m_dwNewIP = entered->ip;
+        m_dwNewMask = entered->mask;
+        m_dwNewGateway = entered->gateway;
+        m_dwNewServer = entered->server;
+        m_dwNewBackupServer = entered->backupServer;
+    }
+    ChangeAddresses(
+        AddressChangeRequest{SettingsFromDialog(*entered), nullptr, View().FindTypeSelection() != 0});
+}
+
+bool Station::ChangeAddresses(AddressChangeRequest request) {
+    if (AddressChangeRefused()) return false;
+    const int language = m_nLanguage.load();
     if (m_DeviceList.FirstChosenRow() < 0) {
         if (LanguageHasTexts(language)) {
             const TextTable& texts = Texts(language);
             View().ShowMessage(texts.msgNoDeviceToModify, texts.captionError);
         }
-        return;
+        return false;
     }
-    m_bChangeIP = entered->ipCheck;
-    m_bChangeMask = entered->maskCheck;
-    m_bChangeGateway = entered->gatewayCheck;
-    m_bChangeServer = entered->serverCheck;
-    m_bChangeBackupServer = entered->backupServerCheck;
-    m_nEditType = entered->editType;
-    m_dwNewIP = entered->ip;
-    m_dwNewMask = entered->mask;
-    m_dwNewGateway = entered->gateway;
-    m_dwNewServer = entered->server;
-    m_dwNewBackupServer = entered->backupServer;
     RefreshLocalAddresses();
-
     LockControlsForRun(View(), language, RunButton::kModifyIP);
     m_DeviceList.m_bSortEnabled = 0;  // rows keep their positions while the batch addresses them by index
-    // The settings are in place before the request: the loop reads them once it
-    // sees it. The batch stops when it finds m_bModifyContinue at 0, so that
-    // flag is raised first.
     NotifyRunStarted(RunKind::kAddressChange);
-    m_bModifyContinue = 1;
-    m_bModifyRequest = 1;
-    // Wake the loop so the batch starts now rather than after its idle wait.
-    m_hLoopEvent.Set();
+    RequestAddressChange(std::move(request));
+    return true;
 }
 
 }  // namespace quillane

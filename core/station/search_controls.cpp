@@ -21,20 +21,28 @@ void Station::OnFindTypeChange() {
 }
 
 void Station::OnFind() {
+    Search(SearchRequest{View().FindTypeSelection(), View().RangeStart(), View().RangeEnd()});
+}
+
+// The range is kept in the settings file here, on the thread of the press,
+// before the loop walks it.
+bool Station::Search(const SearchRequest& request) {
     const TextTable& t = Texts(m_nLanguage);
-    if (View().FindTypeSelection() == 1 && View().RangeStart() > View().RangeEnd()) {
+    if (request.findType == 1 && request.rangeStart > request.rangeEnd) {
         View().ShowMessage(t.msgStartAboveEnd, t.captionError);
-        return;
+        return false;
     }
     bool anyType = false;
     for (const DeviceType& type : kDeviceTypes) anyType = anyType || FilterAdmits(*this, type);
     if (!anyType) {
         View().ShowMessage(t.msgNoDeviceType, t.captionError);
-        return;
+        return false;
     }
+    if (request.IsRangeWalk() && UsesSettingsFiles())
+        WriteRange(m_strAppDir, request.rangeStart, request.rangeEnd);
     NotifyRunStarted(RunKind::kSearch);
-    m_bSearchRequest = 1;
-    m_hLoopEvent.Set();
+    RequestSearch(request);
+    return true;
 }
 
 bool Station::RefusedForPendingSearch() {

@@ -71,6 +71,12 @@ void Station::ApplyTexts() {
     View().SetCaption(kIdCancel, t.cancel);
 }
 
+// A stop asked for twice, or while the run is already ending, changes nothing.
+void Station::StopRun() {
+    if (m_bModifyContinue.load() == 1 && m_bModifyRequest.load() == 1) m_bModifyContinue = 0;
+    if (m_bUpgradeContinue.load() == 1 && m_bUpgrading.load() == 1) m_bUpgradeContinue = 0;
+}
+
 bool Station::Close() {
     if (m_bUpgradeContinue.load() == 1 || m_bUpgrading.load() == 1) {
         const TextTable& t = Texts(m_nLanguage);

@@ -2,14 +2,14 @@
 
 // The station: the main window without its widgets. The Qt window (and every
 // other front end) owns one and forwards user input to it. The long-lived
-// values it works on are its state (model/station_state.h), which the workers
+// values it works on are its state (runs/station_state.h), which the workers
 // below get as their context; the station adds the handlers of the window's
 // controls, the life cycle (initialise, close) and the settings files.
 
 #include <string>
 
-#include "model/station_state.h"
 #include "model/station_view.h"
+#include "runs/station_state.h"
 #include "support/exe_dir.h"
 #include "support/helper_program.h"
 
@@ -46,6 +46,18 @@ public:
     void OnModifyIP();
     void OnUpgrade();
 
+    // Verbs: the runs every front end starts, each from a request that carries
+    // its values (the window's handlers build them from the controls; the
+    // command-line tool from its arguments). Each checks its request as the
+    // window does, tells the operator why it refuses (false), and otherwise
+    // hands the run to the command loop. On the thread that takes presses.
+    bool Search(const SearchRequest& request);
+    bool ChangeAddresses(AddressChangeRequest request);
+    bool Upgrade(const UpgradeRequest& request);
+    // Asks the running address change or upgrade to end: the batch between
+    // two rows, the upgrade run after the current device.
+    void StopRun();
+
     // Starts a helper program by its command line (the window's Keyboard
     // buttons); tests replace it.
     HelperStarter m_startHelperProgram;
@@ -55,6 +67,8 @@ private:
     // loop has not run it yet: the search is about to replace the table, so
     // no run may start on its rows.
     bool RefusedForPendingSearch();
+    bool AddressChangeRefused();
+    bool UpgradeRefused();
     void ApplyTexts();
     void StartServices();
     void StopServices();

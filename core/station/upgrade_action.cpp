@@ -12,46 +12,57 @@
 
 namespace quillane {
 
-namespace {}  // namespace
-
 void Station::OnUpgrade() {
-    const TextTable& t = Texts(m_nLanguage);
     if (m_bUpgradeContinue.load() != 0) {
-        if (m_bUpgradeContinue.load() == 1 && m_bUpgrading.load() == 1) m_bUpgradeContinue = 0;
+        StopRun();
         return;  // the run ends after the current device, silently
     }
+    Upgrade(UpgradeRequest{UpdateFile(), View().FindTypeSelection() != 0});
+}
+
+// An address-change batch gives its controls back before it clears its
+// flags: a press in between does nothing, or the rest of the batch's end
+// would undo this run's start.
+bool Station::UpgradeRefused() {
+    if (m_bUpgradeContinue.load() != 0) return true;
     if (m_bUpgrading.load() != 0) {
+        const TextTable& t = Texts(m_nLanguage);
         View().ShowMessage(t.msgStopPending, t.captionHint);
-        return;
+        return true;
     }
-    // An address-change batch gives its controls back before it clears its
-    // flags: a press in between does nothing, or the rest of the batch's end
-    // would undo this run's start.
-    if (m_bModifyRequest.load() != 0 || m_bModifyContinue.load() != 0) return;
-    if (RefusedForPendingSearch()) return;
-    if (!IsExistingFile(UpdateFile())) {
+    if (m_bModifyRequest.load() != 0 || m_bModifyContinue.load() != 0) return true;
+    return RefusedForPendingSearch();
+}
+
+bool Station::Upgrade(const UpgradeRequest& request) {
+    if (UpgradeRefused()) return false;
+    const TextTable& t = Texts(m_nLanguage);
+    if (!IsExistingFile(request.file)) {
         View().ShowMessage(t.msgUpgradeFileMissing, t.captionError);
-        return;
+        return false;
     }
     if (m_DeviceList.FirstChosenRow() < 0) {
         View().ShowMessage(t.msgNoDeviceToUpgrade, t.captionError);
-        return;
+        return false;
     }
     // Nothing goes to a device that nothing could answer.
-    const UpgradePreflightProblem problem = CheckUpgradePreflight(GatherUpgradePreflight(*this));
+    const UpgradePreflightProblem problem =
+        CheckUpgradePreflight(GatherUpgradePreflight(*this, request.file));
     if (problem.kind != UpgradePreflightProblem::Kind::kNone) {
         View().ShowMessage(DescribePreflightProblem(problem, m_nLanguage), t.captionError);
-        return;
+        return false;
     }
     for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetRowState(row, RowState{}, "");
     RefreshLocalAddresses();
-    if (!m_pTftpServer) return;
+    if (!m_pTftpServer) return false;
     m_nUpgradeRow = 0;
     const int row = FindNextUpgradeRow(*this, 0, false);
-    if (row < 0) return;  // no chosen device in a local subnet: no run
+    if (row < 0) return false;  // no chosen device in a local subnet: no run
 
     // The current row and its text are in place before the flags, and the
     // flags before the loop is woken and the command leaves.
+    SetUpgradeRequest(request);
+    SetUpdateFile(request.file);  // what the boot responder and the TFTP server hand out
     MarkUpgradeStarted(*this, row);
     NotifyRunStarted(RunKind::kUpgrade);
     m_dwUpgradeTick = GetTickCount();
@@ -62,6 +73,7 @@ void Station::OnUpgrade() {
     m_hLoopEvent.Set();
     View().SetProgress(0);
     SendUpgradeCommandToRow(*this, row);
+    return true;
 }
 
 }  // namespace quillane

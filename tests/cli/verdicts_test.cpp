@@ -8,8 +8,8 @@
 
 #include "core/runs/reply_bytes.h"
 #include "model/null_station_view.h"
-#include "model/station_state.h"
 #include "runs/reply_handling.h"
+#include "runs/station_state.h"
 #include "runs/transfer_callbacks.h"
 #include "runs/upgrade_step.h"
 

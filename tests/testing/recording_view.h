@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/station_view.h"
+#include "runs/run_requests.h"
 
 namespace quillane::test {
 
@@ -41,18 +42,18 @@ public:
     }
     void SetProgress(int percent) override {
         progress = percent;
-        std::lock_guard lock(m_mutex);
-        progressHistory.push_back(percent);
+        {
+            std::lock_guard lock(m_mutex);
+            progressHistory.push_back(percent);
+        }
+        if (onProgress) onProgress(percent);
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         std::lock_guard lock(m_mutex);
         messages.push_back({text, caption});
     }
     int FindTypeSelection() const override { return findType; }
-    uint32_t RangeStart() const override {
-        if (onRangeRead) onRangeRead();
-        return rangeStart;
-    }
+    uint32_t RangeStart() const override { return rangeStart; }
     uint32_t RangeEnd() const override { return rangeEnd; }
 
     // GUI thread.
@@ -83,6 +84,9 @@ public:
     ScreenRect ControlScreenRect(int id) const override {
         return rects.count(id) ? rects.at(id) : ScreenRect{};
     }
+
+    // The search request a Find press makes of the fields below.
+    SearchRequest Search() const { return {findType.load(), rangeStart.load(), rangeEnd.load()}; }
 
     // A control never disabled counts as enabled.
     bool Enabled(int id) const {
@@ -131,7 +135,8 @@ public:
     std::atomic<int> findType{-1};
     std::atomic<uint32_t> rangeStart{0};
     std::atomic<uint32_t> rangeEnd{0};
-    std::function<void()> onRangeRead;  // runs as a search reads its range
+    // Runs after each progress value is recorded: a test presses a button at that point.
+    std::function<void(int percent)> onProgress;
     // Runs after each caption is recorded: a test presses a button at that point.
     std::function<void(int id, const std::string& text)> onCaption;
     std::optional<std::string> fileAnswer;

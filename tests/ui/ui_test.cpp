@@ -470,8 +470,7 @@ private slots:
         f.window->SetRange(0x7F010000, 0x7F01FFFF);  // half a minute of probing with the list lock held
         station.m_nFindType = 1;
         f.Control<QComboBox>(kIdFindType)->setCurrentIndex(1);
-        station.m_bSearchRequest = 1;
-        station.m_hLoopEvent.Set();
+        station.RequestSearch(quillane::SearchRequest{1, 0x7F010000, 0x7F01FFFF});
         QTest::qWait(100);
 
         const auto start = std::chrono::steady_clock::now();
@@ -542,7 +541,7 @@ private slots:
     void aRunsEndNeverUndoesTheNextRunsStart() {
         WindowFixture f(2);
         std::thread worker([&] {
-            ReturnControlsAfterRun(*f.window, 2, RunButton::kUpgrade);
+            ReturnControlsAfterRun(*f.window, 2, RunButton::kUpgrade, false);
             f.window->SetProgress(100);
         });
         worker.join();

@@ -81,6 +81,7 @@ protected:
         station.reset();
         view = std::make_unique<RecordingView>();
         view->findType = 0;
+        devicePlan = nullptr;
         station = std::make_unique<Station>(*view, "/nonexistent/", test::LoopbackNetwork());
         station->m_nLanguage = language;
         station->SetLocalAddresses({{"127.1.1.1"}, {"255.255.0.0"}});
@@ -91,6 +92,23 @@ protected:
         ChangeIp("127.1.5.247", 0);
     }
 
+    // The request Modify IP makes of the confirmed entries (here the station's
+    // eleven members) and the find type.
+    AddressChangeRequest Request() const {
+        IpSettingsValues entered;
+        entered.ipCheck = station->m_bChangeIP;
+        entered.maskCheck = station->m_bChangeMask;
+        entered.gatewayCheck = station->m_bChangeGateway;
+        entered.serverCheck = station->m_bChangeServer;
+        entered.backupServerCheck = station->m_bChangeBackupServer;
+        entered.editType = station->m_nEditType;
+        entered.ip = station->m_dwNewIP;
+        entered.mask = station->m_dwNewMask;
+        entered.gateway = station->m_dwNewGateway;
+        entered.server = station->m_dwNewServer;
+        entered.backupServer = station->m_dwNewBackupServer;
+        return {SettingsFromDialog(entered), devicePlan, view->findType != 0};
+    }
     void ChangeIp(const char* ip, int editType) {
         station->m_bChangeIP = 1;
         station->m_dwNewIP = IPv4Address::Parse(ip).Number();
@@ -111,7 +129,7 @@ protected:
     }
     void Send(LoopbackDevices& devices) {
         station->m_DeviceLink.SetCommandPort(devices.Port());
-        SendAddressChanges(*station);
+        SendAddressChanges(*station, Request());
     }
     std::vector<std::string> Column(int column) {
         std::vector<std::string> texts;
@@ -132,6 +150,7 @@ protected:
 
     std::unique_ptr<RecordingView> view;
     std::unique_ptr<Station> station;
+    std::shared_ptr<const DeviceSettingsPlan> devicePlan;  // an address plan from a file, when set
 };
 
 }  // namespace
@@ -337,7 +356,7 @@ TEST_F(AddressChangeSenderTest, APlanGivesEachDeviceExactlyItsSettings) {
     (*plan)[30] = {IPv4Address::Parse("127.1.7.7"), std::nullopt, IPv4Address::Parse("127.1.7.254"),
                    std::nullopt, std::nullopt};
     (*plan)[31] = {std::nullopt, IPv4Address::Parse("255.255.0.0"), std::nullopt, std::nullopt, std::nullopt};
-    station->m_devicePlan = plan;
+    devicePlan = plan;
     AddRow("127.1.1.30", 30, true);
     AddRow("127.1.1.31", 31, true);
     LoopbackDevices devices({"127.1.1.30", "127.1.1.31"});

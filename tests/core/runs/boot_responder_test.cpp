@@ -7,7 +7,7 @@
 #include "core/link/tftp_test_support.h"
 #include "link/tftp_server.h"
 #include "model/null_station_view.h"
-#include "model/station_state.h"
+#include "runs/station_state.h"
 #include "testing/loopback_network.h"
 
 using namespace quillane;

@@ -10,10 +10,10 @@
 #include "core/runs/reply_bytes.h"
 #include "link/protocol.h"
 #include "model/settings.h"
-#include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/device_search.h"
 #include "runs/device_services.h"
+#include "runs/station_state.h"
 #include "support/tick_clock.h"
 #include "testing/loopback_network.h"
 #include "testing/recording_view.h"
@@ -88,7 +88,7 @@ protected:
         view.findType = 1;
         view.rangeStart = start;
         view.rangeEnd = end;
-        station.m_bSearchRequest = 1;
+        station.RequestSearch(view.Search());
         EXPECT_TRUE(Pass());
     }
 
@@ -168,7 +168,7 @@ TEST_F(CommandLoopTest, OnePassDoesOneKindOfWorkInItsOrder) {
     AddRow(99, "0");
     Queue(SearchReplyBytes({}));
     Queue(Datagram(16, 0));  // consumed without effect
-    station.m_bSearchRequest = 1;
+    station.RequestSearch(view.Search());
     station.m_bUpgrading = 1;
     station.m_dwUpgradeTick = TickClock::Now() - 9990;
     station.m_bModifyRequest = 1;
@@ -205,7 +205,7 @@ TEST_F(CommandLoopTest, OnePassDoesOneKindOfWorkInItsOrder) {
 TEST_F(CommandLoopTest, AutomaticSearchSendsThreeProbesToTheCommandGroup) {
     AddRow(1, "0");
     view.findType = 0;
-    station.m_bSearchRequest = 1;
+    station.RequestSearch(view.Search());
     EXPECT_TRUE(Pass());
     EXPECT_EQ(station.m_DeviceList.RowCount(), 0);
     const std::vector<Datagram> sent = devices.Drain();
@@ -233,7 +233,7 @@ TEST_F(CommandLoopTest, RangeWalkSendsBothProbesPerAddressAndPausesEvery20) {
         view.findType = c.findType;
         view.rangeStart = c.start;
         view.rangeEnd = c.end;
-        station.m_bSearchRequest = 1;
+        station.RequestSearch(view.Search());
         EXPECT_TRUE(Pass());
         EXPECT_EQ(station.m_DeviceList.RowCount(), 0);
         const std::vector<Datagram> sent = devices.Drain();
@@ -243,10 +243,6 @@ TEST_F(CommandLoopTest, RangeWalkSendsBothProbesPerAddressAndPausesEvery20) {
             EXPECT_EQ(sent[i + 1], BuildRangeProbe(kCodeRangeProbeSecond));
         }
         EXPECT_EQ(TickClock::SleepCount(), c.pauses);
-        // The range is stored even when nothing is sent.
-        const MainSettings stored = LoadOrCreateMainSettings(station.m_strAppDir);
-        EXPECT_EQ(stored.startIP, c.start);
-        EXPECT_EQ(stored.endIP, c.end);
     }
 }
 
@@ -278,7 +274,7 @@ TEST_F(CommandLoopTest, RangeWalkMovesTheProgressBarAndResetsIt) {
         view.findType = c.findType;
         view.rangeStart = kLoopback + 1;
         view.rangeEnd = kLoopback + c.addresses;  // one below the start for 0 addresses
-        station.m_bSearchRequest = 1;
+        station.RequestSearch(view.Search());
         EXPECT_TRUE(Pass());
         EXPECT_EQ(view.progressHistory, c.expected);
         devices.Drain(20);
@@ -308,7 +304,7 @@ TEST_F(CommandLoopTest, RangeSearchStopsWhenTheLoopIsToldToEnd) {
 }
 
 TEST_F(CommandLoopTest, FindDuringARunningSearchIsAbsorbed) {
-    view.onRangeRead = [&] { station.m_bSearchRequest = 1; };  // pressed while the walk starts
+    view.onProgress = [&](int) { station.RequestSearch(view.Search()); };  // pressed while the walk runs
     RangeSearch(kLoopback, kLoopback + 2);
     EXPECT_EQ(station.m_bSearchRequest, 0);
     EXPECT_FALSE(Pass()) << "no second search follows";
@@ -436,7 +432,7 @@ TEST_F(CommandLoopTest, TheLoopTellsWhenASearchAndAnAddressChangeEnd) {
     } ends;
     station.SetRunObserver(&ends);
     view.findType = 0;
-    station.m_bSearchRequest = 1;
+    station.RequestSearch(view.Search());
     EXPECT_TRUE(Pass());
     EXPECT_EQ(ends.ended, std::vector<RunKind>{RunKind::kSearch});
 
@@ -474,7 +470,7 @@ TEST(CommandLoopThread, ListsQueuedRepliesAndStopsWithinItsBound) {
     ASSERT_NE(port, 0);
 
     view.findType = 0;
-    station.m_bSearchRequest = 1;
+    station.RequestSearch(view.Search());
     station.m_hLoopEvent.Set();
     ASSERT_EQ(devices.Drain(2000, 3).size(), 3u);
 
@@ -513,7 +509,7 @@ TEST_F(CommandLoopTest, ASettledSearchPointsOutTroubleOnTheNoteLine) {
         station.m_DeviceList.AppendRow(cells);
     };
     view.findType = 0;
-    station.m_bSearchRequest = 1;
+    station.RequestSearch(view.Search());
     EXPECT_TRUE(Pass());
     listDevice(1, "10.0.0.5");
     TickClock::Advance(1000);
@@ -530,7 +526,7 @@ TEST_F(CommandLoopTest, ASettledSearchPointsOutTroubleOnTheNoteLine) {
 
     view.captions.clear();
     station.m_nLanguage = 1;
-    station.m_bSearchRequest = 1;
+    station.RequestSearch(view.Search());
     EXPECT_TRUE(Pass());  // the table is emptied before the probes
     listDevice(3, "10.0.0.7");
     TickClock::Advance(10000);

@@ -6,11 +6,11 @@
 #include <functional>
 
 #include "core/runs/reply_bytes.h"
-#include "link/command_queue.h"
+#include "link/received_datagram.h"
 #include "model/control_ids.h"
-#include "model/station_state.h"
 #include "model/texts.h"
 #include "runs/device_search.h"
+#include "runs/station_state.h"
 #include "support/tick_clock.h"
 #include "testing/recording_view.h"
 
@@ -256,7 +256,7 @@ TEST_F(ReplyTest, AFullTableDropsNewDevicesButKeepsUpdatingListedOnes) {
 
     // The next search empties the table, puts the usual note back and lists anew.
     view.findType = 0;
-    RunSearch(station);
+    RunSearch(station, view.Search());
     EXPECT_EQ(station.m_DeviceList.RefusedRows(), 0u);
     Feed(SearchReplyBytes(Device(kMaxDeviceRows + 1, 6401)));
     EXPECT_EQ(station.m_DeviceList.RowCount(), 1);

@@ -101,7 +101,7 @@ TEST_F(UpgradeStepTest, TheRunEndsAtTheTimeOutOfItsLastDeviceOrAfterAStopRequest
         station.m_bUpgradeContinue = c.stopAsked ? 0 : 1;
         station.m_bLoopRun = c.loopRuns;
         view.captions[kIdUpgrade] = "Stop";
-        view.findType = 1;
+        station.SetUpgradeRequest(UpgradeRequest{"", true});  // a range search was chosen at the press
         for (int id : {kIdStartIP, kIdFind, kIdOpen, kIdModifyIP, kIdCancel, 1028, 1046})
             view.enabled_[id] = false;
         const int ends = RunsEnded();
@@ -118,7 +118,7 @@ TEST_F(UpgradeStepTest, TheRunEndsAtTheTimeOutOfItsLastDeviceOrAfterAStopRequest
         EXPECT_TRUE(devices.Received(1).empty());
         station.m_bLoopRun = 1;
     }
-    view.findType = 0;  // automatic search: the range stays locked
+    station.SetUpgradeRequest(UpgradeRequest{"", false});  // automatic search: the range stays locked
     station.m_DeviceList.DeleteAllRows();
     AddRows({{"127.0.0.2"}});
     RunningOn(0);

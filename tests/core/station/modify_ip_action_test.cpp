@@ -130,6 +130,17 @@ TEST_F(ModifyIpActionTest, OkHandsTheRunToTheLoopWithTheControlsLocked) {
     EXPECT_EQ(station.m_dwNewServer, 0x0A4D0009u);
     EXPECT_EQ(station.m_dwNewBackupServer, 0x0A4D000Au);
     EXPECT_NE(station.LocalAddresses()->ips, std::vector<std::string>{"1.2.3.4"}) << "lists refreshed";
+    // The loop gets the entries as one value with the press: it never reads the members or the window.
+    const std::optional<AddressChangeRequest> request = station.TakeAddressChangeRequest();
+    ASSERT_TRUE(request);
+    EXPECT_TRUE(request->settings.changeIp && request->settings.changeGateway &&
+                request->settings.changeBackupServer);
+    EXPECT_FALSE(request->settings.changeMask || request->settings.changeServer);
+    EXPECT_EQ(request->settings.editType, 2);
+    EXPECT_EQ(request->settings.ip, IPv4Address(0x0A4D0901u));
+    EXPECT_EQ(request->settings.backupServer, IPv4Address(0x0A4D000Au));
+    EXPECT_EQ(request->plan, nullptr);
+    EXPECT_EQ(request->rangeSearchChosen, view.findType != 0);
 
     const std::vector<std::string> locked = {
         "disable 1004", "disable 1005", "disable 1011", "disable 1006", "disable 1001", "caption 1010 Stop",

@@ -58,7 +58,7 @@ TEST(StationServicesTest, TheStationMayGoMidRunWithTransfersInFlight) {
     view.findType = 1;  // a walk over 65536 addresses: half a minute with the list lock held
     view.rangeStart = 0x7F010000;
     view.rangeEnd = 0x7F01FFFF;
-    station->m_bSearchRequest = 1;
+    station->RequestSearch(view.Search());
     station->m_hLoopEvent.Set();
     std::this_thread::sleep_for(100ms);
 

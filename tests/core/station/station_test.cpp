@@ -151,6 +151,8 @@ TEST_F(StationTest, FindChecksTheRangeOnlyForSpecifiedIpAndNeedsADeviceType) {
          ""},
         {"one address", 1, Ip(10, 0, 0, 5), Ip(10, 0, 0, 5), false, false, true, ""},
         {"unsigned comparison", 1, Ip(10, 0, 0, 1), Ip(200, 0, 0, 1), false, false, true, ""},
+        {"no selection walks the range unchecked", -1, Ip(10, 0, 0, 9), Ip(10, 0, 0, 1), false, false, true,
+         ""},
         {"hidden type still counts", 0, 0, 0, true, false, true, ""},
         {"no type at all", 0, 0, 0, true, true, false, "请选择设备类型"},
     };
@@ -160,6 +162,7 @@ TEST_F(StationTest, FindChecksTheRangeOnlyForSpecifiedIpAndNeedsADeviceType) {
         RecordingView view;
         Station station(view, fresh.Dir(), StationNetwork{.startServices = false});
         station.Initialise();
+        const MainSettings before = LoadOrCreateMainSettings(fresh.Dir());
         view.findType = c.findType;
         view.rangeStart = c.start;
         view.rangeEnd = c.end;
@@ -170,6 +173,19 @@ TEST_F(StationTest, FindChecksTheRangeOnlyForSpecifiedIpAndNeedsADeviceType) {
         station.OnFind();
         EXPECT_EQ(station.m_bSearchRequest.load(), c.searches ? 1 : 0);
         EXPECT_EQ(station.m_hLoopEvent.Wait(0), c.searches);
+        // The request carries the press's values; the range is stored at the press, before any walk.
+        const std::optional<SearchRequest> request = station.TakeSearchRequest();
+        ASSERT_EQ(request.has_value(), c.searches);
+        const MainSettings stored = LoadOrCreateMainSettings(fresh.Dir());
+        if (c.searches) {
+            EXPECT_EQ(request->findType, c.findType);
+            EXPECT_EQ(request->rangeStart, c.start);
+            EXPECT_EQ(request->rangeEnd, c.end);
+            EXPECT_EQ(stored.startIP, c.findType != 0 ? c.start : before.startIP);
+            EXPECT_EQ(stored.endIP, c.findType != 0 ? c.end : before.endIP);
+        } else {
+            EXPECT_EQ(stored.startIP, before.startIP) << "a refused press stores nothing";
+        }
         if (c.message.empty()) {
             EXPECT_TRUE(view.messages.empty());
         } else {

@@ -1,4 +1,6 @@
-#include "model/station_state.h"
+#include "runs/station_state.h"
+
+#include <utility>
 
 #include "link/tftp_server.h"
 #include "support/exe_dir.h"
@@ -54,6 +56,48 @@ void StationState::NotifyRunStarted(RunKind kind) {
 void StationState::NotifyRunEnded(RunKind kind) {
     std::lock_guard lock(m_runObserverMutex);
     if (m_runObserver) m_runObserver->RunEnded(kind);
+}
+
+void StationState::RequestSearch(const SearchRequest& request) {
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_searchRequest = request;
+    }
+    m_bSearchRequest = 1;
+    m_hLoopEvent.Set();
+}
+
+std::optional<SearchRequest> StationState::TakeSearchRequest() {
+    std::lock_guard lock(m_requestMutex);
+    return std::exchange(m_searchRequest, std::nullopt);
+}
+
+// The request is in place before the flags: the loop takes it once it sees
+// them. The batch stops when it finds m_bModifyContinue at 0, so that flag is
+// raised first.
+void StationState::RequestAddressChange(AddressChangeRequest request) {
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_addressChangeRequest = std::move(request);
+    }
+    m_bModifyContinue = 1;
+    m_bModifyRequest = 1;
+    m_hLoopEvent.Set();
+}
+
+std::optional<AddressChangeRequest> StationState::TakeAddressChangeRequest() {
+    std::lock_guard lock(m_requestMutex);
+    return std::exchange(m_addressChangeRequest, std::nullopt);
+}
+
+void StationState::SetUpgradeRequest(UpgradeRequest request) {
+    std::lock_guard lock(m_requestMutex);
+    m_upgradeRequest = std::move(request);
+}
+
+UpgradeRequest StationState::CurrentUpgradeRequest() const {
+    std::lock_guard lock(m_requestMutex);
+    return m_upgradeRequest;
 }
 
 std::string StationState::UpdateFile() const {

@@ -15,17 +15,19 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
-#include "link/command_queue.h"
 #include "link/device_link.h"
 #include "link/local_adapters.h"
+#include "link/received_datagram.h"
 #include "link/udp_endpoint.h"
 #include "model/device_settings_plan.h"
 #include "model/device_table.h"
 #include "model/run_events.h"
 #include "model/station_view.h"
 #include "model/type_filter.h"
+#include "runs/run_requests.h"
 #include "support/bounded_thread.h"
 #include "support/event.h"
 #include "support/locks.h"
@@ -83,6 +85,17 @@ public:
     void NotifyRunStarted(RunKind kind);
     void NotifyRunEnded(RunKind kind);
 
+    // Requests for the command loop, each posted with its flag raised by the
+    // thread that took the press and taken by the loop when it starts the run.
+    // A request posted while the last one waits replaces it.
+    void RequestSearch(const SearchRequest& request);
+    std::optional<SearchRequest> TakeSearchRequest();
+    void RequestAddressChange(AddressChangeRequest request);
+    std::optional<AddressChangeRequest> TakeAddressChangeRequest();
+    // The upgrade run's request, kept while the run lasts.
+    void SetUpgradeRequest(UpgradeRequest request);
+    UpgradeRequest CurrentUpgradeRequest() const;
+
     // The firmware path; read by the boot responder and the TFTP server on
     // their threads while the window may change it.
     std::string UpdateFile() const;
@@ -113,13 +126,12 @@ public:
     std::atomic<int> m_bModifyRequest{0};
     std::atomic<int> m_bModifyContinue{0};
     std::atomic<uint32_t> m_dwModifyTick{0};
-    // Written by the window before it raises m_bModifyRequest, read by the loop after.
+    // The IP settings dialog's last confirmed entries (GUI thread only); the
+    // batch works from its request.
     int m_bChangeIP = 0, m_bChangeMask = 0, m_bChangeGateway = 0, m_bChangeServer = 0,
         m_bChangeBackupServer = 0;
     int m_nEditType = 0;
     uint32_t m_dwNewIP = 0, m_dwNewMask = 0, m_dwNewGateway = 0, m_dwNewServer = 0, m_dwNewBackupServer = 0;
-    // When set, each chosen device gets exactly its entry instead (an address plan from a file).
-    std::shared_ptr<const DeviceSettingsPlan> m_devicePlan;
     DeviceTable m_DeviceList;
 
 private:
@@ -129,6 +141,10 @@ private:
     mutable std::mutex m_sharedTextMutex;  // guards the two members below
     std::string m_strUpdateFile;
     std::shared_ptr<const LocalAddressLists> m_localAddresses;
+    mutable std::mutex m_requestMutex;  // guards the three requests
+    std::optional<SearchRequest> m_searchRequest;
+    std::optional<AddressChangeRequest> m_addressChangeRequest;
+    UpgradeRequest m_upgradeRequest;
     std::mutex m_runObserverMutex;
     RunObserver* m_runObserver = nullptr;
 };
