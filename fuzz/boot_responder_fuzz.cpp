@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         row[kColMask] = in.Next();
         station->m_DeviceList.AppendRow(row);
     }
-    OnBootRequest(nullptr, in.data, static_cast<int>(in.size), station);
+    AnswerBootRequest(*station, in.data, in.size);
     // And the reply builder alone over the same datagram.
     const auto reply =
         BuildBootReply(in.data, in.size, station->UpdateFile(), FallbackBootAddresses("10.0.0.1"));

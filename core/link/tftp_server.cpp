@@ -15,12 +15,9 @@ TftpServer::~TftpServer() {
     Stop();
 }
 
-bool TftpServer::Start(void* owner, const TftpServerSettings& settings) {
+bool TftpServer::Start(const TftpServerSettings& settings) {
     m_settings = settings;
-    window = owner;
-    onProgress = settings.onProgress;
-    onFinished = settings.onFinished;
-    onAbandoned = settings.onAbandoned;
+    observer = settings.observer;
     // Quiet until the log is open and the fixed settings are in place: the
     // start-up summary those would give is not written.
     quiet.store(true);

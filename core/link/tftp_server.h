@@ -33,15 +33,20 @@ struct TransferDelivery {
     uint32_t fileSize = 0;  // the file's size when the transfer opened it
 };
 
-// The owner's transfer callbacks; each runs on the transfer thread and names
+// Who hears of the transfers. Each call runs on the transfer thread and names
 // the client the transfer serves (the server knows nothing of devices or
-// runs). The end of a transfer says whether the client acknowledged the
-// file's last block: a transfer cut short by an error or a stop is a failure,
-// not a success.
-using TransferProgressCallback = void (*)(const sockaddr_in* client, const TransferDelivery& delivery,
-                                          void* window);
-using TransferFinishedCallback = void (*)(const sockaddr_in* client, bool delivered, void* window);
-using TransferAbandonedCallback = void (*)(const sockaddr_in* client, void* window);
+// runs); an observer only takes note (the station posts an event to its
+// command loop). The end of a transfer says whether the client acknowledged
+// the file's last block: a transfer cut short by an error or a stop is a
+// failure, not a success.
+class TransferObserver {
+public:
+    virtual ~TransferObserver() = default;
+    virtual void TransferProgressed(const sockaddr_in& client, const TransferDelivery& delivery) = 0;
+    virtual void TransferFinished(const sockaddr_in& client, bool delivered) = 0;
+    // The transfer gave up without an outcome of its own (it never started sending).
+    virtual void TransferAbandoned(const sockaddr_in& /*client*/) {}
+};
 
 // What Start needs beyond the fixed settings. The application passes the real
 // ports and its own executable; tests pass loopback ports, a folder of their
@@ -56,9 +61,7 @@ struct TftpServerSettings {
     LocalTimeSource localTime;                // empty = the local time
     uint32_t passWaitMs = 50;                 // longest wait per pass of the send loop
     uint32_t secondMs = 1000;                 // length of one second of a transfer's timeout
-    TransferProgressCallback onProgress = nullptr;
-    TransferFinishedCallback onFinished = nullptr;
-    TransferAbandonedCallback onAbandoned = nullptr;
+    TransferObserver* observer = nullptr;     // null: nobody hears of the transfers
     uint16_t maxLiveTransfers = kMaxLiveTransfers;
     uint16_t reservedTransfers = kReservedTransfers;
     uint16_t maxTransfersPerClient = kMaxTransfersPerClient;
@@ -80,7 +83,7 @@ public:
 
     // Sets up the log, the fixed settings, the listening socket and the
     // listener thread. False when the socket, its port or the thread failed.
-    bool Start(void* window, const TftpServerSettings& settings);
+    bool Start(const TftpServerSettings& settings);
     // Ends every thread, each waited for at most kTftpThreadStopWaitMs. The
     // log stays open (LogServerMessage still writes) until the server is destroyed.
     void Stop();
@@ -124,10 +127,7 @@ public:
     bool readAllowed = false;
     uint32_t minPort = 0, maxPort = 0;
     uint8_t logLevel = 0;
-    TransferProgressCallback onProgress = nullptr;
-    TransferFinishedCallback onFinished = nullptr;
-    TransferAbandonedCallback onAbandoned = nullptr;
-    void* window = nullptr;
+    TransferObserver* observer = nullptr;
     ClientTransfers clientTransfers;  // live transfers per client address
 
 private:

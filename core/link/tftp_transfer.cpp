@@ -373,10 +373,9 @@ Transfer::Wait Transfer::WaitForAcknowledgement() {
                 // The count of acknowledgements is the next block counted
                 // without the wrap: the wire's 0 after 65535 is block 65536 of
                 // the file, neither 100% early nor back to 0% mid-transfer.
-                if (m_server.onProgress)
-                    m_server.onProgress(&request.client,
-                                        {request.acknowledged, request.blockSize, request.fileSize},
-                                        m_server.window);
+                if (m_server.observer)
+                    m_server.observer->TransferProgressed(
+                        request.client, {request.acknowledged, request.blockSize, request.fileSize});
                 return Wait::kSend;
             }
             // Any other acknowledgement counts as silence: no retransmission.
@@ -440,10 +439,11 @@ Ending Transfer::SendLoop() {
 // outcome is the other transfer's.
 void Transfer::ReportEnd(Ending ending, bool othersServeTheClient) {
     if (ending != Ending::kDelivered && othersServeTheClient) return;
+    if (!m_server.observer) return;
     if (ending == Ending::kAbandoned) {
-        if (m_server.onAbandoned) m_server.onAbandoned(&m_request.client, m_server.window);
-    } else if (m_server.onFinished) {
-        m_server.onFinished(&m_request.client, ending == Ending::kDelivered, m_server.window);
+        m_server.observer->TransferAbandoned(m_request.client);
+    } else {
+        m_server.observer->TransferFinished(m_request.client, ending == Ending::kDelivered);
     }
 }
 

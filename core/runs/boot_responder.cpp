@@ -64,19 +64,30 @@ uint32_t UpgradingDeviceAddress(const StationState& station, int32_t currentRow)
 void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* user) {
     if (!user || !data || length != static_cast<int>(kBootPacketSize)) return;
     auto& station = *static_cast<StationState*>(user);
+    station.PostLoopEvent(BootRequestEvent{std::vector<uint8_t>(data, data + kBootPacketSize)});
+}
+
+void AnswerBootRequest(StationState& station, const uint8_t* data, size_t length) {
+    if (!data || length != kBootPacketSize) return;
     // The device gets the path in the system's narrow code page and asks the
     // TFTP server for it in the same bytes.
     const std::string path = ToNarrowFromUtf8(station.UpdateFile()).str();
     if (path.size() >= kBootFileSize) return;  // a cut path would send the device to another file
     const bool upgrading = station.m_bUpgrading.load() == 1;
-    // During a run the table is read and the reply sent in one step against
-    // the transfer callbacks and the upgrade step, which move the run on.
+    // During a run the table is read in one step against the window's clicks.
     std::optional<AutoLock> lock;
     if (upgrading) lock.emplace(&station.m_ListLock);
     const auto addresses = ChooseBootAddresses(station, upgrading);
     if (!addresses) return;
-    if (const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses))
-        SendBootReply(station, *reply);
+    const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses);
+    if (!reply) return;
+    SendBootReply(station, *reply);
+    if (upgrading && station.m_upgradePhase.load() == UpgradePhase::kCommandSent) {
+        const int current = station.m_nUpgradeRow.load();
+        if (current >= 0 && current < station.m_DeviceList.RowCount() &&
+            station.m_DeviceList.RowAddress(current).NetworkOrder() == addresses->device)
+            station.m_upgradePhase = UpgradePhase::kBootAnswered;
+    }
 }
 
 }  // namespace quillane

@@ -39,10 +39,15 @@ BootAddresses FallbackBootAddresses(const std::string& firstLocalAddress);
 std::optional<std::vector<uint8_t>> BuildBootReply(const uint8_t* request, size_t length,
                                                    const std::string& path, const BootAddresses& addresses);
 
-// The endpoint's receive callback; `user` is the station. Answers from the
-// device table and the local address lists as they are now, broadcast to the
-// station's boot reply address and client port from the boot endpoint.
+// The endpoint's receive callback; `user` is the station. Posts a 300-byte
+// request to the command loop, which answers it; other lengths are dropped.
 void OnBootRequest(const sockaddr_in* from, const uint8_t* data, int length, void* user);
+
+// The command loop's answer to a boot request: from the device table and the
+// local address lists as they are now, broadcast to the station's boot reply
+// address and client port from the boot endpoint. During a run, a reply that
+// names the current device moves its slot on to waiting for its TFTP request.
+void AnswerBootRequest(StationState& station, const uint8_t* data, size_t length);
 
 // Decides the reply's addresses (upgrading: a run is active; the caller holds
 // the list lock then): none (no local address, or a run without a chosen row

@@ -4,13 +4,16 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <variant>
 
 #include "link/protocol.h"
 #include "model/texts.h"
 #include "runs/address_change_sender.h"
+#include "runs/boot_responder.h"
 #include "runs/device_search.h"
 #include "runs/reply_handling.h"
 #include "runs/station_state.h"
+#include "runs/transfer_callbacks.h"
 #include "runs/upgrade_step.h"
 #include "support/tick_clock.h"
 
@@ -85,7 +88,32 @@ void RunAnswerCheck(StationState& station, CommandLoopState& state) {
     state.answerCheckArmed = false;
 }
 
+template <class... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
+void HandleLoopEvent(StationState& station, const LoopEvent& event) {
+    std::visit(
+        Overloaded{
+            [&](const UpgradeStartEvent& e) { StartUpgradeRun(station, e.row); },
+            [&](const BootRequestEvent& e) { AnswerBootRequest(station, e.packet.data(), e.packet.size()); },
+            [&](const TransferProgressEvent& e) { HandleTransferProgress(station, e.client, e.delivery); },
+            [&](const TransferEndEvent& e) { HandleTransferEnd(station, e.client, e.delivered); },
+        },
+        event);
+}
+
 }  // namespace
+
+size_t HandleLoopEvents(StationState& station) {
+    size_t handled = 0;
+    while (std::optional<LoopEvent> event = station.TakeLoopEvent()) {
+        HandleLoopEvent(station, *event);
+        ++handled;
+    }
+    return handled;
+}
 
 void QueueDeviceDatagram(const sockaddr_in*, const uint8_t* data, int length, void* user) {
     auto* station = static_cast<StationState*>(user);
@@ -114,6 +142,7 @@ void QueueDeviceDatagram(const sockaddr_in*, const uint8_t* data, int length, vo
 }
 
 bool RunCommandLoopPass(StationState& station, CommandLoopState& state) {
+    HandleLoopEvents(station);
     bool goOn = true;
     if (std::optional<ST_CMD_RUN_tag> entry = TakeQueuedDatagram(station)) {
         HandleDeviceReply(station, *entry);

@@ -1,9 +1,10 @@
 #pragma once
 
 // The received-datagram queue and the command loop: the device endpoint's
-// receive thread only queues; one loop thread hands queued replies to the
-// reply handler, runs searches, address-change batches and upgrade steps, and
-// marks devices that never answered an address change.
+// receive thread only queues, the boot endpoint and the TFTP transfers only
+// post events; one loop thread hands queued replies to the reply handler,
+// answers boot requests, runs searches and address-change batches, moves
+// upgrade runs on, and marks devices that never answered an address change.
 
 #include <cstddef>
 #include <cstdint>
@@ -44,8 +45,11 @@ void QueueDeviceDatagram(const sockaddr_in* from, const uint8_t* data, int lengt
 int CommandLoopThread(StationState* station);
 // Runs passes until m_bLoopRun is no longer 1.
 void RunCommandLoop(StationState& station);
-// One pass: at most one kind of work (queued reply, search, upgrade step,
-// address-change batch, in this order), then the answer check. Returns
+// Handles every event other threads posted (loop_events.h), oldest first:
+// run starts, boot requests, transfer progress and ends. Returns how many.
+size_t HandleLoopEvents(StationState& station);
+// One pass: the posted events, then at most one kind of work (queued reply,
+// search, upgrade step, address-change batch, in this order), then the answer check. Returns
 // whether the loop may go on without waiting.
 bool RunCommandLoopPass(StationState& station, CommandLoopState& state);
 // How long the loop waits after a pass that returned false: during an upgrade

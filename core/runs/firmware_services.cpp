@@ -5,7 +5,6 @@
 #include "link/tftp_server.h"
 #include "runs/boot_responder.h"
 #include "runs/station_state.h"
-#include "runs/transfer_callbacks.h"
 #include "support/exe_dir.h"
 
 namespace quillane {
@@ -34,13 +33,11 @@ void StartTftpServer(StationState& station) {
     settings.maxPort = network.tftpMaxPort;
     settings.executablePath = ExecutableInStationFolder(station);
     settings.servedFile = [&station] { return station.UpdateFile(); };
-    settings.onProgress = OnTransferProgress;
-    settings.onFinished = OnTransferFinished;
-    settings.onAbandoned = OnTransferAbandoned;
+    settings.observer = &station;
     settings.reservedClient = [&station] {
         return UpgradingDeviceAddress(station, station.m_nUpgradeRow.load());
     };
-    server->Start(&station, settings);
+    server->Start(settings);
     station.m_pTftpServer = std::move(server);
 }
 

@@ -1,5 +1,6 @@
 #include "runs/station_state.h"
 
+#include <new>
 #include <utility>
 
 #include "link/tftp_server.h"
@@ -88,6 +89,36 @@ void StationState::RequestAddressChange(AddressChangeRequest request) {
 std::optional<AddressChangeRequest> StationState::TakeAddressChangeRequest() {
     std::lock_guard lock(m_requestMutex);
     return std::exchange(m_addressChangeRequest, std::nullopt);
+}
+
+void StationState::PostLoopEvent(LoopEvent event) {
+    try {
+        AutoLock lock(&m_QueueLock);
+        const size_t waiting = m_loopEvents.size();
+        if (waiting >= kMaxQueuedLoopEvents) return;
+        if (std::holds_alternative<TransferProgressEvent>(event) && waiting >= kMaxQueuedProgressEvents)
+            return;
+        m_loopEvents.push_back(std::move(event));
+    } catch (const std::bad_alloc&) {
+        return;  // dropped like a flooded one
+    }
+    m_hLoopEvent.Set();
+}
+
+std::optional<LoopEvent> StationState::TakeLoopEvent() {
+    AutoLock lock(&m_QueueLock);
+    if (m_loopEvents.empty()) return std::nullopt;
+    LoopEvent event = std::move(m_loopEvents.front());
+    m_loopEvents.pop_front();
+    return event;
+}
+
+void StationState::TransferProgressed(const sockaddr_in& client, const TransferDelivery& delivery) {
+    PostLoopEvent(TransferProgressEvent{client.sin_addr.s_addr, delivery});
+}
+
+void StationState::TransferFinished(const sockaddr_in& client, bool delivered) {
+    PostLoopEvent(TransferEndEvent{client.sin_addr.s_addr, delivered});
 }
 
 void StationState::SetUpgradeRequest(UpgradeRequest request) {

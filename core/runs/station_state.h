@@ -27,7 +27,9 @@
 #include "model/run_events.h"
 #include "model/station_view.h"
 #include "model/type_filter.h"
+#include "runs/loop_events.h"
 #include "runs/run_requests.h"
+#include "runs/upgrade_phase.h"
 #include "support/bounded_thread.h"
 #include "support/event.h"
 #include "support/locks.h"
@@ -60,7 +62,9 @@ enum class SettingsFiles { Used, None };
 
 // The device-type filter flags (m_bPlayDev...) come from the base, so the
 // device-type catalogue can name them.
-class StationState : public TypeFilterFlags {
+// It hears of the TFTP transfers (TransferObserver) and hands them to the
+// command loop as events.
+class StationState : public TypeFilterFlags, public TransferObserver {
 public:
     StationState(StationView& view, std::string appDir, StationNetwork network = StationNetwork{},
                  SettingsFiles settings = SettingsFiles::Used);
@@ -92,6 +96,13 @@ public:
     std::optional<SearchRequest> TakeSearchRequest();
     void RequestAddressChange(AddressChangeRequest request);
     std::optional<AddressChangeRequest> TakeAddressChangeRequest();
+    // Events for the command loop (any thread): queued in order, the loop woken.
+    void PostLoopEvent(LoopEvent event);
+    std::optional<LoopEvent> TakeLoopEvent();
+    // TransferObserver, on the transfer threads: each becomes a loop event.
+    void TransferProgressed(const sockaddr_in& client, const TransferDelivery& delivery) override;
+    void TransferFinished(const sockaddr_in& client, bool delivered) override;
+
     // The upgrade run's request, kept while the run lasts.
     void SetUpgradeRequest(UpgradeRequest request);
     UpgradeRequest CurrentUpgradeRequest() const;
@@ -109,19 +120,23 @@ public:
     DeviceLink m_DeviceLink;  // sends on m_DeviceEndpoint
     LocalMutex m_QueueLock;
     std::deque<ST_CMD_RUN_tag> m_CmdQueue;
+    std::deque<LoopEvent> m_loopEvents;  // under m_QueueLock too
     BoundedThread m_hLoopThread;
     std::atomic<int> m_bLoopRun{0};
     Event m_hLoopEvent;
     int m_nFindType = 0;
     std::atomic<int> m_bSearchRequest{0};
     std::unique_ptr<TftpServer> m_pTftpServer;
+    // Raised by the Upgrade press with m_bUpgradeContinue; cleared by the
+    // command loop when the run ends. The operator's Stop clears m_bUpgradeContinue.
     std::atomic<int> m_bUpgrading{0};
+    // The device slot of the run (upgrade_phase.h): written by the command loop
+    // only; atomic because the TFTP listener's admission reads the current row.
+    // Rows keep their places while a run lasts.
     std::atomic<uint32_t> m_dwUpgradeTick{0};
     std::atomic<int> m_bUpgradeContinue{0};
-    // The row of the device being upgraded: set by the run as it starts each
-    // device, read by the boot responder, the TFTP server's admission and the
-    // transfer callbacks. Rows keep their places while a run lasts.
     std::atomic<int32_t> m_nUpgradeRow{0};
+    std::atomic<UpgradePhase> m_upgradePhase{UpgradePhase::kNone};
     LocalMutex m_ListLock;
     std::atomic<int> m_bModifyRequest{0};
     std::atomic<int> m_bModifyContinue{0};

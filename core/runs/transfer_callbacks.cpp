@@ -33,6 +33,7 @@ bool ShowsPercent(const RowState& state, int percent) {
 // renews the silence stamp and moves the bar, so a host that keeps reading
 // the file cannot hold the run on a silent device.
 bool IsCurrentDevice(const StationState& station, uint32_t clientAddress) {
+    if (station.m_upgradePhase.load() == UpgradePhase::kNone) return false;
     const int current = station.m_nUpgradeRow.load();
     const DeviceTable& table = station.m_DeviceList;
     return current >= 0 && current < table.RowCount() &&
@@ -49,9 +50,7 @@ int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
     return -1;
 }
 
-void OnTransferProgress(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
-    if (!window || !client) return;
-    auto& station = *static_cast<StationState*>(window);
+void HandleTransferProgress(StationState& station, uint32_t client, const TransferDelivery& delivery) {
     // Without a run no transfer is the current device's: the bar stays as it
     // is (a range search may be showing its walk on it).
     if (station.m_bUpgrading.load() != 1) return;
@@ -59,28 +58,26 @@ void OnTransferProgress(const sockaddr_in* client, const TransferDelivery& deliv
     {
         AutoLock lock(&station.m_ListLock);
         DeviceTable& table = station.m_DeviceList;
-        const int target = FindClientRow(table, station.m_nUpgradeRow.load(), client->sin_addr.s_addr);
+        const int target = FindClientRow(table, station.m_nUpgradeRow.load(), client);
         // Most blocks leave the percentage as it was: the view hears only of changes.
         if (target >= 0 && !ShowsPercent(table.RowStateOf(target), percent)) {
             const RowState upgrading = RowState::Upgrading(percent);
             table.SetRowState(target, upgrading, StateText(upgrading, station.m_nLanguage));
         }
-        if (!IsCurrentDevice(station, client->sin_addr.s_addr)) return;
+        if (!IsCurrentDevice(station, client)) return;
         station.m_dwUpgradeTick = GetTickCount();
+        station.m_upgradePhase = UpgradePhase::kTransferring;
     }
     station.View().SetProgress(percent);
 }
 
-void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window) {
-    if (!window || !client) return;
-    auto& station = *static_cast<StationState*>(window);
+void HandleTransferEnd(StationState& station, uint32_t client, bool delivered) {
     if (station.m_bUpgrading.load() != 1) return;  // no run to move on
     AutoLock lock(&station.m_ListLock);
-    if (station.m_bUpgrading.load() != 1) return;  // the run ended meanwhile
     const int current = station.m_nUpgradeRow.load();
     DeviceTable& table = station.m_DeviceList;
-    if (current < 0 || current >= table.RowCount() ||
-        table.RowAddress(current) != IPv4Address::FromNetworkOrder(client->sin_addr.s_addr))
+    if (station.m_upgradePhase.load() == UpgradePhase::kNone || current < 0 || current >= table.RowCount() ||
+        table.RowAddress(current) != IPv4Address::FromNetworkOrder(client))
         return;
     if (delivered) {
         // The text keeps the percentage last shown.
@@ -95,7 +92,5 @@ void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window)
         EndUpgradeRun(station);
     }
 }
-
-void OnTransferAbandoned(const sockaddr_in*, void*) {}
 
 }  // namespace quillane

@@ -1,20 +1,20 @@
 #pragma once
 
-// The upgrade run's side of the TFTP transfers: each acknowledged block shows
-// its percentage in the device's State cell and in the progress bar; the end
-// of the current device's transfer moves the run on. The server reports only
+// The upgrade run's side of the TFTP transfers, handled by the command loop
+// from the events the transfers post: each acknowledged block shows its
+// percentage in the device's State cell and in the progress bar; the end of
+// the current device's transfer moves the run on. The server reports only
 // the client and what it delivered; the run knows which row is current
-// (m_nUpgradeRow). They run on the transfer threads; `window` is the
-// station's state.
+// (m_nUpgradeRow).
 
 #include <cstdint>
 
 #include "link/tftp_server.h"
-#include "support/udp_socket.h"
 
 namespace quillane {
 
 class DeviceTable;
+class StationState;
 
 // The percentage after an acknowledgement, `nextBlock` being the block after
 // the one acknowledged, against the file's count of blocks; both counted
@@ -28,13 +28,11 @@ int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress);
 
 // During a run the percentage shows in the client's row; only the current
 // device's progress renews the silence stamp and moves the bar. Without a
-// run a transfer changes nothing.
-void OnTransferProgress(const sockaddr_in* client, const TransferDelivery& delivery, void* window);
+// run a transfer changes nothing. `client` in network order.
+void HandleTransferProgress(StationState& station, uint32_t client, const TransferDelivery& delivery);
 // A transfer that did not deliver the whole file marks its device failed.
 // Only the transfer of the device being upgraded moves the run on: a stray one
 // (a device the run has left behind) changes nothing.
-void OnTransferFinished(const sockaddr_in* client, bool delivered, void* window);
-// Nothing: the upgrade step's own time-out follows a transfer that gave up.
-void OnTransferAbandoned(const sockaddr_in* client, void* window);
+void HandleTransferEnd(StationState& station, uint32_t client, bool delivered);
 
 }  // namespace quillane

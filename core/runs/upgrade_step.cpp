@@ -25,10 +25,30 @@ void MarkCurrentFailed(StationState& station, int row) {
     station.m_DeviceList.SetRowState(row, failed, StateText(failed, station.m_nLanguage));
 }
 
+// The device of the row begins: current row, State, progress bar at 0, the
+// command, the silence stamp.
+void StartDevice(StationState& station, int row) {
+    MarkUpgradeStarted(station, row);
+    station.View().SetProgress(0);
+    SendUpgradeCommandToRow(station, row);
+    station.m_dwUpgradeTick = GetTickCount();
+}
+
 }  // namespace
+
+void StartUpgradeRun(StationState& station, int row) {
+    AutoLock lock(&station.m_ListLock);
+    if (station.m_bUpgrading.load() != 1) return;  // the services stopped meanwhile
+    if (!IsRow(station, row)) {
+        EndUpgradeRun(station);
+        return;
+    }
+    StartDevice(station, row);
+}
 
 void UpgradeStep(StationState& station) {
     AutoLock lock(&station.m_ListLock);
+    if (station.m_upgradePhase.load() == UpgradePhase::kNone) return;
     const uint32_t now = GetTickCount();
     const uint32_t since = station.m_dwUpgradeTick.load();
     if (now < since) {  // the counter wrapped: count the silence from here
@@ -50,6 +70,8 @@ void UpgradeStep(StationState& station) {
 }
 
 uint32_t UpgradeStepWaitMs(const StationState& station, uint32_t longest) {
+    if (station.m_upgradePhase.load() == UpgradePhase::kNone)
+        return longest;  // the start event wakes the loop
     const uint32_t now = GetTickCount();
     const uint32_t since = station.m_dwUpgradeTick.load();
     if (now < since) return 1;  // the step resets the stamp at once
@@ -76,6 +98,7 @@ int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) 
 
 void MarkUpgradeStarted(StationState& station, int row) {
     station.m_nUpgradeRow = row;
+    station.m_upgradePhase = UpgradePhase::kCommandSent;
     station.m_DeviceList.SetRowState(row, RowState::Upgrading(),
                                      StateText(RowState::Upgrading(), station.m_nLanguage));
 }
@@ -90,15 +113,14 @@ void ContinueUpgradeRun(StationState& station, int firstRow) {
         EndUpgradeRun(station);
         return;
     }
-    MarkUpgradeStarted(station, row);
-    station.View().SetProgress(0);
-    SendUpgradeCommandToRow(station, row);
-    station.m_dwUpgradeTick = GetTickCount();
+    StartDevice(station, row);
 }
 
 // The controls are given back before the flags are cleared, so a new run
 // never gets the captions of an idle window; a press in between does nothing.
 void EndUpgradeRun(StationState& station) {
+    if (station.m_bUpgrading.load() != 1) return;
+    station.m_upgradePhase = UpgradePhase::kNone;
     ReturnControlsAfterRun(station.View(), station.m_nLanguage, RunButton::kUpgrade,
                            station.CurrentUpgradeRequest().rangeSearchChosen);
     station.m_DeviceList.m_bSortEnabled = 1;

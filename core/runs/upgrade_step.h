@@ -1,9 +1,11 @@
 #pragma once
 
-// Pacing of an upgrade run: one device after another, in table order. The
-// upgrade action starts a run, the end of each transfer moves it on, and the
-// upgrade step moves it on when the current device stays silent too long.
-// All of them choose the next device by the same rule, here.
+// Pacing of an upgrade run: one device after another, in table order. Only
+// the command loop moves a run, one device slot at a time (row, phase,
+// silence stamp; upgrade_phase.h): the press's start event begins the first
+// device, the end of its transfer or its silence moves on to the next, and
+// the run ends when none is left or the operator asked to stop. Every step
+// chooses the next device by the same rule, here.
 
 #include <cstdint>
 
@@ -15,8 +17,12 @@ class StationState;
 // current device counts as failed: strictly more than this many ms.
 inline constexpr uint32_t kUpgradeSilenceMs = 10000;
 
+// The start event of a run: the device of `row` begins (see ContinueUpgradeRun).
+// Takes m_ListLock.
+void StartUpgradeRun(StationState& station, int row);
+
 // The time-out side of an upgrade run; called by the command loop while
-// m_bUpgrading is 1. Takes m_ListLock.
+// m_bUpgrading is 1 (nothing before the run's first device began). Takes m_ListLock.
 void UpgradeStep(StationState& station);
 
 // How long the command loop may wait before the current device could time
@@ -29,7 +35,8 @@ uint32_t UpgradeStepWaitMs(const StationState& station, uint32_t longest);
 // (-1) as soon as the command loop is told to end.
 int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns);
 
-// The row becomes the current device and shows that it is being upgraded.
+// The row becomes the current device (its slot in the command phase) and
+// shows that it is being upgraded.
 void MarkUpgradeStarted(StationState& station, int row);
 // Three upgrade commands to the device of the row, at its present address.
 void SendUpgradeCommandToRow(StationState& station, int row);
@@ -39,8 +46,9 @@ void SendUpgradeCommandToRow(StationState& station, int row);
 // Called with m_ListLock held.
 void ContinueUpgradeRun(StationState& station, int firstRow);
 
-// Ends the run: controls, caption, sorting and progress bar given back, flags
-// cleared, silence stamp renewed, the end told to the run observer.
+// Ends the run, once: controls, caption, sorting and progress bar given back,
+// flags cleared, the slot emptied, silence stamp renewed, the end told to the
+// run observer. Nothing when no run is on.
 void EndUpgradeRun(StationState& station);
 
 }  // namespace quillane

@@ -8,7 +8,6 @@
 #include "runs/upgrade_step.h"
 #include "station/station.h"
 #include "support/file_status.h"
-#include "support/tick_clock.h"
 
 namespace quillane {
 
@@ -55,24 +54,19 @@ bool Station::Upgrade(const UpgradeRequest& request) {
     for (int row = 0; row < m_DeviceList.RowCount(); ++row) m_DeviceList.SetRowState(row, RowState{}, "");
     RefreshLocalAddresses();
     if (!m_pTftpServer) return false;
-    m_nUpgradeRow = 0;
     const int row = FindNextUpgradeRow(*this, 0, false);
     if (row < 0) return false;  // no chosen device in a local subnet: no run
 
-    // The current row and its text are in place before the flags, and the
-    // flags before the loop is woken and the command leaves.
+    // The flags are up before the start event: the loop begins the first
+    // device (its State, the bar at 0, the command) when it takes the event.
     SetUpgradeRequest(request);
     SetUpdateFile(request.file);  // what the boot responder and the TFTP server hand out
-    MarkUpgradeStarted(*this, row);
     NotifyRunStarted(RunKind::kUpgrade);
-    m_dwUpgradeTick = GetTickCount();
     m_bUpgrading = 1;
     m_bUpgradeContinue = 1;
     LockControlsForRun(View(), m_nLanguage, RunButton::kUpgrade);
     m_DeviceList.m_bSortEnabled = 0;  // rows are addressed by index for the whole run
-    m_hLoopEvent.Set();
-    View().SetProgress(0);
-    SendUpgradeCommandToRow(*this, row);
+    PostLoopEvent(UpgradeStartEvent{row});
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/runs/reply_bytes.h"
 #include "model/null_station_view.h"
+#include "runs/command_loop.h"
 #include "runs/reply_handling.h"
 #include "runs/station_state.h"
 #include "runs/transfer_callbacks.h"
@@ -46,8 +47,9 @@ void Reply(StationState& state, const std::vector<uint8_t>& bytes) {
 
 void Transfer(StationState& state, const char* client, uint16_t nextBlock, bool delivered) {
     const sockaddr_in from = MakeAddress(ParseIPv4(client), 1234);
-    OnTransferProgress(&from, TransferDelivery{nextBlock, 512, 100 * 512}, &state);
-    OnTransferFinished(&from, delivered, &state);
+    state.TransferProgressed(from, TransferDelivery{nextBlock, 512, 100 * 512});
+    state.TransferFinished(from, delivered);
+    HandleLoopEvents(state);
 }
 
 // An upgrade run and address-change results, as the station's workers carry

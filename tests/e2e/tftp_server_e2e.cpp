@@ -28,20 +28,22 @@ public:
     }
 };
 
-void ReportProgress(const sockaddr_in* client, const TransferDelivery& delivery, void*) {
-    if (delivery.nextBlock % 4096 == 0)
-        std::printf("progress %s block %u of %u bytes\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
-                    unsigned(delivery.nextBlock), unsigned(delivery.fileSize));
-}
-void ReportFinished(const sockaddr_in* client, bool delivered, void*) {
-    std::printf("finished %s%s\n", FormatIPv4(client->sin_addr.s_addr).c_str(),
-                delivered ? "" : " undelivered");
-    std::fflush(stdout);
-}
-void ReportAbandoned(const sockaddr_in* client, void*) {
-    std::printf("abandoned %s\n", FormatIPv4(client->sin_addr.s_addr).c_str());
-    std::fflush(stdout);
-}
+struct TransferReporter : TransferObserver {
+    void TransferProgressed(const sockaddr_in& client, const TransferDelivery& delivery) override {
+        if (delivery.nextBlock % 4096 == 0)
+            std::printf("progress %s block %u of %u bytes\n", FormatIPv4(client.sin_addr.s_addr).c_str(),
+                        unsigned(delivery.nextBlock), unsigned(delivery.fileSize));
+    }
+    void TransferFinished(const sockaddr_in& client, bool delivered) override {
+        std::printf("finished %s%s\n", FormatIPv4(client.sin_addr.s_addr).c_str(),
+                    delivered ? "" : " undelivered");
+        std::fflush(stdout);
+    }
+    void TransferAbandoned(const sockaddr_in& client) override {
+        std::printf("abandoned %s\n", FormatIPv4(client.sin_addr.s_addr).c_str());
+        std::fflush(stdout);
+    }
+};
 
 int WaitForStopSignal(sigset_t& signals) {
     int received = 0;
@@ -88,10 +90,9 @@ int main(int argc, char** argv) {
     TftpServerSettings settings;
     settings.executablePath = appDir + "/tftp_server_e2e";
     settings.servedFile = [file] { return file; };
-    settings.onProgress = ReportProgress;
-    settings.onFinished = ReportFinished;
-    settings.onAbandoned = ReportAbandoned;
-    if (!server.Start(nullptr, settings)) {
+    TransferReporter reporter;
+    settings.observer = &reporter;
+    if (!server.Start(settings)) {
         std::fprintf(stderr, "the TFTP server did not start\n");
         return 1;
     }

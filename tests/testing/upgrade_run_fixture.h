@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/tftp_server.h"
+#include "runs/command_loop.h"
 #include "station/station.h"
 #include "support/tick_clock.h"
 #include "testing/loopback_devices.h"
@@ -52,7 +53,7 @@ protected:
         tftp.listenPort = 0;
         tftp.listenAddress = htonl(INADDR_LOOPBACK);
         tftp.executablePath = folder.File("quillane");
-        ASSERT_TRUE(station.m_pTftpServer->Start(nullptr, tftp));
+        ASSERT_TRUE(station.m_pTftpServer->Start(tftp));
         station.m_bLoopRun = 1;
         station.SetRunObserver(&m_runEnds);
     }
@@ -84,9 +85,13 @@ protected:
     }
     std::string State(int row) const { return station.m_DeviceList.Cell(row, kColState); }
     int CurrentRow() const { return station.m_nUpgradeRow.load(); }
-    // A run on `row`, as the Upgrade action leaves it.
+    // The command loop's turn: the events posted so far (a run's start, boot
+    // requests, transfer reports) are handled on the test thread.
+    size_t Loop() { return HandleLoopEvents(station); }
+    // A run on `row`, as its start leaves it.
     void RunningOn(int row) {
         station.m_nUpgradeRow = row;
+        station.m_upgradePhase = UpgradePhase::kCommandSent;
         station.m_DeviceList.SetRowState(row, RowState::Upgrading(), "Upgrade...");
         station.m_dwUpgradeTick = TickClock::Now();
         station.m_bUpgrading = 1;

@@ -118,7 +118,7 @@ protected:
 };
 
 TEST_F(TftpServerLogTest, RequestLinesNameClientPathAndMessageAtTheirLevel) {
-    ASSERT_TRUE(server.Start(nullptr, Settings()));
+    ASSERT_TRUE(server.Start(Settings()));
     TftpRequest request;
     request.client = MakeAddress(ParseIPv4("192.168.40.7"), 2070);
     request.path = "opt/fw/unit.bin";
@@ -141,7 +141,7 @@ TEST_F(TftpServerLogTest, ATakenPortFailsStartWithItsNumberInTheLog) {
     ASSERT_TRUE(SocketBind(holder, htonl(INADDR_LOOPBACK), 0));
     TftpServerSettings settings = Settings();
     settings.listenPort = SocketLocalPort(holder);
-    EXPECT_FALSE(server.Start(nullptr, settings));
+    EXPECT_FALSE(server.Start(settings));
     EXPECT_EQ(Log(), "[10-Dec-26 23:59:58] Port " + std::to_string(settings.listenPort) + " bind failed\n");
     EXPECT_EQ(server.ListenPort(), 0) << "nobody may take the server for listening on a port it never had";
     server.Stop();  // bounded and safe after a failed start

@@ -129,7 +129,7 @@ private:
 };
 
 // Records the server's callbacks; the server's window pointer points here.
-struct CallbackRecorder {
+struct CallbackRecorder : TransferObserver {
     std::mutex mutex;
     std::condition_variable changed;
     int progress = 0, finished = 0, abandoned = 0, delivered = 0;
@@ -137,32 +137,33 @@ struct CallbackRecorder {
     uint32_t lastFileSize = 0;
     sockaddr_in lastClient{};
 
-    static void OnProgress(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
-        auto* self = static_cast<CallbackRecorder*>(window);
-        std::lock_guard lock(self->mutex);
-        ++self->progress;
-        self->lastNextBlock = delivery.nextBlock;
-        self->lastFileSize = delivery.fileSize;
-        self->lastClient = *client;
+    // Runs on the transfer thread before each progress report is recorded.
+    std::function<void()> onProgress;
+
+    void TransferProgressed(const sockaddr_in& client, const TransferDelivery& delivery) override {
+        if (onProgress) onProgress();
+        std::lock_guard lock(mutex);
+        ++progress;
+        lastNextBlock = delivery.nextBlock;
+        lastFileSize = delivery.fileSize;
+        lastClient = client;
     }
-    static void OnFinished(const sockaddr_in* client, bool delivered, void* window) {
-        auto* self = static_cast<CallbackRecorder*>(window);
+    void TransferFinished(const sockaddr_in& client, bool wasDelivered) override {
         {
-            std::lock_guard lock(self->mutex);
-            ++self->finished;
-            if (delivered) ++self->delivered;
-            self->lastClient = *client;
+            std::lock_guard lock(mutex);
+            ++finished;
+            if (wasDelivered) ++delivered;
+            lastClient = client;
         }
-        self->changed.notify_all();
+        changed.notify_all();
     }
-    static void OnAbandoned(const sockaddr_in* client, void* window) {
-        auto* self = static_cast<CallbackRecorder*>(window);
+    void TransferAbandoned(const sockaddr_in& client) override {
         {
-            std::lock_guard lock(self->mutex);
-            ++self->abandoned;
-            self->lastClient = *client;
+            std::lock_guard lock(mutex);
+            ++abandoned;
+            lastClient = client;
         }
-        self->changed.notify_all();
+        changed.notify_all();
     }
     // Waits until a transfer has ended (finished or abandoned) `count` times.
     bool WaitForEnds(int count, int timeoutMs = 10000) {

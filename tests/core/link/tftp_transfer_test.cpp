@@ -57,10 +57,8 @@ protected:
         settings.localTime = FixedDay;
         settings.secondMs = secondMs;
         settings.passWaitMs = passWaitMs;
-        settings.onProgress = CallbackRecorder::OnProgress;
-        settings.onFinished = CallbackRecorder::OnFinished;
-        settings.onAbandoned = CallbackRecorder::OnAbandoned;
-        ASSERT_TRUE(server.Start(&recorder, settings));
+        settings.observer = &recorder;
+        ASSERT_TRUE(server.Start(settings));
         ASSERT_NE(server.ListenPort(), 0);
     }
 
@@ -450,10 +448,9 @@ TEST_F(TftpServerTest, StopEndsARunningTransferAsFinishedUndelivered) {
 std::atomic<pthread_t> g_transferThread{};
 std::atomic<bool> g_transferThreadKnown{false};
 
-void NoteTransferThread(const sockaddr_in* client, const TransferDelivery& delivery, void* window) {
+void NoteTransferThread() {
     g_transferThread.store(pthread_self());
     g_transferThreadKnown.store(true);
-    CallbackRecorder::OnProgress(client, delivery, window);
 }
 
 TEST_F(TftpServerTest, ASignalDuringTheWaitForAnAcknowledgementIsSilence) {
@@ -464,8 +461,8 @@ TEST_F(TftpServerTest, ASignalDuringTheWaitForAnAcknowledgementIsSilence) {
     struct sigaction previous {};
     ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
 
+    recorder.onProgress = NoteTransferThread;
     StartServer(1000, 1000);
-    server.onProgress = NoteTransferThread;
     LoopbackClient client(server.ListenPort());
     client.SendToServer(Request(kTftpReadRequest, served));
     ASSERT_EQ(client.Receive()->Word2(), 1);
@@ -711,7 +708,7 @@ void RunOutOfDescriptors(const std::string& served, const std::string& executabl
     settings.servedFile = [&served] { return served; };
     settings.passWaitMs = 20;
     settings.secondMs = 20;
-    if (!server.Start(nullptr, settings)) _exit(3);
+    if (!server.Start(settings)) _exit(3);
     LoopbackClient client(server.ListenPort());
     std::vector<int> fillers;
     for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) fillers.push_back(fd);

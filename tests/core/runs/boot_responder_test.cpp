@@ -7,6 +7,7 @@
 #include "core/link/tftp_test_support.h"
 #include "link/tftp_server.h"
 #include "model/null_station_view.h"
+#include "runs/command_loop.h"
 #include "runs/station_state.h"
 #include "testing/loopback_network.h"
 
@@ -57,6 +58,7 @@ protected:
     }
     std::optional<Bytes> Exchange(const Bytes& request) {
         OnBootRequest(nullptr, request.data(), static_cast<int>(request.size()), &station);
+        HandleLoopEvents(station);  // the command loop answers
         auto reply = receiver.Receive(100);
         if (!reply) return std::nullopt;
         return reply->bytes;

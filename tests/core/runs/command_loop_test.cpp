@@ -170,6 +170,7 @@ TEST_F(CommandLoopTest, OnePassDoesOneKindOfWorkInItsOrder) {
     Queue(Datagram(16, 0));  // consumed without effect
     station.RequestSearch(view.Search());
     station.m_bUpgrading = 1;
+    station.m_upgradePhase = UpgradePhase::kCommandSent;
     station.m_dwUpgradeTick = TickClock::Now() - 9990;
     station.m_bModifyRequest = 1;
     station.m_bModifyContinue = 1;

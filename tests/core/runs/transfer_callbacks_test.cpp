@@ -73,16 +73,16 @@ TEST(TransferPercentTest, FilesOfMoreThan65535BlocksClimbSteadilyTo100) {
 class TransferCallbacksTest : public UpgradeRunFixture {
 protected:
     static sockaddr_in Client(const char* address) { return MakeAddress(ParseIPv4(address), 1234); }
-    // The callbacks' context is the station's state, handed over as the server's `window`.
-    StationState& Context() { return station; }
+    // The transfers tell the station (their observer), which posts each
+    // report to the command loop; the loop's turn follows at once here.
     // A file of 100 blocks of 512 bytes.
     void Progress(uint32_t nextBlock, const char* client) {
-        const sockaddr_in from = Client(client);
-        OnTransferProgress(&from, TransferDelivery{nextBlock, 512, 100 * 512}, &Context());
+        station.TransferProgressed(Client(client), TransferDelivery{nextBlock, 512, 100 * 512});
+        EXPECT_EQ(Loop(), 1u);
     }
     void Finished(const char* client, bool delivered) {
-        const sockaddr_in from = Client(client);
-        OnTransferFinished(&from, delivered, &Context());
+        station.TransferFinished(Client(client), delivered);
+        EXPECT_EQ(Loop(), 1u);
     }
 };
 
@@ -208,8 +208,8 @@ TEST_F(TransferCallbacksTest, AfterAStopRequestTheEndOfTheTransferEndsTheRun) {
 TEST_F(TransferCallbacksTest, AnAbandonedTransferChangesNothing) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     RunningOn(0);
-    const sockaddr_in client = Client("127.0.0.2");
-    OnTransferAbandoned(&client, &Context());
+    station.TransferAbandoned(Client("127.0.0.2"));
+    EXPECT_EQ(Loop(), 0u) << "nothing is posted";
     EXPECT_EQ(State(0), "Upgrade...");
     EXPECT_FALSE(RunEnded());
     EXPECT_TRUE(devices.Received(1).empty());

@@ -142,7 +142,9 @@ TEST_F(UpgradeStepTest, WithoutATftpServerTheRunEndsUnmarked) {
 // The loop sleeps until the current device could first time out: no spinning,
 // and the time-out is seen at once.
 TEST_F(UpgradeStepTest, TheLoopWaitsExactlyUntilATimeOutIsPossible) {
-    station.m_dwUpgradeTick = TickClock::Now();
+    EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 1000u)
+        << "no device begun yet: the start event wakes the loop";
+    RunningOn(0);
     EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 1000u);
     TickClock::Advance(9500);
     EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 501u);

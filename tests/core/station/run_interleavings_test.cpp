@@ -45,10 +45,11 @@ TEST_F(RunInterleavingsTest, TheAnswerCheckOfABatchLeavesALaterUpgradeRunAlone) 
 
     TickClock::Advance(1000);
     station.OnUpgrade();
+    Loop();
     ASSERT_EQ(State(0), Texts(2).stateUpgrading);
     ASSERT_EQ(devices.Received(0), kThreeUpgradeCommands);
     const sockaddr_in client = MakeAddress(ParseIPv4("127.0.0.2"), 1234);
-    OnTransferProgress(&client, TransferDelivery{37, 512, 100 * 512}, static_cast<StationState*>(&station));
+    station.TransferProgressed(client, TransferDelivery{37, 512, 100 * 512});
 
     TickClock::Advance(kAnswerTimeoutMs);
     LoopPass();
@@ -77,6 +78,7 @@ TEST_F(RunInterleavingsTest, APendingSearchRefusesUpgradeAndModifyIp) {
         ASSERT_EQ(station.m_bSearchRequest.load(), 1);
 
         station.OnUpgrade();
+        Loop();
         station.OnModifyIP();
         const RecordingView::Message refused{t.msgSearchPending, t.captionHint};
         EXPECT_EQ(view.messages, (std::vector<RecordingView::Message>{refused, refused}));
@@ -88,6 +90,7 @@ TEST_F(RunInterleavingsTest, APendingSearchRefusesUpgradeAndModifyIp) {
 
         station.m_bSearchRequest = 0;  // the loop has run the search
         station.OnUpgrade();
+        Loop();
         EXPECT_EQ(State(0), t.stateUpgrading);
         EXPECT_EQ(devices.Received(0), kThreeUpgradeCommands);
         station.m_bUpgrading = 0;
@@ -110,7 +113,8 @@ TEST_F(RunInterleavingsTest, APressWhileAnUpgradeRunEndsStartsNoBatch) {
         station.OnModifyIP();
     };
     const sockaddr_in client = MakeAddress(ParseIPv4("127.0.0.2"), 1234);
-    OnTransferFinished(&client, true, static_cast<StationState*>(&station));  // the last device
+    station.TransferFinished(client, true);  // the last device
+    Loop();
     ASSERT_TRUE(pressed);
     EXPECT_TRUE(RunEnded());
     EXPECT_TRUE(view.ipSettingsAsked.empty());
@@ -132,6 +136,7 @@ TEST_F(RunInterleavingsTest, APressWhileABatchEndsStartsNoUpgradeRun) {
         if (id != kIdModifyIP || text != Texts(2).modifyIPAfterRun || pressed) return;
         pressed = true;
         station.OnUpgrade();
+        Loop();
     };
     LoopPass();  // the batch
     ASSERT_TRUE(pressed);
@@ -141,6 +146,7 @@ TEST_F(RunInterleavingsTest, APressWhileABatchEndsStartsNoUpgradeRun) {
     EXPECT_EQ(devices.Received(0).size(), 1u) << "the address change only";
 
     station.OnUpgrade();
+    Loop();
     EXPECT_FALSE(RunEnded());
     EXPECT_EQ(station.m_DeviceList.m_bSortEnabled.load(), 0);
     EXPECT_EQ(view.Caption(kIdUpgrade), Texts(2).stop);

@@ -43,6 +43,7 @@ TEST_F(UpgradeActionTest, AMissingFileOrNoChosenDeviceIsReportedAndChangesNothin
         station.SetUpdateFile(c.file);
         view.messages.clear();
         station.OnUpgrade();
+        Loop();
         EXPECT_EQ(view.messages, std::vector<Message>{c.message});
         EXPECT_EQ(State(0), "100%") << "the state column keeps its texts";
         EXPECT_TRUE(RunEnded());
@@ -77,6 +78,7 @@ TEST_F(UpgradeActionTest, ThePreFlightRefusesWhatNoDeviceCouldLoad) {
         if (c.stopTftp) station.m_pTftpServer->Stop();
         view.messages.clear();
         station.OnUpgrade();
+        Loop();
         EXPECT_EQ(view.messages, (std::vector<Message>{{c.message, "Error"}}));
         EXPECT_EQ(State(0), "");
         EXPECT_TRUE(RunEnded());
@@ -102,6 +104,7 @@ TEST_F(UpgradeActionTest, TheFirstChosenDeviceInTheSubnetStartsTheRun) {
         station.m_hLoopEvent.Reset();
 
         station.OnUpgrade();
+        Loop();
         EXPECT_TRUE(view.messages.empty());
         EXPECT_EQ(State(0), "");
         EXPECT_EQ(State(1), t.stateNoSegment);
@@ -131,6 +134,7 @@ TEST_F(UpgradeActionTest, NoChosenDeviceInAnySubnetStartsNoRun) {
     station.SetUpdateFile(WriteFirmware());
     AddRows({{"127.0.1.5"}, {"127.0.0.2", "255.255.255.0", false}});
     station.OnUpgrade();
+    Loop();
     EXPECT_EQ(State(0), "Failure(not the segment IP)");
     EXPECT_TRUE(RunEnded());
     EXPECT_TRUE(view.enabled_.empty());
@@ -141,6 +145,7 @@ TEST_F(UpgradeActionTest, NoChosenDeviceInAnySubnetStartsNoRun) {
     station.m_queryLocalAddresses = [] { return LocalAddressLists{}; };  // no address of its own at all
     AddRows({{"127.0.0.3"}});
     station.OnUpgrade();
+    Loop();
     EXPECT_EQ(State(2), "Failure(not the segment IP)");
     EXPECT_TRUE(RunEnded());
 }
@@ -151,16 +156,19 @@ TEST_F(UpgradeActionTest, PressesDuringARunAskItToStop) {
     station.SetUpdateFile(WriteFirmware());
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     station.OnUpgrade();
+    Loop();
     ASSERT_EQ(station.m_bUpgrading.load(), 1);
     (void)devices.Received(0);
 
     station.OnUpgrade();
+    Loop();
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(station.m_bUpgradeContinue.load(), 0);
     EXPECT_EQ(station.m_bUpgrading.load(), 1);
     EXPECT_EQ(view.captions[kIdUpgrade], "Stop");
 
     station.OnUpgrade();
+    Loop();
     const Message hint{"The upgrade is complete the current device and then stop", "Hint"};
     EXPECT_EQ(view.messages, std::vector<Message>{hint});
     EXPECT_EQ(State(1), "");

@@ -1,0 +1,17 @@
+#pragma once
+
+// Where the device being upgraded stands in its run. A run moves one device
+// at a time: its row (m_nUpgradeRow), this phase and its silence stamp
+// (m_dwUpgradeTick) make up the device's slot, written by the command loop
+// alone.
+
+namespace quillane {
+
+enum class UpgradePhase : int {
+    kNone,          // no device: the run has not begun its first one yet, or has ended
+    kCommandSent,   // the upgrade command went out; the device's loader is to ask for its address
+    kBootAnswered,  // the boot reply named the device; its TFTP request is to follow
+    kTransferring,  // the device acknowledges blocks of the file
+};
+
+}  // namespace quillane
