@@ -66,6 +66,9 @@ protected:
         network.startServices = false;
         network.commandPort = devices.Port();
         network.bootServerPort = 0;
+        // Boot replies stay on loopback: to 127.0.0.1, where no device listens.
+        network.bootReplyAddress = 0x7F000001;
+        network.bootClientPort = devices.Port();
         network.tftpPort = 0;
         return network;
     }
