@@ -91,6 +91,11 @@ COstrelDlg::COstrelDlg(std::string appDir, StationNetwork network, QWidget* pare
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowIcon(ApplicationIcon());
     setFont(DialogFont(kMainPointSize));
+    // Qt drops a queued call to a window that has gone.
+    m_calls.Attach([this] {
+        return QMetaObject::invokeMethod(
+            this, [this] { m_calls.Run(); }, Qt::QueuedConnection);
+    });
     m_station = std::make_unique<quillane::Station>(*this, std::move(appDir), network);
     BuildControls();
     ConnectControls();
@@ -105,6 +110,7 @@ COstrelDlg::~COstrelDlg() {
     m_DeviceList = nullptr;
     m_controls.erase(kIdDeviceList);
     m_station.reset();
+    m_calls.Detach();
 }
 
 void COstrelDlg::BuildControls() {
@@ -253,40 +259,13 @@ QWidget* COstrelDlg::Control(int id) const {
     return it == m_controls.end() ? nullptr : it->second;
 }
 
-// One queue in call order rather than a queued event per call: a run that
-// ends on a worker gives the controls back, and the operator's next press may
-// lock them on the GUI thread before those events ran; applying what is
-// queued first keeps the end of one run from undoing the start of the next.
+// One queue in call order (support/gui_call_queue.h): a run that ends on a
+// worker gives the controls back, and the operator's next press may lock them
+// on the GUI thread before those calls ran; running what is queued first
+// keeps the end of one run from undoing the start of the next.
 template <class Change>
 void COstrelDlg::OnGuiThread(Change change) {
-    if (QThread::currentThread() == thread()) {
-        ApplyPendingChanges();
-        change();
-        return;
-    }
-    {
-        std::lock_guard lock(m_pendingMutex);
-        m_pendingChanges.emplace_back(std::move(change));
-    }
-    // One event per change, as before: under a message box's own loop the
-    // changes queued after it are still applied.
-    QMetaObject::invokeMethod(
-        this, [this] { ApplyPendingChanges(); }, Qt::QueuedConnection);
-}
-
-// One change at a time, outside the lock: a message box runs its own event
-// loop, in which workers go on queueing and this runs again.
-void COstrelDlg::ApplyPendingChanges() {
-    for (;;) {
-        std::function<void()> change;
-        {
-            std::lock_guard lock(m_pendingMutex);
-            if (m_pendingChanges.empty()) return;
-            change = std::move(m_pendingChanges.front());
-            m_pendingChanges.pop_front();
-        }
-        change();
-    }
+    m_calls.Call(std::move(change));
 }
 
 void COstrelDlg::EnableControl(int id, bool enabled) {

@@ -10,6 +10,7 @@
 
 #include "model/station_view.h"
 #include "station/station.h"
+#include "support/gui_call_queue.h"
 
 class QAction;
 class QComboBox;
@@ -83,7 +84,6 @@ private:
     void AskAndExportList();
     template <class Change>
     void OnGuiThread(Change change);
-    void ApplyPendingChanges();
 
     std::map<int, QWidget*> m_controls;
     CSortListCtrl* m_DeviceList = nullptr;
@@ -95,8 +95,6 @@ private:
     QAction* m_copyRows = nullptr;
 
     std::atomic<int> m_progressShown{-1};
-    // Worker-side view calls not yet applied, oldest first (m_pendingMutex).
-    std::mutex m_pendingMutex;
-    std::deque<std::function<void()>> m_pendingChanges;
+    quillane::GuiCallQueue m_calls;  // worker-side view calls not yet applied, oldest first
     std::unique_ptr<quillane::Station> m_station;
 };

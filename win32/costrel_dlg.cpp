@@ -137,7 +137,7 @@ INT_PTR CALLBACK COstrelDlg::DialogProc(HWND window, UINT message, WPARAM wParam
 
 INT_PTR COstrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case GuiCallQueue::kRunMessage:
+        case kRunCallsMessage:
             m_calls.Run();
             return TRUE;
         case WM_COMMAND:
@@ -185,7 +185,7 @@ INT_PTR COstrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void COstrelDlg::OnInitDialog(HWND window) {
     m_hWnd = window;
-    m_calls.SetWindow(window);
+    m_calls.Attach([window] { return PostMessageW(window, kRunCallsMessage, 0, 0) != 0; });
     SetPropW(window, kMainWindowProperty, reinterpret_cast<HANDLE>(1));
     if (HMENU systemMenu = GetSystemMenu(window, FALSE)) {
         wchar_t about[128] = {};
@@ -204,7 +204,7 @@ void COstrelDlg::OnInitDialog(HWND window) {
 
 void COstrelDlg::OnDestroy() {
     RemovePropW(m_hWnd, kMainWindowProperty);
-    m_calls.SetWindow(nullptr);
+    m_calls.Detach();
     m_hWnd = nullptr;
     m_ended = true;
 }
@@ -361,12 +361,7 @@ uint32_t COstrelDlg::RangeEnd() const {
 // so the window always ends in the state of the station's last call.
 template <class Change>
 void COstrelDlg::OnGuiThread(Change change) {
-    if (m_calls.OnGuiThread()) {
-        m_calls.Run();
-        change();
-    } else {
-        m_calls.Post(std::move(change));
-    }
+    m_calls.Call(std::move(change));
 }
 
 void COstrelDlg::EnableControl(int id, bool enabled) {

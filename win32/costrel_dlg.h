@@ -18,10 +18,10 @@
 #include <string>
 
 #include "caption_fit.h"
-#include "gui_call_queue.h"
 #include "model/station_view.h"
 #include "sort_list_ctrl.h"
 #include "station/station.h"
+#include "support/gui_call_queue.h"
 
 namespace win32 {
 
@@ -111,7 +111,9 @@ private:
     // Declared in this order so that they go in the reverse one: the list
     // stops watching the table, then the station stops its workers, and the
     // queue they post to goes last.
-    GuiCallQueue m_calls;
+    // The private message that runs the worker-side view calls (m_calls).
+    static constexpr UINT kRunCallsMessage = WM_APP + 1;
+    quillane::GuiCallQueue m_calls;
     std::unique_ptr<quillane::Station> m_station;
     std::unique_ptr<CSortListCtrl> m_DeviceList;
 };

@@ -11,7 +11,7 @@ using quillane::kColumnCount;
 
 namespace win32 {
 
-CSortListCtrl::CSortListCtrl(quillane::DeviceTable& table, GuiCallQueue& calls)
+CSortListCtrl::CSortListCtrl(quillane::DeviceTable& table, quillane::GuiCallQueue& calls)
     : m_table(table), m_calls(calls) {}
 
 // After SetObserver returns no worker is inside one of our callbacks.

@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "gui_call_queue.h"
 #include "model/device_table.h"
+#include "support/gui_call_queue.h"
 
 namespace win32 {
 
 class CSortListCtrl : public quillane::DeviceTableObserver {
 public:
-    CSortListCtrl(quillane::DeviceTable& table, GuiCallQueue& calls);
+    CSortListCtrl(quillane::DeviceTable& table, quillane::GuiCallQueue& calls);
     ~CSortListCtrl() override;
     CSortListCtrl(const CSortListCtrl&) = delete;
     CSortListCtrl& operator=(const CSortListCtrl&) = delete;
@@ -62,7 +62,7 @@ private:
     void FillCellText(NMLVDISPINFOW& info) const;
 
     quillane::DeviceTable& m_table;
-    GuiCallQueue& m_calls;
+    quillane::GuiCallQueue& m_calls;
     HWND m_list = nullptr;
     std::array<int, quillane::kColumnCount> m_widths{};
     std::atomic<bool> m_catchUpQueued{false};
