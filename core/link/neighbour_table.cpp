@@ -7,10 +7,12 @@
 #include <sstream>
 
 #ifdef _WIN32
+// In this order: the neighbour table's types need the IP definitions first.
+// clang-format off
 #include <winsock2.h>
-#include <iphlpapi.h>
-#include <netioapi.h>
 #include <ws2ipdef.h>
+#include <iphlpapi.h>
+// clang-format on
 #endif
 
 #include "support/tick_clock.h"
