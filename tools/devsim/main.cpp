@@ -63,6 +63,8 @@ Behaviour (all devices; fleet-file keys override per device):
       no-boot             takes the upgrade command, never sends a boot request
       boot-delay=MS       restarts late: its first boot request leaves MS
                           milliseconds after the upgrade command
+      flash-delay=MS      writes each data block MS milliseconds (at most
+                          10000) before acknowledging it: a device-like pace
       keep-version        loads the whole image, then keeps reporting its old
                           version (a load that did not take)
       stall-after=K       acknowledges K data blocks, then falls silent

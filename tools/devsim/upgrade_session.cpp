@@ -144,6 +144,7 @@ void RunUpgrade(const UpgradeSettings& s, const std::function<void()>& onSuccess
     fetch.options = s.tftp;
     fetch.stallAfterBlock = s.faults.stallAfterBlock;
     fetch.abortAfterBlock = s.faults.abortAfterBlock;
+    fetch.flashDelayMs = s.faults.flashDelayMs;
     fetch.dropShare = s.faults.dropShare;
     fetch.dice = &dice;
     fetch.log = s.log;
