@@ -172,7 +172,8 @@ std::string DeviceTypeName(int32_t code, int language) {
 }
 
 const AboutTexts& About() {
-    static const AboutTexts about{"关于 Ostrel", "Ostrel，1.0 版", "确定", "关于 Ostrel(&A)..."};
+    static const AboutTexts about{"关于 Ostrel", "Ostrel，" QUILLANE_VERSION_SHORT " 版", "确定",
+                                  "关于 Ostrel(&A)..."};
     return about;
 }
 
