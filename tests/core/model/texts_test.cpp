@@ -56,6 +56,9 @@ std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
         {"menuCopy", t.menuCopy},
         {"exportFileFilter", t.exportFileFilter},
         {"msgExportFailed", t.msgExportFailed},
+        {"menuAllowFirewall", t.menuAllowFirewall},
+        {"noteFirewallBlocked", t.noteFirewallBlocked},
+        {"noteFirewallUncovered", t.noteFirewallUncovered},
     };
     auto addArray = [&all](const std::string& name, const auto& items) {
         for (size_t i = 0; i < items.size(); ++i) all.emplace_back(name + std::to_string(i), items[i]);
@@ -125,6 +128,13 @@ TEST(TextsTest, SpotChecksOfExactTexts) {
     // The version is the product's (the repository's VERSION file), major.minor.
     EXPECT_TRUE(std::regex_match(About().text, std::regex("Ostrel，[0-9]+\\.[0-9]+ 版"))) << About().text;
     EXPECT_EQ(About().menuEntry, "关于 Ostrel(&A)...");
+    EXPECT_EQ(en.menuAllowFirewall, "Allow through Windows Firewall...");
+    // The firewall notes tell the operator where the entry is, by its own name.
+    for (int language : {1, 2}) {
+        const TextTable& t = Texts(language);
+        EXPECT_NE(t.noteFirewallBlocked.find(t.menuAllowFirewall), std::string::npos) << language;
+        EXPECT_NE(t.noteFirewallUncovered.find(t.menuAllowFirewall), std::string::npos) << language;
+    }
 }
 
 TEST(TextsTest, ColumnWidthsPerLanguage) {
