@@ -74,8 +74,9 @@ package-windows: windows
 
 # The Windows window as wine draws it, as PNG files in
 # $(WINDOWS_BUILD)/screenshots: the main window and the IP settings dialog in
-# both languages, and the About box. A private Xvfb; no network service is
-# started (the window runs with sample rows and no services), so no root.
+# both languages, and the About box; both windows again on a 144-DPI screen.
+# A private Xvfb; no network service is started (the window runs with sample
+# rows and no services), so no root.
 screenshot-windows: windows
 	rm -rf $(WINDOWS_BUILD)/screenshots
 	bash tools/windows/screenshot $(WINDOWS_BUILD) $(WINDOWS_BUILD)/screenshots
