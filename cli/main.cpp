@@ -22,10 +22,8 @@ int RunFirewall(const std::vector<std::string>& args) {
         return kExitDone;
     }
     if (!invocation.error.empty()) {
-        std::cerr << "quillane-cli: " << invocation.error
-                  << "
-                     Try 'quillane-cli firewall --help'.";
-                     return kExitUnusable;
+        std::cerr << "quillane-cli: " << invocation.error << "\nTry 'quillane-cli firewall --help'.\n";
+        return kExitUnusable;
     }
     return RunFirewallCommand(invocation.action, quillane::OpenSystemFirewall(),
                               ToolPrograms(quillane::ExecutableDirectory()), std::cout, std::cerr);

@@ -79,9 +79,9 @@ done
 osslsigncode verify -CAfile "$T/cert.pem" -in "$msi2" >/dev/null 2>&1 && fail "the unsigned MSI verifies"
 
 # --- The MSI's tables -------------------------------------------------------
-table() { msiinfo export "$1" "$2" | tail -n +4; }  # the rows, without the three header lines
+table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }  # the rows, without the three header lines
 property() { table "$1" Property | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
-table "$msi1" File | cut -f3 | sort | tr '\n' ' ' | grep -qx 'LICENSE.txt quillane-cli.exe quillane.exe README.txt ' ||
+table "$msi1" File | cut -f3 | LC_ALL=C sort | tr '\n' ' ' | grep -qx 'LICENSE.txt README.txt quillane-cli.exe quillane.exe ' ||
     fail "the MSI's files: $(table "$msi1" File | cut -f3 | tr '\n' ' ')"
 table "$msi1" Shortcut | awk -F'\t' '$2 == "ProgramMenuFolder" && $3 == "Quillane" && $5 == "[INSTALLDIR]quillane.exe"' |
     grep -q . || fail "no Start menu shortcut to quillane.exe: $(table "$msi1" Shortcut)"
