@@ -40,12 +40,12 @@ public:
     std::vector<std::string> removed;
 };
 
-struct Run {
+struct Outcome {
     int status;
     std::string out, err;
 };
 
-Run RunWith(FirewallAction action, std::shared_ptr<FirewallAccess> firewall) {
+Outcome RunWith(FirewallAction action, std::shared_ptr<FirewallAccess> firewall) {
     std::ostringstream out, err;
     const int status = RunFirewallCommand(action, firewall, kPrograms, out, err);
     return {status, out.str(), err.str()};
@@ -78,12 +78,12 @@ TEST(FirewallCommand, CheckExitsByWhatTheFirewallLets) {
         {"unreadable", Firewall({}, false), kExitUnusable, "cannot tell"},
     };
     for (const Case& c : cases) {
-        const Run run = RunWith(FirewallAction::Check, c.firewall);
+        const Outcome run = RunWith(FirewallAction::Check, c.firewall);
         EXPECT_EQ(run.status, c.status) << c.what;
         EXPECT_NE((run.out + run.err).find(c.says), std::string::npos)
             << c.what << ": " << run.out << run.err;
     }
-    const Run uncovered = RunWith(FirewallAction::Check, Firewall({}));
+    const Outcome uncovered = RunWith(FirewallAction::Check, Firewall({}));
     EXPECT_NE(uncovered.out.find("Private profile: firewall on"), std::string::npos) << uncovered.out;
     EXPECT_NE(uncovered.out.find("quillane-cli firewall --allow"), std::string::npos) << uncovered.out;
 }
@@ -111,14 +111,14 @@ TEST(FirewallCommand, ChangesWithoutAdministratorRightsSaySoAndFail) {
     auto firewall = Firewall(AllowRulesFor(kPrograms));
     firewall->administrator = false;
     for (FirewallAction action : {FirewallAction::Allow, FirewallAction::Remove}) {
-        const Run run = RunWith(action, firewall);
+        const Outcome run = RunWith(action, firewall);
         EXPECT_EQ(run.status, kExitUnusable);
         EXPECT_NE(run.err.find("administrator"), std::string::npos) << run.err;
     }
 }
 
 TEST(FirewallCommand, WithoutWindowsFirewallItSaysItAppliesToWindowsOnly) {
-    const Run run = RunWith(FirewallAction::Check, nullptr);
+    const Outcome run = RunWith(FirewallAction::Check, nullptr);
     EXPECT_EQ(run.status, kExitUnusable);
     EXPECT_NE(run.err.find("Windows only"), std::string::npos) << run.err;
 }
