@@ -127,7 +127,8 @@ TEST(Runs, UpgradeCarriesTheWindowThroughItsCaptions) {
         EXPECT_EQ(f.Text(kIdUpgrade), "Stop");
         for (int id : kRunLockedControls) EXPECT_FALSE(f.Enabled(id)) << id;
         EXPECT_FALSE(f.Enabled(kIdModifyIP));
-        EXPECT_EQ(ListCell(f.List(), 0, kColState), "Upgrade...");
+        // The command loop begins the first device once it takes the run's start.
+        EXPECT_TRUE(PumpUntil([&] { return ListCell(f.List(), 0, kColState) == "Upgrade..."; }));
         EXPECT_EQ(device.Received(0), quillane::test::kThreeUpgradeCommands);
 
         SendMessageW(f.Window().Handle(), WM_CLOSE, 0, 0);
