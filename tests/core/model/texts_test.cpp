@@ -55,6 +55,10 @@ std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
         {"menuCopy", t.menuCopy},
         {"exportFileFilter", t.exportFileFilter},
         {"msgExportFailed", t.msgExportFailed},
+        {"msgIpLoopback", t.msgIpLoopback},
+        {"msgIpNetworkAddress", t.msgIpNetworkAddress},
+        {"msgIpBroadcastAddress", t.msgIpBroadcastAddress},
+        {"msgMaskNotContiguous", t.msgMaskNotContiguous},
     };
     auto addArray = [&all](const std::string& name, const auto& items) {
         for (size_t i = 0; i < items.size(); ++i) all.emplace_back(name + std::to_string(i), items[i]);
