@@ -124,9 +124,10 @@ constexpr const char* kPlansAreUtf8Csv =
 // A file a spreadsheet saved in another form than UTF-8 CSV would only give
 // garbled column names: say what it looks like instead.
 std::optional<PlanError> NotUtf8Csv(std::string_view content) {
+    // UTF-16 writes a zero byte beside every ASCII character, the header's included.
+    const std::string_view firstLine = content.substr(0, content.find_first_of("\r\n"));
     const bool utf16Mark = content.substr(0, 2) == "\xFF\xFE" || content.substr(0, 2) == "\xFE\xFF";
-    const bool utf16Zeros = content.size() >= 2 && (content[0] == '\0' || content[1] == '\0');
-    if (utf16Mark || utf16Zeros)
+    if (utf16Mark || firstLine.find('\0') != std::string_view::npos)
         return PlanError{1, "", std::string("the file looks like UTF-16 text") + kPlansAreUtf8Csv};
     int line = 1;
     for (size_t at = 0; at < content.size();) {
@@ -147,7 +148,6 @@ std::optional<PlanError> NotUtf8Csv(std::string_view content) {
                                     : "the file is not UTF-8 text") +
                 kPlansAreUtf8Csv};
     }
-    const std::string_view firstLine = content.substr(0, content.find_first_of("\r\n"));
     if (firstLine.find('\t') != std::string_view::npos &&
         firstLine.find_first_of(",;") == std::string_view::npos)
         return PlanError{1, "", std::string("the columns are separated by tabs") + kPlansAreUtf8Csv};
@@ -346,12 +346,12 @@ const char* PlanSettingName(PlanSetting setting) {
 
 PlanReading ReadAddressPlan(std::string_view content) {
     PlanReading reading;
+    if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        content.remove_prefix(kByteOrderMark.size());
     if (std::optional<PlanError> notCsv = NotUtf8Csv(content)) {
         reading.error = *notCsv;
         return reading;
     }
-    if (content.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-        content.remove_prefix(kByteOrderMark.size());
     CsvReader reader(content, DetectSeparator(content));
     AddressPlan plan;
     Layout layout;
