@@ -324,7 +324,10 @@ bool ReadRow(const Record& record, const Layout& layout, PlanRow& row, PlanError
             }
             row.device = *number;
         } else if (meaning.kind == ColumnKind::kSetting && !cell.empty()) {
-            const std::optional<uint32_t> address = ParseDottedAddress(std::string(cell));
+            // "255.255.255.255" is the longest address: a longer cell is none, and is not copied.
+            constexpr size_t kLongestAddress = 15;
+            const std::optional<uint32_t> address =
+                cell.size() > kLongestAddress ? std::nullopt : ParseDottedAddress(std::string(cell));
             if (!address) {
                 error = {record.line, layout.headers[c],
                          QuotedCell(cell) + " is not an address of four octets 0-255"};

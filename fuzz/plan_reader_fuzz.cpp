@@ -83,7 +83,8 @@ std::string Exported(const Outcome& plan) {
     for (int column : columns) rows[0].push_back(texts.columnHeaders[static_cast<size_t>(column)]);
     for (const auto& [device, settings] : plan.rows) {
         std::vector<std::string> cells = {std::to_string(device)};
-        for (const std::optional<uint32_t>& s : settings) cells.push_back(s ? IPv4Address(*s).ToString() : "");
+        for (const std::optional<uint32_t>& s : settings)
+            cells.push_back(s ? IPv4Address(*s).ToString() : "");
         rows.push_back(std::move(cells));
     }
     return CsvFileContent(rows);
@@ -95,15 +96,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view content(reinterpret_cast<const char*>(data), size);
     const Outcome outcome = Read(content);
 
-    if (content.substr(0, 3) != "\xEF\xBB\xBF") Require(Read("\xEF\xBB\xBF" + std::string(content)) == outcome);
+    if (content.substr(0, 3) != "\xEF\xBB\xBF")
+        Require(Read("\xEF\xBB\xBF" + std::string(content)) == outcome);
 
     const bool hasCr = content.find('\r') != std::string_view::npos;
     if (!hasCr) Require(Read(Replaced(content, '\n', "\r\n")) == outcome);
 
     // Semicolons for commas, where the header line plainly uses commas.
     const std::string_view firstLine = content.substr(0, content.find('\n'));
-    if (!hasCr && content.find(';') == std::string_view::npos && firstLine.find('"') == std::string_view::npos &&
-        firstLine.find(',') != std::string_view::npos)
+    if (!hasCr && content.find(';') == std::string_view::npos &&
+        firstLine.find('"') == std::string_view::npos && firstLine.find(',') != std::string_view::npos)
         Require(Read(Replaced(content, ',', ";")) == outcome);
 
     if (outcome.isPlan) {
