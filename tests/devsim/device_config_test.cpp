@@ -37,7 +37,7 @@ TEST(DeviceConfig, FaultLists) {
     std::string error;
     ASSERT_TRUE(devsim::ApplyFaults(
         "silent,search-delay=300,stall-after=0,abort-after=7,drop=0.25,bad-checksum-silent,keep-version,"
-        "ignore-change",
+        "ignore-change,boot-delay=13000,flash-delay=2",
         faults, error));
     EXPECT_TRUE(faults.silent);
     EXPECT_EQ(faults.searchDelayMs, 300u);
@@ -47,8 +47,11 @@ TEST(DeviceConfig, FaultLists) {
     EXPECT_TRUE(faults.badChecksumSilent);
     EXPECT_TRUE(faults.keepVersion);
     EXPECT_TRUE(faults.ignoreChange);
+    EXPECT_EQ(faults.bootDelayMs, 13000u);
+    EXPECT_EQ(faults.flashDelayMs, 2u);
     const devsim::Faults before = faults;
-    for (const char* bad : {"loud", "drop=2", "drop=", "search-delay=x", "silent=1", "stall-after=-1"}) {
+    for (const char* bad : {"loud", "drop=2", "drop=", "search-delay=x", "silent=1", "stall-after=-1",
+                            "boot-delay", "flash-delay=10001"}) {
         EXPECT_FALSE(devsim::ApplyFaults(bad, faults, error)) << bad;
         EXPECT_FALSE(error.empty());
     }

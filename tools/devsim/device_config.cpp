@@ -159,6 +159,10 @@ bool ApplyFaults(const std::string& text, Faults& faults, std::string& error) {
             result.searchDelayMs = static_cast<uint32_t>(number);
         else if (name == "change-delay" && hasNumber)
             result.changeDelayMs = static_cast<uint32_t>(number);
+        else if (name == "boot-delay" && hasNumber)
+            result.bootDelayMs = static_cast<uint32_t>(number);
+        else if (name == "flash-delay" && hasNumber && number <= 10000)
+            result.flashDelayMs = static_cast<uint32_t>(number);
         else if (name == "stall-after" && hasNumber)
             result.stallAfterBlock = static_cast<int64_t>(number);
         else if (name == "abort-after" && hasNumber)

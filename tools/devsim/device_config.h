@@ -29,6 +29,8 @@ struct Faults {
     bool ignoreUpgrade = false;      // the upgrade command is not acted on
     bool ignoreChange = false;       // address changes are neither taken nor answered
     bool noBootRequest = false;      // acts on it but never asks for its boot address
+    uint32_t bootDelayMs = 0;        // restarts this late: the first boot request leaves after it
+    uint32_t flashDelayMs = 0;       // writes each data block to flash this long before acknowledging it
     bool keepVersion = false;        // loads the whole image, then still reports its old version
     int64_t stallAfterBlock = -1;    // stops acknowledging after this many data blocks
     int64_t abortAfterBlock = -1;    // sends an error packet instead of this many + 1st acknowledgement

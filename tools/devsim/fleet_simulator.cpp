@@ -94,6 +94,8 @@ bool FleetSimulator::Start(std::string& error) {
     }
     m_localAddresses.insert(local.begin(), local.end());
     m_localAddressesRead = Clock::now();
+    m_severalInterfaces = interfaces.size() > 1;
+    if (!m_devices.empty()) m_firstInterface = local.at(m_devices.front()->config.ip);
     return true;
 }
 
@@ -129,7 +131,7 @@ void FleetSimulator::DrainSocket() {
         const ReceivedDatagram got = ReceivePktinfo(m_socket, buffer, sizeof buffer);
         if (got.length < 0) return;
         Dispatch({buffer, static_cast<size_t>(std::min<int>(got.length, sizeof buffer)), got.destination,
-                  got.peerIp, got.peerPort});
+                  got.peerIp, got.peerPort, got.interfaceIndex});
     }
 }
 
@@ -156,6 +158,7 @@ void FleetSimulator::Dispatch(const Incoming& in) {
     }
     // A datagram for everyone that no device understands is logged once, not per device.
     if (command.kind == CommandKind::Unknown) {
+        if (m_severalInterfaces && in.interfaceIndex != m_firstInterface) return;  // one copy per card
         m_log.Write(LogLine()
                         .Add("dir", "in")
                         .Add("to", FormatAddress(in.destination))
@@ -171,9 +174,9 @@ void FleetSimulator::Dispatch(const Incoming& in) {
             static_cast<uint16_t>(m_devices[i]->config.number & 0xFFFF) != command.numberLow)
             continue;
         ++matched;
-        HandleForDevice(i, command, in);
+        if (HearsOn(*m_devices[i], in.interfaceIndex)) HandleForDevice(i, command, in);
     }
-    if (matched == 0)
+    if (matched == 0 && (!m_severalInterfaces || in.interfaceIndex == m_firstInterface))
         m_log.Write(LogLine()
                         .Add("dir", "in")
                         .Add("kind", CommandName(command.kind))
@@ -441,6 +444,12 @@ void FleetSimulator::ReapWorkers(bool all) {
             ++it;
         }
     }
+}
+
+bool FleetSimulator::HearsOn(const Device& device, int interfaceIndex) const {
+    if (!m_severalInterfaces || interfaceIndex <= 0) return true;
+    const auto own = m_localAddresses.find(device.sourceIp);
+    return own == m_localAddresses.end() || own->second == interfaceIndex;
 }
 
 bool FleetSimulator::IsLocal(uint32_t address) {

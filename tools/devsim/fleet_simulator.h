@@ -84,6 +84,7 @@ private:
         uint32_t destination;
         uint32_t peerIp;
         uint16_t peerPort;
+        int interfaceIndex;  // the card it came in on
     };
 
     void DrainSocket();
@@ -97,6 +98,7 @@ private:
     void FireDueSends();
     void ReapWorkers(bool all);
     bool IsLocal(uint32_t address);
+    bool HearsOn(const Device& device, int interfaceIndex) const;
     int PollTimeoutMs() const;
 
     std::vector<std::unique_ptr<Device>> m_devices;
@@ -110,7 +112,11 @@ private:
     uint64_t m_sendOrder = 0;
     std::list<Worker> m_workers;
     std::atomic<bool> m_stopping{false};
-    std::unordered_map<uint32_t, int> m_localAddresses;
+    std::unordered_map<uint32_t, int> m_localAddresses;  // address -> interface index
+    // Devices on cards of their own (lab --own-macs): a datagram for everyone
+    // comes in once per card, and each device hears only its own card's copy.
+    bool m_severalInterfaces = false;
+    int m_firstInterface = 0;
     Clock::time_point m_localAddressesRead{};
 };
 

@@ -61,6 +61,10 @@ Behaviour (all devices; fleet-file keys override per device):
       ignore-upgrade      does nothing on the upgrade command
       ignore-change       neither takes nor answers address changes (logged)
       no-boot             takes the upgrade command, never sends a boot request
+      boot-delay=MS       restarts late: its first boot request leaves MS
+                          milliseconds after the upgrade command
+      flash-delay=MS      writes each data block MS milliseconds (at most
+                          10000) before acknowledging it: a device-like pace
       keep-version        loads the whole image, then keeps reporting its old
                           version (a load that did not take)
       stall-after=K       acknowledges K data blocks, then falls silent
@@ -88,8 +92,8 @@ mask 255.255.0.0, gateway/server 0.0.0.0 unless given, mac from the address).
 
 Event log lines: {"t":ms,"dev":number,"dir":"in"|"out","kind":...,"code":...,
 "len":...,"peer":"a.b.c.d:port",...key fields} for every datagram, and
-{"dev":...,"event":...} for what devices do (upgrade-start, upgrade-done with
-bytes, blocks, sha256 and ms, upgrade-failed, version-changed,
+{"dev":...,"event":...} for what devices do (upgrade-start, boot-delayed,
+upgrade-done with bytes, blocks, sha256 and ms, upgrade-failed, version-changed,
 address-not-local, tftp-stalled...). Dropped datagrams carry "dropped":true,
 unanswered ones "ignored":"why". A group-form address change is logged by the
 devices whose number it matches (one line without "dev" when none does); a

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "pktinfo_socket.h"
@@ -328,6 +329,8 @@ private:
         m_hash.Update(data, length);
         m_outcome.bytes += length;
         ++m_outcome.blocks;
+        // A unit acknowledges a block once it is in flash: this paces the whole transfer.
+        if (m_s.flashDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_s.flashDelayMs));
         Acknowledge(block);
         ++m_expected;
         if (length < m_outcome.blockSize) Complete();

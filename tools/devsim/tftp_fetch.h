@@ -23,6 +23,7 @@ struct FetchSettings {
     TftpOptions options;
     int64_t stallAfterBlock = -1;
     int64_t abortAfterBlock = -1;
+    uint32_t flashDelayMs = 0;  // before each data block's acknowledgement
     double dropShare = 0;
     DropDice* dice = nullptr;
     EventLog* log = nullptr;

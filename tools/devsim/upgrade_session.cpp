@@ -3,7 +3,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "boot_packet.h"
 #include "pktinfo_socket.h"
@@ -25,6 +27,17 @@ void Note(const UpgradeSettings& s, const char* event, LogLine fields = LogLine(
 
 bool Stopping(const UpgradeSettings& s) {
     return s.stop && s.stop->load();
+}
+
+// A loader that restarts slowly; false when the fleet stops meanwhile.
+bool WaitForRestart(const UpgradeSettings& s) {
+    const auto until = Clock::now() + std::chrono::milliseconds(s.faults.bootDelayMs);
+    while (Clock::now() < until) {
+        if (Stopping(s)) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(100)));
+    }
+    return !Stopping(s);
 }
 
 // Broadcasts the boot request until a reply for us arrives; false when none came.
@@ -50,6 +63,7 @@ bool AskBootAddress(const UpgradeSettings& s, DropDice& dice, BootReply& reply) 
             .Add("len", static_cast<uint64_t>(request.size()))
             .Add("peer", Endpoint(0xFFFFFFFFu, kBootServerPort))
             .Add("xid", static_cast<uint32_t>(xid))
+            .Add("mac", FormatMac(s.mac))
             .Add("attempt", attempt);
         if (dropped) out.Add("dropped", true);
         s.log->Write(out);
@@ -103,6 +117,10 @@ void RunUpgrade(const UpgradeSettings& s, const std::function<void()>& onSuccess
         Note(s, "upgrade-no-boot", LogLine().Add("fault", "no-boot"));
         return;
     }
+    if (s.faults.bootDelayMs > 0) {
+        Note(s, "boot-delayed", LogLine().Add("ms", s.faults.bootDelayMs));
+        if (!WaitForRestart(s)) return;
+    }
     BootReply boot;
     if (!AskBootAddress(s, dice, boot)) {
         if (!Stopping(s)) Note(s, "upgrade-failed", LogLine().Add("error", "no boot reply"));
@@ -126,6 +144,7 @@ void RunUpgrade(const UpgradeSettings& s, const std::function<void()>& onSuccess
     fetch.options = s.tftp;
     fetch.stallAfterBlock = s.faults.stallAfterBlock;
     fetch.abortAfterBlock = s.faults.abortAfterBlock;
+    fetch.flashDelayMs = s.faults.flashDelayMs;
     fetch.dropShare = s.faults.dropShare;
     fetch.dice = &dice;
     fetch.log = s.log;
