@@ -6,12 +6,16 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Debian packages the project needs: toolchain, Qt 6, test and benchmark
 # libraries, the lab's network tools, the real TFTP peers of the tests, the
-# fuzzing compiler and the formatter.
+# fuzzing compiler and the formatter; for the Ansible collection its engine,
+# pytest, and the SSH client and server of the lab of many sites (the server
+# is only ever started inside a lab namespace; its package's own service is
+# kept from starting by tools/install-deps).
 PACKAGES := build-essential cmake ninja-build pkg-config \
 	qt6-base-dev qt6-base-dev-tools libgl-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	iproute2 procps psmisc tftpd-hpa tftp-hpa atftp curl python3 \
-	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev clang-format
+	xvfb xauth fonts-noto-cjk clang libclang-rt-14-dev clang-format \
+	ansible-core python3-pytest openssh-client openssh-server
 
 # What the Windows build needs: the mingw-w64 cross compiler (POSIX
 # threads), wine64 to run its tests, the locale sources for the tests under
@@ -126,6 +130,7 @@ bench: build
 	bash bench/upgrade_bench.sh
 	bash bench/reply_flood.sh
 	bash bench/tftp_flood.sh
+	bash bench/ansible_sites_bench.sh 1000 3
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD) build-asan build-tsan build-fuzz

@@ -150,7 +150,7 @@ const std::map<std::string, OptionSpec>& Options() {
         {"--types", {kAll, true, ParseTypes}},
         {"--wait", {kAll, true, ParseWait}},
         {"--language", {kAll, true, ParseLanguage}},
-        {"--format", {{Command::Search}, true, ParseFormat}},
+        {"--format", {kAll, true, ParseFormat}},
         {"--all",
          {{Command::Change, Command::Upgrade},
           false,
@@ -193,6 +193,14 @@ const std::map<std::string, OptionSpec>& Options() {
               RecordOf(in).report = value;
               return std::string();
           }}},
+        {"--version",
+         {{Command::Upgrade},
+          true,
+          [](Invocation& in, const std::string& value) {
+              if (value.empty()) return std::string("--version wants the version as the table shows it");
+              in.upgrade.version = value;
+              return std::string();
+          }}},
         {"--verify",
          {{Command::Upgrade},
           false,
@@ -209,6 +217,8 @@ std::string CheckComplete(const Invocation& in, const std::vector<std::string>& 
     const auto was = [&given](const char* option) {
         return std::find(given.begin(), given.end(), option) != given.end();
     };
+    if (in.command != Command::Search && in.format == OutputFormat::Csv)
+        return "--format is table or json for " + CommandName(in.command);
     const bool plan = was("--plan");
     if (plan) {
         for (const char* option :

@@ -55,6 +55,7 @@ struct UpgradeOptions {
     DeviceChoice devices;
     std::string file;
     bool verify = false;
+    std::string version;  // not empty: devices that report it are skipped (and checked for it with verify)
     RunRecordOptions record;
 };
 

@@ -2,11 +2,13 @@
 #include <ostream>
 
 #include "change_plan.h"
+#include "change_results.h"
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
 #include "model/ip_settings.h"
 #include "model/texts.h"
+#include "results_document.h"
 #include "run_report.h"
 #include "support/utf8_files.h"
 #include "verdicts.h"
@@ -122,7 +124,9 @@ DeviceRecord NotChangedRecord(int32_t device, const char* result, const char* re
 
 }  // namespace
 
-int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostream& err) {
+int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::ostream& err) {
+    ResultsDocument document("change", invocation, stdOut);
+    std::ostream& out = document.Text();
     const ChangeOptions& change = invocation.change;
     const int language = invocation.search.language;
     const TextTable& texts = Texts(language);
@@ -135,6 +139,10 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
         return kExitUnusable;
     }
     RunReport report(change.record.report);
+    const auto record = [&report, &document](const DeviceRecord& r) {
+        report.Add(r);
+        document.Add(r);
+    };
 
     CliStation cli(invocation.search, Services::DeviceLink);
     std::string error;
@@ -155,15 +163,16 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
             out << "device " << device << "  " << station.m_DeviceList.Cell(row, kColIP)
                 << "  unchanged: it has the planned settings already\n";
             const DeviceRow was = station.m_DeviceList.Row(row);
-            report.Add(NotChangedRecord(device, "unchanged", "", &was));
+            record(NotChangedRecord(device, "unchanged", "", &was));
+            document.Settings(device, RowSettings(was), RowSettings(was));
         }
     }
     const ChosenDevices devices = cli.Choose(choice);
     for (int32_t device : devices.missing)
-        report.Add(NotChangedRecord(device, "not-found", "the search did not find the device", nullptr));
+        record(NotChangedRecord(device, "not-found", "the search did not find the device", nullptr));
     if (devices.chosen.empty()) {
         const int code = devices.missing.empty() && plan ? kExitDone : ReportNothingChosen(devices, out, err);
-        return report.Write(err) ? code : kExitUnusable;
+        return report.Write(err) ? document.Finish(code) : kExitUnusable;
     }
 
     // What the batch will do, worked out as the station will: a plan that
@@ -183,7 +192,8 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
     if (change.record.dryRun) {
         const int refused = PrintDryRun(batch, language, out) + ReportMissing(devices, out);
         out << std::flush;
-        return refused == 0 ? kExitDone : kExitSomeFailed;
+        AddChangeDryRun(document, batch, station.m_DeviceList);
+        return document.Finish(refused == 0 ? kExitDone : kExitSomeFailed);
     }
 
     const DeviceTable& table = station.m_DeviceList;
@@ -209,12 +219,13 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& out, std::ostre
         if (planned && planned->plan.action == RowPlan::Action::kRefuse)
             out << " (refused: " << DescribeRefusal(*planned, language) << ")";
         out << "\n";
-        report.Add(ChangeRecord(when, was, now, planned, succeeded));
+        record(ChangeRecord(when, was, now, planned, succeeded));
+        document.Settings(ReadDecimal(was[kColDeviceNo]), RowSettings(was), RowSettings(now));
     }
     failed += ReportMissing(devices, out);
     out << std::flush;
     if (!report.Write(err)) return kExitUnusable;
-    return failed == 0 ? kExitDone : kExitSomeFailed;
+    return document.Finish(failed == 0 ? kExitDone : kExitSomeFailed);
 }
 
 }  // namespace quillane::cli

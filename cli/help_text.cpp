@@ -65,15 +65,19 @@ that answered, sorted by IP address: every column of the window's table.
                             (the group form reaches both), devices outside
                             every local segment (group form only, no upgrade
                             from here), network/broadcast/multicast addresses;
-                            after the table, or on standard error with csv and
-                            json; exit status 3 when anything is found
+                            after the table, or on standard error with csv;
+                            with json one document instead: "devices" (device,
+                            ip, mask, gateway, server, standby, type code or
+                            null, version) and "findings" (kind, devices,
+                            detail); exit status 3 when anything is found
 )";
 
 constexpr const char* kChange = R"(usage: quillane-cli change (--all | --devices N[,N...])
          [--ip A.B.C.D [--edit-type increase|keep4|keep34|keep234]]
          [--mask M] [--gateway G] [--server S] [--standby S]
-         [--dry-run] [--report FILE] [SEARCH OPTIONS]
-       quillane-cli change --plan FILE [--dry-run] [--report FILE] [SEARCH OPTIONS]
+         [--dry-run] [--report FILE] [--format table|json] [SEARCH OPTIONS]
+       quillane-cli change --plan FILE [--dry-run] [--report FILE] [--format table|json]
+         [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
 then sends them the new settings in one run as the window's Modify IP does and
@@ -98,6 +102,11 @@ waits for their answers. Prints one line per device with its result.
   --dry-run             check everything and print what would be sent; send
                         nothing
   --report FILE         append one JSON line per device to FILE
+  --format table|json   json: instead of the lines, one JSON document with
+                        "results" (device, result, reason, address_before,
+                        address_after, settings_before, settings_after) and a
+                        "summary"; results are success, failure, refused,
+                        not-found, unchanged and, with --dry-run, would-change
 Settings not given are left as they are. No two devices are ever given one
 address, nor a device the address of another device found: such a device is
 refused (with --plan the whole plan is, and nothing is sent).
@@ -105,7 +114,8 @@ refused (with --plan the whole plan is, and nothing is sent).
 
 constexpr const char* kUpgrade =
     R"(usage: quillane-cli upgrade --file PATH (--all | --devices N[,N...]) [--verify]
-         [--dry-run] [--report FILE] [SEARCH OPTIONS]
+         [--version V] [--dry-run] [--report FILE] [--format table|json]
+         [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
 then upgrades them one after the other as the window's Upgrade does: the
@@ -122,11 +132,21 @@ Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
   --verify              search again after the run and print each device's
                         version before and after; a device whose version did
                         not change counts as failed
+  --version V           the version the file brings, as the table shows it:
+                        devices that report it already are skipped, and with
+                        --verify a device that does not report it afterwards
+                        counts as failed
   --dry-run             check everything (the file, the ports, each device's
                         segment) and print the order, the file, its size and
                         SHA-256; send nothing
   --report FILE         append one JSON line per device to FILE (the file's
                         name, size and SHA-256, times, versions, the result)
+  --format table|json   json: instead of the lines, one JSON document with
+                        "firmware" (name, size, sha256), "results" (device,
+                        result, reason, address_before, address_after,
+                        version_before, version_after) and a "summary";
+                        results are upgraded, failed, skipped, not-found and,
+                        with --dry-run, would-upgrade
 )";
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "progress_line.h"
 #include "row_format.h"
 #include "runs/fleet_check.h"
+#include "search_document.h"
 
 namespace quillane::cli {
 namespace {
@@ -13,6 +14,21 @@ int ReportFindings(const std::vector<FleetFinding>& findings, std::ostream& out)
     out << "\n" << (findings.empty() ? "check: nothing found" : "check:") << "\n";
     for (const FleetFinding& finding : findings) out << "  " << DescribeFinding(finding, 2) << "\n";
     out << std::flush;
+    return findings.empty() ? kExitDone : kExitSomeFailed;
+}
+
+std::vector<FleetFinding> Findings(CliStation& cli, const std::vector<ListedDevice>& rows) {
+    std::vector<DeviceRow> cells;
+    for (const ListedDevice& row : rows) cells.push_back(row.cells);
+    return CheckFleet(cells, *cli.station().LocalAddresses());
+}
+
+// One document with the devices and the findings, for programs.
+int PrintDocument(CliStation& cli, const std::vector<ListedDevice>& rows, std::ostream& out,
+                  std::ostream& err) {
+    const std::vector<FleetFinding> findings = Findings(cli, rows);
+    out << FormatSearchDocument(rows, findings) << std::flush;
+    err << rows.size() << (rows.size() == 1 ? " device" : " devices") << " found\n";
     return findings.empty() ? kExitDone : kExitSomeFailed;
 }
 
@@ -36,14 +52,14 @@ int RunSearchCommand(const Invocation& invocation, std::ostream& out, std::ostre
         return kExitUnusable;
     }
     const std::vector<ListedDevice> rows = cli.SortedRows();
+    if (invocation.check && invocation.format == OutputFormat::Json)
+        return PrintDocument(cli, rows, out, err);
     out << FormatRows(rows, invocation.format, invocation.search.language) << std::flush;
     err << rows.size() << (rows.size() == 1 ? " device" : " devices") << " found\n";
     if (!invocation.check) return kExitDone;
     // CSV and JSON stay readable by programs: the findings go beside them.
     std::ostream& findingsOut = invocation.format == OutputFormat::Table ? out : err;
-    std::vector<DeviceRow> cells;
-    for (const ListedDevice& row : rows) cells.push_back(row.cells);
-    return ReportFindings(CheckFleet(cells, *cli.station().LocalAddresses()), findingsOut);
+    return ReportFindings(Findings(cli, rows), findingsOut);
 }
 
 }  // namespace quillane::cli

@@ -8,6 +8,7 @@
 #include "device_report.h"
 #include "link/segment_rule.h"
 #include "model/texts.h"
+#include "results_document.h"
 #include "run_report.h"
 #include "runs/upgrade_preflight.h"
 #include "support/file_status.h"
@@ -87,20 +88,28 @@ void FollowTheRun(CliStation& cli, int endedBefore, UpgradeProgress& progress, D
 
 // The order a run would take the chosen devices in, and the file: what a dry run prints.
 int PrintUpgradeDryRun(Station& station, const std::vector<Device>& devices, const std::string& file,
-                       const FileDigest& digest, std::ostream& out) {
+                       const FileDigest& digest, std::ostream& out, ResultsDocument& document) {
     out << "file " << file << "  " << digest.size << " bytes  sha256 " << digest.sha256 << "\n";
     station.RefreshLocalAddresses();
     const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
     int order = 0, refused = 0;
     for (const Device& device : devices) {
         out << Label(device.before) << "  ";
+        ResultEntry entry;
+        entry.device = device.number;
+        entry.result = "would-upgrade";
+        entry.addressBefore = device.before[kColIP];
+        entry.versionBefore = device.before[kColVersion];
         if (FindFacingLocalAddress(device.before[kColIP], device.before[kColMask], local->ips, local->masks) <
             0) {
             ++refused;
             out << "refused: no address of this workstation lies in its subnet\n";
+            entry.result = "failed";
+            entry.reason = "refused: no address of this workstation lies in its subnet";
         } else {
             out << "upgrade " << ++order << "\n";
         }
+        document.Add(std::move(entry));
     }
     return refused;
 }
@@ -157,9 +166,59 @@ std::map<int32_t, std::string> VersionsAfter(CliStation& cli, const std::vector<
     return versions;
 }
 
+struct SkippedDevices {
+    DeviceChoice choice;             // what is left to upgrade
+    std::vector<DeviceRow> skipped;  // rows of the devices at the wanted version already
+};
+
+// Without a wanted version nothing is skipped. Devices asked for that the
+// search did not find stay in the choice, so that they are reported.
+SkippedDevices SkipDevicesAt(const Station& station, const UpgradeOptions& upgrade) {
+    SkippedDevices result{upgrade.devices, {}};
+    if (upgrade.version.empty()) return result;
+    const DeviceTable& table = station.m_DeviceList;
+    std::vector<int32_t> asked = upgrade.devices.numbers;
+    if (upgrade.devices.all) {
+        asked.clear();
+        for (int row = 0; row < table.RowCount(); ++row) asked.push_back(table.RowDeviceNumber(row));
+    }
+    result.choice = {};
+    for (int32_t number : asked) {
+        const int row = table.FindRowByDeviceNumber(number);
+        if (row >= 0 && table.Cell(row, kColVersion) == upgrade.version)
+            result.skipped.push_back(table.Row(row));
+        else
+            result.choice.numbers.push_back(number);
+    }
+    return result;
+}
+
+DeviceRecord SkippedRecord(const DeviceRow& row, const std::string& file, const FileDigest& digest,
+                           const std::string& version) {
+    DeviceRecord record = NotFoundRecord(ReadDecimal(row[kColDeviceNo]), file, digest);
+    record.addressBefore = record.addressAfter = row[kColIP];
+    record.versionBefore = record.versionAfter = row[kColVersion];
+    record.result = "unchanged";
+    record.reason = "version " + version + " already";
+    return record;
+}
+
+// The verdict after the search that follows the run: the version must have
+// changed, and to `wanted` when one was given.
+std::string VersionVerdict(const std::string& verdict, const std::string* after, const std::string& before,
+                           const std::string& wanted) {
+    if (!verdict.empty()) return verdict;
+    if (!after) return "failed: not found after the upgrade";
+    if (!wanted.empty() && *after != wanted) return "failed: the version is " + *after + ", not " + wanted;
+    if (*after == before) return "failed: the version did not change";
+    return {};
+}
+
 }  // namespace
 
-int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostream& err) {
+int RunUpgradeCommand(const Invocation& invocation, std::ostream& stdOut, std::ostream& err) {
+    ResultsDocument document("upgrade", invocation, stdOut);
+    std::ostream& out = document.Text();
     const TextTable& texts = Texts(invocation.search.language);
     // The boot reply names the file to the device: it must not depend on this
     // tool's working folder.
@@ -185,7 +244,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         return kExitUnusable;
     }
     const std::optional<FileDigest> digest =
-        record.dryRun || !record.report.empty() ? DigestFile(file) : FileDigest{};
+        record.dryRun || !record.report.empty() || document.Wanted() ? DigestFile(file) : FileDigest{};
     if (!digest) {
         err << "quillane-cli: cannot read " << file << "\n";
         return kExitUnusable;
@@ -194,12 +253,24 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
         err << "quillane-cli: " << error << "\n";
         return kExitUnusable;
     }
-    const ChosenDevices chosen = cli.Choose(invocation.upgrade.devices);
+    document.Firmware({Utf8FromPath(PathFromUtf8(file).filename()), digest->size, digest->sha256});
     RunReport report(record.report);
+    const auto add = [&report, &document](const DeviceRecord& r) {
+        report.Add(r);
+        document.Add(r);
+    };
+    // Devices that report the wanted version already are left alone.
+    const SkippedDevices skipping = SkipDevicesAt(station, invocation.upgrade);
+    for (const DeviceRow& row : skipping.skipped) {
+        out << Label(row) << "  skipped: version " << row[kColVersion] << " already\n";
+        add(SkippedRecord(row, file, *digest, invocation.upgrade.version));
+    }
+    const ChosenDevices chosen = cli.Choose(skipping.choice);
     if (chosen.chosen.empty()) {
-        const int code = ReportNothingChosen(chosen, out, err);
-        for (int32_t device : chosen.missing) report.Add(NotFoundRecord(device, file, *digest));
-        return report.Write(err) ? code : kExitUnusable;
+        const bool allSkipped = chosen.missing.empty() && !skipping.skipped.empty();
+        const int code = allSkipped ? kExitDone : ReportNothingChosen(chosen, out, err);
+        for (int32_t device : chosen.missing) add(NotFoundRecord(device, file, *digest));
+        return report.Write(err) ? document.Finish(code) : kExitUnusable;
     }
     std::vector<Device> devices;
     std::map<int, std::string> labels;
@@ -209,9 +280,10 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
     }
     if (record.dryRun) {
         const int refused =
-            PrintUpgradeDryRun(station, devices, file, *digest, out) + ReportMissing(chosen, out);
+            PrintUpgradeDryRun(station, devices, file, *digest, out, document) + ReportMissing(chosen, out);
         out << std::flush;
-        return refused == 0 ? kExitDone : kExitSomeFailed;
+        for (int32_t device : chosen.missing) document.Add(NotFoundRecord(device, file, *digest));
+        return document.Finish(refused == 0 ? kExitDone : kExitSomeFailed);
     }
 
     UpgradeProgress progress(err, labels, StandardErrorIsTerminal());
@@ -242,22 +314,21 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& out, std::ostr
             const auto version = after.find(device.number);
             line += "version " + device.before[kColVersion] + " -> " +
                     (version == after.end() ? std::string("?") : version->second) + "  ";
-            if (verdict.empty() && version == after.end()) verdict = "failed: not found after the upgrade";
-            if (verdict.empty() && version->second == device.before[kColVersion])
-                verdict = "failed: the version did not change";
+            verdict = VersionVerdict(verdict, version == after.end() ? nullptr : &version->second,
+                                     device.before[kColVersion], invocation.upgrade.version);
         }
         failed += verdict.empty() ? 0 : 1;
         out << line << (verdict.empty() ? "upgraded" : verdict) << "\n";
         std::optional<std::string> versionAfter;
         if (const auto version = after.find(device.number); version != after.end())
             versionAfter = version->second;
-        report.Add(UpgradeRecord(device, times.Of(device.row), *digest, file, verdict, versionAfter));
+        add(UpgradeRecord(device, times.Of(device.row), *digest, file, verdict, versionAfter));
     }
     failed += ReportMissing(chosen, out);
-    for (int32_t device : chosen.missing) report.Add(NotFoundRecord(device, file, *digest));
+    for (int32_t device : chosen.missing) add(NotFoundRecord(device, file, *digest));
     out << std::flush;
     if (!report.Write(err)) return kExitUnusable;
-    return failed == 0 ? kExitDone : kExitSomeFailed;
+    return document.Finish(failed == 0 ? kExitDone : kExitSomeFailed);
 }
 
 }  // namespace quillane::cli

@@ -91,6 +91,18 @@ TEST(CliArguments, PlansDryRunsReportsAndChecks) {
     EXPECT_FALSE(Parse("search").check);
 }
 
+TEST(CliArguments, DocumentsAndWantedVersionsForPrograms) {
+    const Invocation upgrade =
+        Parse("upgrade --file fw.bin --all --verify --version 2024.3.1.8 --format json");
+    ASSERT_TRUE(upgrade.error.empty()) << upgrade.error;
+    EXPECT_EQ(upgrade.upgrade.version, "2024.3.1.8");
+    EXPECT_EQ(upgrade.format, OutputFormat::Json);
+    const Invocation change = Parse("change --plan site.csv --format json");
+    ASSERT_TRUE(change.error.empty()) << change.error;
+    EXPECT_EQ(change.format, OutputFormat::Json);
+    EXPECT_EQ(Parse("change --all --mask 255.0.0.0").format, OutputFormat::Table);
+}
+
 TEST(CliArguments, UnusableArgumentsSayWhy) {
     struct Case {
         const char* line;
@@ -101,7 +113,12 @@ TEST(CliArguments, UnusableArgumentsSayWhy) {
         {"find", "unknown command 'find'"},
         {"search --frobnicate", "'--frobnicate' is not an option of search"},
         {"search --all", "'--all' is not an option of search"},
-        {"change --all --mask 255.0.0.0 --format csv", "'--format' is not an option of change"},
+        {"change --all --mask 255.0.0.0 --format csv", "--format is table or json for change"},
+        {"change --plan p.csv --format csv", "--format is table or json for change"},
+        {"upgrade --all --file fw.bin --format csv", "--format is table or json for upgrade"},
+        {"upgrade --all --file fw.bin --version", "--version needs a value"},
+        {"upgrade --all --file fw.bin --version=", "--version wants the version"},
+        {"search --version 1.2", "'--version' is not an option of search"},
         {"search --range", "--range needs a value"},
         {"search --range 10.0.0.1", "--range wants FIRST-LAST"},
         {"search --range 10.0.0.1-10.0.0.256", "--range wants FIRST-LAST"},
