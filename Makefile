@@ -23,13 +23,16 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
 # with a font that has the Chinese captions. The window's lab test and
 # pictures add fontconfig (which finds that font for wine), wine's own fonts
 # (the window frames' buttons are drawn with Marlett), the lab's network tools
-# and python3, and the native compiler for the lab's simulated devices.
+# and python3, and the native compiler for the lab's simulated devices. The
+# packages (make package-windows) and their test need msitools' wixl and
+# msiinfo, zip, osslsigncode and openssl (the test's throwaway certificate).
 WINDOWS_PACKAGES := cmake ninja-build libgtest-dev g++-mingw-w64-x86-64-posix wine64 locales \
-	xvfb fonts-noto-cjk fonts-wine fontconfig iproute2 procps python3 g++
+	xvfb fonts-noto-cjk fonts-wine fontconfig iproute2 procps python3 g++ \
+	wixl msitools zip osslsigncode openssl
 WINDOWS_BUILD ?= build-windows
 
 .PHONY: all deps build test test-core test-e2e sanitize fuzz bench demo demo-windows run screenshot clean format format-check \
-	windows-deps windows test-windows screenshot-windows
+	windows-deps windows test-windows screenshot-windows package-windows
 
 all: build
 
@@ -64,10 +67,20 @@ windows: windows-deps
 test-windows: windows
 	bash tools/windows/test $(WINDOWS_BUILD) $(JOBS)
 
+# The Windows packages in $(WINDOWS_BUILD)/packages: the portable zip and the
+# per-user MSI, quillane-VERSION-windows-x64.{zip,msi} (VERSION: the file
+# VERSION). SIGN_CERT=cert.pem SIGN_KEY=key.pem sign both programs and the MSI
+# (osslsigncode; SIGN_TIMESTAMP_URL adds a time stamp); without them the
+# packages are unsigned and the build says so.
+package-windows: windows
+	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" \
+	  bash tools/windows/package $(WINDOWS_BUILD) $(WINDOWS_BUILD)/packages
+
 # The Windows window as wine draws it, as PNG files in
 # $(WINDOWS_BUILD)/screenshots: the main window and the IP settings dialog in
-# both languages, and the About box. A private Xvfb; no network service is
-# started (the window runs with sample rows and no services), so no root.
+# both languages, and the About box; both windows again on a 144-DPI screen.
+# A private Xvfb; no network service is started (the window runs with sample
+# rows and no services), so no root.
 screenshot-windows: windows
 	rm -rf $(WINDOWS_BUILD)/screenshots
 	bash tools/windows/screenshot $(WINDOWS_BUILD) $(WINDOWS_BUILD)/screenshots

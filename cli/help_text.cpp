@@ -14,6 +14,7 @@ commands:
   search    lists the devices that answer a search
   change    changes the address settings of found devices
   upgrade   loads a firmware file into found devices, one after the other
+  firewall  checks or allows the tool in Windows Defender Firewall (Windows)
 
 'quillane-cli COMMAND --help' describes a command.
 

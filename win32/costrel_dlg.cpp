@@ -6,14 +6,17 @@
 #include <vector>
 
 #include "about_dlg.h"
+#include "dpi_scale.h"
 #include "edit_ip_dlg.h"
 #include "message_box.h"
 #include "model/control_ids.h"
 #include "model/device_list_text.h"
 #include "model/device_types.h"
 #include "model/texts.h"
+#include "support/exe_dir.h"
 #include "support/whole_file.h"
 #include "wide_text.h"
+#include "window_placement.h"
 
 using namespace quillane;
 
@@ -23,7 +26,12 @@ namespace {
 constexpr int kMainTemplateId = 102;
 constexpr int kIconId = 128;
 constexpr UINT kAboutStringId = 101;
-constexpr UINT kAboutCommand = 16;  // the system menu's About entry
+constexpr UINT kAboutCommand = 16;          // the system menu's About entry
+constexpr UINT kAllowFirewallCommand = 32;  // "Allow through Windows Firewall..."
+constexpr UINT_PTR kFirewallAfterSearchTimer = 1;
+// Replies may still come after the probes are out: the firewall is asked
+// about an empty table only once the search has had time to fill it.
+constexpr UINT kFirewallAfterSearchMs = 3000;
 constexpr UINT kMenuExportList = 1;
 constexpr UINT kMenuCopy = 2;
 // Long enough for any path Windows accepts.
@@ -88,10 +96,7 @@ bool PutOnClipboard(HWND owner, const std::wstring& text) {
 
 COstrelDlg::COstrelDlg(std::string appDir, StationNetwork network, HINSTANCE instance)
     : m_instance(instance ? instance : GetModuleHandleW(nullptr)) {
-    m_hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(kIconId));
-    m_hSmallIcon =
-        static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    LoadIcons(WindowDpi(nullptr));
     m_runOpenDialog = [](OPENFILENAMEW& dialog) { return GetOpenFileNameW(&dialog) != 0; };
     m_runSaveDialog = [](OPENFILENAMEW& dialog) { return GetSaveFileNameW(&dialog) != 0; };
     m_station = std::make_unique<Station>(*this, std::move(appDir), network);
@@ -99,10 +104,13 @@ COstrelDlg::COstrelDlg(std::string appDir, StationNetwork network, HINSTANCE ins
 }
 
 COstrelDlg::~COstrelDlg() {
+    m_station->SetRunObserver(nullptr);  // no search end is told from here on
+    m_firewall.reset();
     if (m_hWnd) DestroyWindow(m_hWnd);  // a window without a loop of its own that was left open
     m_DeviceList.reset();
     // The station stops its workers here; what they still tell the window is dropped.
     m_station.reset();
+    if (m_hIcon) DestroyIcon(m_hIcon);
     if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
 }
 
@@ -161,6 +169,16 @@ INT_PTR COstrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return OnSysCommand(wParam) ? TRUE : FALSE;
         case WM_PAINT:
             return OnPaintIconic() ? TRUE : FALSE;
+        // The window moved to a screen of another DPI. The dialog manager
+        // still rescales the template's controls and fonts (not handled).
+        case WM_DPICHANGED:
+            OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return FALSE;
+        case WM_TIMER:
+            if (wParam != kFirewallAfterSearchTimer) return FALSE;
+            KillTimer(m_hWnd, kFirewallAfterSearchTimer);
+            if (m_firewall && m_station->m_DeviceList.RowCount() == 0) m_firewall->Check(ExecutablePath());
+            return TRUE;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(m_hIcon);
         case WM_CONTEXTMENU:
@@ -194,12 +212,78 @@ void COstrelDlg::OnInitDialog(HWND window) {
             AppendMenuW(systemMenu, MF_STRING, kAboutCommand, about);
         }
     }
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageW(window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    m_dpi = WindowDpi(window);
+    LoadIcons(m_dpi);
     m_captionFit = std::make_unique<CaptionFit>(window);
     m_DeviceList->Attach(GetDlgItem(window, kIdDeviceList));
+    m_station->SetRunObserver(&m_searchEnds);  // before the services start
     m_station->Initialise();
+    CentreWindow(window, nullptr);
+    StartFirewallWatch();
+}
+
+// The system menu's firewall entry (in the window's language), the first
+// check, and a check after every search that ends with an empty table.
+void COstrelDlg::StartFirewallWatch() {
+    if (HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE)) {
+        AppendMenuW(systemMenu, MF_STRING, kAllowFirewallCommand,
+                    W(Texts(m_station->m_nLanguage).menuAllowFirewall).c_str());
+    }
+    m_firewall =
+        std::make_unique<FirewallWatch>([this](std::function<void()> call) { m_calls.Post(std::move(call)); },
+                                        [this](const FirewallCheck& check) { OnFirewallChecked(check); });
+    m_firewall->Check(ExecutablePath());
+}
+
+void COstrelDlg::OnSearchEndedForFirewall() {
+    if (m_hWnd) SetTimer(m_hWnd, kFirewallAfterSearchTimer, kFirewallAfterSearchMs, nullptr);
+}
+
+// Blocked or uncovered: the note line says so and how to allow the tool; once
+// allowed, the note line's own text comes back. "Cannot tell" changes nothing.
+void COstrelDlg::OnFirewallChecked(const FirewallCheck& check) {
+    const int language = m_station->m_nLanguage;
+    if (!LanguageHasTexts(language)) return;
+    const TextTable& t = Texts(language);
+    const std::string shown = WindowTextUtf8(Control(kIdNoteLine));
+    switch (check.verdict) {
+        case FirewallVerdict::kBlocked:
+            SetCaption(kIdNoteLine, t.noteFirewallBlocked);
+            break;
+        case FirewallVerdict::kUncovered:
+            SetCaption(kIdNoteLine, t.noteFirewallUncovered);
+            break;
+        case FirewallVerdict::kAllowed:
+            if (shown == t.noteFirewallBlocked || shown == t.noteFirewallUncovered)
+                SetCaption(kIdNoteLine, t.noteLine);
+            break;
+        case FirewallVerdict::kCannotTell:
+            break;
+    }
+}
+
+// The big and the small window icon in the sizes of the DPI (the window takes
+// them when it exists).
+void COstrelDlg::LoadIcons(UINT dpi) {
+    HICON big = LoadIconForDpi(m_instance, kIconId, SM_CXICON, SM_CYICON, dpi);
+    HICON small = LoadIconForDpi(m_instance, kIconId, SM_CXSMICON, SM_CYSMICON, dpi);
+    if (m_hWnd) {
+        SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+        SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : big));
+    }
+    if (m_hIcon) DestroyIcon(m_hIcon);
+    if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
+    m_hIcon = big;
+    m_hSmallIcon = small;
+}
+
+void COstrelDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    const UINT before = m_dpi;
+    m_dpi = dpi;
+    SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    m_DeviceList->OnDpiChanged(before, dpi);
+    LoadIcons(dpi);
 }
 
 void COstrelDlg::OnDestroy() {
@@ -282,6 +366,11 @@ bool COstrelDlg::OnNotify(const NMHDR& header, LRESULT& result) {
 }
 
 bool COstrelDlg::OnSysCommand(WPARAM command) {
+    if ((command & 0xFFF0) == kAllowFirewallCommand) {
+        if (m_firewall)
+            m_firewall->AllowThenCheck(m_hWnd, m_station->m_strAppDir + "quillane-cli.exe", ExecutablePath());
+        return true;
+    }
     if ((command & 0xFFF0) != kAboutCommand) return false;
     CAboutDlg::Show(m_instance, m_hWnd);
     return true;
@@ -293,8 +382,8 @@ bool COstrelDlg::OnPaintIconic() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(m_hWnd, &paint);
     SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    const int iconWidth = GetSystemMetrics(SM_CXICON);
-    const int iconHeight = GetSystemMetrics(SM_CYICON);
+    const int iconWidth = SystemMetricForDpi(SM_CXICON, m_dpi);
+    const int iconHeight = SystemMetricForDpi(SM_CYICON, m_dpi);
     RECT client;
     GetClientRect(m_hWnd, &client);
     const int x = (client.right - client.left - iconWidth + 1) / 2;

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "caption_fit.h"
+#include "firewall_watch.h"
 #include "gui_call_queue.h"
 #include "model/station_view.h"
 #include "sort_list_ctrl.h"
@@ -92,6 +93,11 @@ private:
     bool OnNotify(const NMHDR& header, LRESULT& result);
     bool OnSysCommand(WPARAM command);
     bool OnPaintIconic();
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    void StartFirewallWatch();
+    void OnFirewallChecked(const quillane::FirewallCheck& check);
+    void OnSearchEndedForFirewall();
+    void LoadIcons(UINT dpi);
     void OnContextMenu(HWND source, POINT screen);
     void OnDestroy();
     void EndWindow(INT_PTR result);
@@ -106,6 +112,7 @@ private:
     bool m_ended = false;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    UINT m_dpi = 0;                            // the DPI the window's pixel sizes are made for
     std::unique_ptr<CaptionFit> m_captionFit;  // its fonts outlive the window's controls
 
     std::atomic<int> m_findTypeMirror{-1};
@@ -119,6 +126,8 @@ private:
     GuiCallQueue m_calls;
     std::unique_ptr<quillane::Station> m_station;
     std::unique_ptr<CSortListCtrl> m_DeviceList;
+    std::unique_ptr<FirewallWatch> m_firewall;
+    SearchEndObserver m_searchEnds{[this] { m_calls.Post([this] { OnSearchEndedForFirewall(); }); }};
 };
 
 // Marks the main window so that a second start finds this window, not just

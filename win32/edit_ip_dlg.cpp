@@ -4,10 +4,12 @@
 
 #include <algorithm>
 
+#include "dpi_scale.h"
 #include "message_box.h"
 #include "model/control_ids.h"
 #include "model/texts.h"
 #include "wide_text.h"
+#include "window_placement.h"
 
 using namespace quillane;
 
@@ -18,7 +20,7 @@ constexpr int kTemplateId = 129;
 constexpr int kAddressIds[5] = {kIdEditIP, kIdEditMask, kIdEditGateway, kIdEditServer, kIdEditBackupServer};
 constexpr int kCheckIds[5] = {kIdCheckIP, kIdCheckMask, kIdCheckGateway, kIdCheckServer,
                               kIdCheckBackupServer};
-constexpr int kMarginPixels = 2;
+constexpr int kMarginPixels = 2;  // at 96 DPI
 
 }  // namespace
 
@@ -88,6 +90,7 @@ void CEditIP::OnInitDialog(HWND window) {
     m_values = InitialIpSettings(ReadIpSettings(m_strDir), m_device);
     ApplyTexts();
     ShowValues();
+    CentreWindow(window, GetWindow(window, GW_OWNER));
 }
 
 void CEditIP::ApplyTexts() {
@@ -129,7 +132,8 @@ void CEditIP::FitFieldLabel(int id) {
     GetWindowRect(label, &box);
     MapWindowPoints(HWND_DESKTOP, m_hWnd, reinterpret_cast<POINT*>(&box), 2);
     if (oneLine.cx + 1 > box.right - box.left) {
-        const int left = std::max<int>(kMarginPixels, box.right - oneLine.cx - 1);
+        const int margin = ScaleForDpi(kMarginPixels, WindowDpi(m_hWnd));
+        const int left = std::max<int>(margin, box.right - oneLine.cx - 1);
         RECT wrapped{0, 0, box.right - left, 0};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_CALCRECT | DT_WORDBREAK);
         const int height = std::max<int>(box.bottom - box.top, wrapped.bottom);

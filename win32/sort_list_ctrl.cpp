@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "dpi_scale.h"
 #include "model/device_list_text.h"
 #include "wide_text.h"
 
@@ -31,15 +32,24 @@ void CSortListCtrl::SetColumns(const std::array<std::string, kColumnCount>& head
     m_widths = widths;
     while (ListView_DeleteColumn(m_list, 0)) {
     }
+    const UINT dpi = WindowDpi(m_list);
     for (int i = 0; i < kColumnCount; ++i) {
         std::wstring header = W(headers[static_cast<size_t>(i)]);
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = widths[static_cast<size_t>(i)];
+        column.cx = ScaleForDpi(widths[static_cast<size_t>(i)], dpi);
         column.pszText = header.data();
         column.iSubItem = i;
         ListView_InsertColumn(m_list, i, &column);
+    }
+}
+
+void CSortListCtrl::OnDpiChanged(UINT oldDpi, UINT newDpi) {
+    if (!m_list || oldDpi == 0 || oldDpi == newDpi) return;
+    for (int i = 0; i < kColumnCount; ++i) {
+        const int width = ListView_GetColumnWidth(m_list, i);
+        ListView_SetColumnWidth(m_list, i, MulDiv(width, static_cast<int>(newDpi), static_cast<int>(oldDpi)));
     }
 }
 

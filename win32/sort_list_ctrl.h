@@ -37,8 +37,12 @@ public:
     void Attach(HWND list);
     HWND Handle() const { return m_list; }
 
+    // Widths in pixels at 96 DPI; the list shows them at its window's DPI.
     void SetColumns(const std::array<std::string, quillane::kColumnCount>& headers,
                     const std::array<int, quillane::kColumnCount>& widths);
+    // The window moved to a screen of another DPI: every column keeps its
+    // share (also one the operator widened).
+    void OnDpiChanged(UINT oldDpi, UINT newDpi);
     // The columns shown (the hidden marker has no width).
     std::vector<int> ShownColumns() const;
     // First selected row in table order; -1 when none.

@@ -66,6 +66,10 @@ TextTable MakeChinese() {
     t.menuCopy = "复制";
     t.exportFileFilter = "CSV 文件";
     t.msgExportFailed = "无法写入该文件";
+    t.menuAllowFirewall = "允许通过 Windows 防火墙...";
+    t.noteFirewallBlocked = "Windows 防火墙阻止了设备的回复。请在系统菜单中选择“允许通过 Windows 防火墙...”";
+    t.noteFirewallUncovered =
+        "没有 Windows 防火墙规则允许设备的回复。请在系统菜单中选择“允许通过 Windows 防火墙...”";
     return t;
 }
 
@@ -143,6 +147,14 @@ TextTable MakeEnglish() {
     t.menuCopy = "Copy";
     t.exportFileFilter = "CSV files";
     t.msgExportFailed = "The file could not be written.";
+    t.menuAllowFirewall = "Allow through Windows Firewall...";
+    t.noteFirewallBlocked =
+        "Windows Firewall blocks the devices' replies: choose \"Allow through Windows Firewall...\" in the "
+        "system menu";
+    t.noteFirewallUncovered =
+        "No Windows Firewall rule lets the devices' replies in: choose \"Allow through Windows Firewall...\" "
+        "in the "
+        "system menu";
     return t;
 }
 
@@ -172,7 +184,8 @@ std::string DeviceTypeName(int32_t code, int language) {
 }
 
 const AboutTexts& About() {
-    static const AboutTexts about{"关于 Ostrel", "Ostrel，1.0 版", "确定", "关于 Ostrel(&A)..."};
+    static const AboutTexts about{"关于 Ostrel", "Ostrel，" QUILLANE_VERSION_SHORT " 版", "确定",
+                                  "关于 Ostrel(&A)..."};
     return about;
 }
 

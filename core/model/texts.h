@@ -72,6 +72,13 @@ struct TextTable {
     std::string menuCopy;
     std::string exportFileFilter;  // label of the save dialog's only filter
     std::string msgExportFailed;
+
+    // Windows Defender Firewall (the Windows window): its system-menu entry,
+    // and the note line (1025) when the firewall blocks the tool or no rule
+    // lets it receive the devices' traffic.
+    std::string menuAllowFirewall;  // "Allow through Windows Firewall..."
+    std::string noteFirewallBlocked;
+    std::string noteFirewallUncovered;
 };
 
 // The text set of a language: 2 English, anything else Chinese.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "dpi_scale.h"
 #include "model/control_ids.h"
 #include "model/device_types.h"
 #include "model/texts.h"
@@ -20,6 +21,10 @@ using namespace win32;
 using namespace win32::test;
 
 namespace {
+
+double Dpi(const WindowFixture& f) {
+    return WindowDpi(f.List());
+}
 
 std::string MenuText(HMENU menu, UINT item, UINT by) {
     wchar_t text[256] = {};
@@ -135,10 +140,12 @@ TEST(MainWindow, EnglishFaceShowsItsCaptions) {
         hd.cchTextMax = static_cast<int>(std::size(text));
         Header_GetItem(header, column, &hd);
         EXPECT_EQ(Utf8FromWide(text), t.columnHeaders[static_cast<size_t>(column)]) << column;
-        EXPECT_EQ(ListView_GetColumnWidth(f.List(), column), t.columnWidths[static_cast<size_t>(column)])
+        // Widths are given for 96 DPI and shown at the window's (within a pixel).
+        EXPECT_NEAR(ListView_GetColumnWidth(f.List(), column),
+                    t.columnWidths[static_cast<size_t>(column)] * Dpi(f) / 96.0, 1)
             << column;
     }
-    EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColChoice), 45);
+    EXPECT_NEAR(ListView_GetColumnWidth(f.List(), kColChoice), 45 * Dpi(f) / 96.0, 1);
     EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColMarker), 0);
 
     // The boxes were drawn for the Chinese captions: the English ones are
@@ -162,7 +169,7 @@ TEST(MainWindow, ChineseFaceShowsItsCaptionsAndTheWindowsOwnParts) {
     EXPECT_EQ(f.Text(kIdModifyIP), "修改IP");
     EXPECT_EQ(f.Text(kIdPowerManageDev), "电源管理控制卡");
     EXPECT_EQ(f.Text(kIdNoteLine), Texts(1).noteLine);
-    EXPECT_EQ(ListView_GetColumnWidth(f.List(), kColChoice), 32);
+    EXPECT_NEAR(ListView_GetColumnWidth(f.List(), kColChoice), 32 * Dpi(f) / 96.0, 1);
     wchar_t header[64] = {};
     HDITEMW hd{};
     hd.mask = HDI_TEXT;

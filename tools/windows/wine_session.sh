@@ -14,6 +14,9 @@
 #                                        prefix, its server and Xvfb (bounded;
 #                                        safe to call again)
 #
+# WINE_SESSION_DPI (default 96) is the screen's DPI, the prefix's LogPixels;
+# the screen grows with it, so the windows fit on it as at 96.
+#
 # X keeps its sockets in the network namespace it runs in (abstract sockets),
 # and wine creates the programs' sockets in its server: so Xvfb and the server
 # both start through RUNNER, inside the namespace of the programs.
@@ -25,6 +28,7 @@ WINE_SESSION_RUNNER=()
 WINE_SESSION_XVFB_PID=
 WINE_SESSION_DISPLAY=
 WINE_SESSION_DRIVER_PID=
+WINE_SESSION_DPI=${WINE_SESSION_DPI:-96}
 
 wine_session_missing() {
     local missing=()
@@ -72,6 +76,12 @@ Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
 "Audio"=""
+
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+"LogPixels"=dword:$(printf %08x "$WINE_SESSION_DPI")
+
+[HKEY_CURRENT_CONFIG\\Software\\Fonts]
+"LogPixels"=dword:$(printf %08x "$WINE_SESSION_DPI")
 REG
 }
 
@@ -81,7 +91,8 @@ wine_session_begin() {
     WINE_SESSION_RUNNER=("$@")
     mkdir -p "$WINE_SESSION_DIR/prefix"
     # Xvfb picks a free display itself and says which once it listens.
-    "${WINE_SESSION_RUNNER[@]}" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    local screen="$((1280 * WINE_SESSION_DPI / 96))x$((1024 * WINE_SESSION_DPI / 96))x24"
+    "${WINE_SESSION_RUNNER[@]}" Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp \
         3>"$WINE_SESSION_DIR/display" >"$WINE_SESSION_DIR/xvfb.log" 2>&1 &
     WINE_SESSION_XVFB_PID=$!
     local i

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 #include <utility>
 #include <vector>
@@ -55,6 +56,9 @@ std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
         {"menuCopy", t.menuCopy},
         {"exportFileFilter", t.exportFileFilter},
         {"msgExportFailed", t.msgExportFailed},
+        {"menuAllowFirewall", t.menuAllowFirewall},
+        {"noteFirewallBlocked", t.noteFirewallBlocked},
+        {"noteFirewallUncovered", t.noteFirewallUncovered},
     };
     auto addArray = [&all](const std::string& name, const auto& items) {
         for (size_t i = 0; i < items.size(); ++i) all.emplace_back(name + std::to_string(i), items[i]);
@@ -121,8 +125,16 @@ TEST(TextsTest, SpotChecksOfExactTexts) {
     EXPECT_EQ(TypeBoxCaption(*FindTypeBox(1049), 2), "Power management control card");
     EXPECT_EQ(en.noteLine.substr(0, 35), "The play terminal comprises: a play");
     EXPECT_TRUE(en.noteLine.ends_with("remote control controller network"));
-    EXPECT_EQ(About().text, "Ostrel，1.0 版");
+    // The version is the product's (the repository's VERSION file), major.minor.
+    EXPECT_TRUE(std::regex_match(About().text, std::regex("Ostrel，[0-9]+\\.[0-9]+ 版"))) << About().text;
     EXPECT_EQ(About().menuEntry, "关于 Ostrel(&A)...");
+    EXPECT_EQ(en.menuAllowFirewall, "Allow through Windows Firewall...");
+    // The firewall notes tell the operator where the entry is, by its own name.
+    for (int language : {1, 2}) {
+        const TextTable& t = Texts(language);
+        EXPECT_NE(t.noteFirewallBlocked.find(t.menuAllowFirewall), std::string::npos) << language;
+        EXPECT_NE(t.noteFirewallUncovered.find(t.menuAllowFirewall), std::string::npos) << language;
+    }
 }
 
 TEST(TextsTest, ColumnWidthsPerLanguage) {
