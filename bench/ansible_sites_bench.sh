@@ -6,7 +6,8 @@
 # quillane-cli search at one site. Goal: the three sites in at most 1.5 times
 # the time of one. Wall times, the median of RUNS each; the playbook is run
 # once before the measured runs, so its SSH connections are open (as on any
-# controller that reuses them).
+# controller that reuses them). A play that runs /bin/true at the three sites
+# shows what Ansible itself costs (its start, SSH, the module round trip).
 #
 #   bench/ansible_sites_bench.sh [DEVICES per site = 1000] [RUNS = 3]      (needs root)
 #
@@ -60,7 +61,31 @@ for ((run = 1; run <= runs; run++)); do
     echo "$elapsed" >>"$SITES_TMP/three"
 done
 
+# What Ansible itself costs: the same three sites and forks, a task that runs
+# /bin/true through the same module machinery instead of the search.
+cat >"$SITES_TMP/noop-play.yml" <<'PLAY'
+- name: Ansible alone
+  hosts: sites
+  gather_facts: false
+  tasks:
+    - name: Nothing at each site
+      ansible.builtin.command: /bin/true
+      changed_when: false
+PLAY
+echo "== ansible-playbook, the same sites and forks, /bin/true instead of the search"
+: >"$SITES_TMP/noop"
+for ((run = 1; run <= runs; run++)); do
+    start=$(now)
+    sites_playbook -i "$SITES_TMP/inventory.yml" -f 3 "$SITES_TMP/noop-play.yml" >/dev/null
+    elapsed=$(($(now) - start))
+    echo "  run $run: $(ms "$elapsed") ms"
+    echo "$elapsed" >>"$SITES_TMP/noop"
+done
+
+noop=$(median <"$SITES_TMP/noop")
 one=$(median <"$SITES_TMP/one")
 three=$(median <"$SITES_TMP/three")
-awk -v one="$one" -v three="$three" 'BEGIN {
-    printf "median: one site %.0f ms, three sites %.0f ms: %.2f times (goal: at most 1.5)\n", one / 1e6, three / 1e6, three / one }'
+awk -v one="$one" -v three="$three" -v noop="$noop" 'BEGIN {
+    printf "median: one site %.0f ms, three sites %.0f ms: %.2f times (goal: at most 1.5)\n", one / 1e6, three / 1e6, three / one
+    printf "Ansible alone (the /bin/true play) %.0f ms; the three sites beyond it %.0f ms: %.2f times one search\n",
+        noop / 1e6, (three - noop) / 1e6, (three - noop) / one }'

@@ -136,7 +136,7 @@ sites_inventory() {
     for ((k = 1; k <= SITES_COUNT; k++)); do
         printf '        site%d:\n          ansible_host: 172.30.%d.2\n          quillane_work_dir: %s/site%d\n' \
             "$k" "$k" "$SITES_TMP" "$k"
-        [[ -n "${HOST_VARS[$k]:-}" ]] && printf '%s\n' "${HOST_VARS[$k]}" | sed 's/^/          /'
+        if [[ -n "${HOST_VARS[$k]:-}" ]]; then printf '%s\n' "${HOST_VARS[$k]}" | sed 's/^/          /'; fi
     done
 }
 
