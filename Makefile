@@ -135,6 +135,7 @@ bench: build
 	$(BUILD)/bench/udp_endpoint_bench
 	$(BUILD)/bench/bench_profile
 	$(BUILD)/bench/device_table_bench
+	$(BUILD)/bench/plan_bench
 	bash bench/find_bench.sh
 	bash bench/change_bench.sh 1000 3
 	bash bench/cli_search_bench.sh 5000 3

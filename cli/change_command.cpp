@@ -1,5 +1,6 @@
 #include <chrono>
 #include <ostream>
+#include <unordered_map>
 
 #include "change_plan.h"
 #include "change_results.h"
@@ -7,7 +8,6 @@
 #include "commands.h"
 #include "device_report.h"
 #include "model/ip_settings.h"
-#include "model/texts.h"
 #include "results_document.h"
 #include "run_report.h"
 #include "support/utf8_files.h"
@@ -76,10 +76,11 @@ std::vector<DeviceRow> TableRows(const Station& station) {
     return rows;
 }
 
-const BatchRow* BatchRowOf(const AddressChangeBatch& batch, int row) {
-    for (const BatchRow& r : batch.rows)
-        if (r.row == row) return &r;
-    return nullptr;
+// The batch's rows by table row, looked up once per device of the run.
+std::unordered_map<int, const BatchRow*> BatchRowsByRow(const AddressChangeBatch& batch) {
+    std::unordered_map<int, const BatchRow*> byRow;
+    for (const BatchRow& r : batch.rows) byRow.emplace(r.row, &r);
+    return byRow;
 }
 
 struct ChangeRecordContext {
@@ -129,13 +130,12 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
     std::ostream& out = document.Text();
     const ChangeOptions& change = invocation.change;
     const int language = invocation.search.language;
-    const TextTable& texts = Texts(language);
     std::optional<AddressPlan> plan;
     if (!change.planFile.empty() && !(plan = ReadPlanFile(change.planFile, err))) return kExitUnusable;
     // The dialog's OK would refuse these settings: so does the tool, before any search.
     const IpSettingsValues entered = plan ? IpSettingsValues{} : EnteredSettings(change);
-    if (const int rejected = plan ? -1 : FirstRejectedField(entered); rejected >= 0) {
-        err << "quillane-cli: " << texts.msgFirstOctet[static_cast<size_t>(rejected)] << "\n";
+    if (const std::optional<UnusableSetting> rejected = plan ? std::nullopt : RejectedEntry(entered, {})) {
+        err << "quillane-cli: " << UnusableSettingMessage(*rejected, language) << "\n";
         return kExitUnusable;
     }
     RunReport report(change.record.report);
@@ -188,6 +188,9 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
                 << "; nothing was sent\n";
             return kExitUnusable;
         }
+    } else if (const std::string unusable = UnusableArgument(batch, language); !unusable.empty()) {
+        err << "quillane-cli: " << unusable << "; nothing was sent\n";
+        return kExitUnusable;
     }
     if (change.record.dryRun) {
         const int refused = PrintDryRun(batch, language, out) + ReportMissing(devices, out);
@@ -207,11 +210,13 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
         err << "quillane-cli: the answers were not checked in time; devices still waiting count as failed\n";
 
     int failed = 0;
+    const std::unordered_map<int, const BatchRow*> batchRows = BatchRowsByRow(batch);
     for (const auto& [row, was] : before) {
         const DeviceRow now = table.Row(row);
         const RowState state = table.RowStateOf(row);
         const bool succeeded = ChangeSucceeded(state);
-        const BatchRow* planned = BatchRowOf(batch, row);
+        const auto found = batchRows.find(row);
+        const BatchRow* planned = found == batchRows.end() ? nullptr : found->second;
         failed += succeeded ? 0 : 1;
         out << "device " << was[kColDeviceNo] << "  " << was[kColIP] << " -> " << now[kColIP] << "  "
             << ResultText(state, language);

@@ -1,6 +1,7 @@
 #include "change_plan.h"
 
 #include <ostream>
+#include <unordered_map>
 
 namespace quillane::cli {
 namespace {
@@ -29,13 +30,19 @@ const PlanRow* RowOfDevice(const AddressPlan& plan, int32_t device) {
 }  // namespace
 
 MatchedPlan MatchPlan(const AddressPlan& plan, const std::vector<DeviceRow>& rows) {
+    // By device number, so a full table against a full plan is one pass over each.
+    std::unordered_multimap<int32_t, const DeviceRow*> rowsOfDevice;
+    rowsOfDevice.reserve(rows.size());
+    for (const DeviceRow& row : rows) rowsOfDevice.emplace(ReadDecimal(row[kColDeviceNo]), &row);
     MatchedPlan matched;
     matched.settings = std::make_shared<DeviceSettingsPlan>();
+    matched.settings->reserve(plan.rows.size());
+    matched.devices.reserve(plan.rows.size());
     for (const PlanRow& planned : plan.rows) {
         matched.devices.push_back(planned.device);
-        for (const DeviceRow& row : rows) {
-            if (ReadDecimal(row[kColDeviceNo]) == planned.device && SameAsRow(planned, row))
-                matched.unchanged.insert(planned.device);
+        const auto [first, last] = rowsOfDevice.equal_range(planned.device);
+        for (auto it = first; it != last; ++it) {
+            if (SameAsRow(planned, *it->second)) matched.unchanged.insert(planned.device);
         }
         if (matched.unchanged.count(planned.device)) continue;
         (*matched.settings)[planned.device] = {
@@ -49,13 +56,28 @@ MatchedPlan MatchPlan(const AddressPlan& plan, const std::vector<DeviceRow>& row
 std::optional<PlanError> PlanConflict(const AddressPlan& plan, const AddressChangeBatch& batch) {
     for (const BatchRow& r : batch.rows) {
         const FailureReason why = r.plan.refusal;
-        if (why != FailureReason::kSameNewAddress && why != FailureReason::kAddressInUse) continue;
+        if (why != FailureReason::kSameNewAddress && why != FailureReason::kAddressInUse &&
+            why != FailureReason::kUnusableSetting)
+            continue;
         const PlanRow* row = RowOfDevice(plan, r.deviceNumber);
-        const std::string& ipHeader = plan.Header(PlanSetting::Ip);
-        return PlanError{row ? row->line : 0, ipHeader,
+        // SettingField and PlanSetting list the five settings in one order.
+        const PlanSetting column = why == FailureReason::kUnusableSetting
+                                       ? static_cast<PlanSetting>(r.plan.unusable.field)
+                                       : PlanSetting::Ip;
+        return PlanError{row ? row->line : 0, plan.Header(column),
                          "device " + std::to_string(r.deviceNumber) + ": " + DescribeRefusal(r, 2)};
     }
     return std::nullopt;
+}
+
+std::string UnusableArgument(const AddressChangeBatch& batch, int language) {
+    static const char* const kOptions[] = {"--ip", "--mask", "--gateway", "--server", "--standby"};
+    for (const BatchRow& r : batch.rows) {
+        if (r.plan.refusal != FailureReason::kUnusableSetting) continue;
+        return std::string(kOptions[static_cast<size_t>(r.plan.unusable.field)]) + ": device " +
+               std::to_string(r.deviceNumber) + ": " + DescribeRefusal(r, language);
+    }
+    return {};
 }
 
 int PrintDryRun(const AddressChangeBatch& batch, int language, std::ostream& out) {

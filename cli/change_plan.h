@@ -26,9 +26,14 @@ struct MatchedPlan {
 // every planned setting gets no command.
 MatchedPlan MatchPlan(const AddressPlan& plan, const std::vector<DeviceRow>& rows);
 
-// The first conflict of a plan's batch as a fault of the plan file (its line
-// and IP column); nullopt when the plan gives no two devices one address.
+// The first row of a plan's batch that is a fault of the plan file: a new
+// setting that would lose the device (its line and that setting's column), or
+// two devices given one address (the IP column); nullopt when there is none.
 std::optional<PlanError> PlanConflict(const AddressPlan& plan, const AddressChangeBatch& batch);
+
+// The first row of a batch made from the command line's settings that a
+// setting would lose: which option and device, and why; empty when none.
+std::string UnusableArgument(const AddressChangeBatch& batch, int language);
 
 // One line per device of the batch: the form, the destination and the new
 // settings, or why nothing would be sent. Returns the number of refused rows.

@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "support/utf8.h"
+
 namespace quillane::cli {
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    // A name from the file system need not be UTF-8; a JSON text must be.
+    for (unsigned char c : WellFormedUtf8(text)) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);

@@ -4,7 +4,8 @@
 
 namespace quillane::cli {
 
-// `text` (UTF-8) as a JSON string literal, quotes included.
+// `text` as a JSON string literal, quotes included; bytes that are not
+// well-formed UTF-8 become U+FFFD, so the literal is always valid JSON.
 std::string JsonString(const std::string& text);
 
 }  // namespace quillane::cli

@@ -152,10 +152,10 @@ IpSettingsValues CEditIP::EnteredValues() const {
 
 void CEditIP::accept() {
     const IpSettingsValues entered = EnteredValues();
-    const int rejected = ConfirmIpSettings(m_strDir, entered);
-    if (rejected >= 0) {
+    const std::optional<UnusableSetting> rejected = ConfirmIpSettings(m_strDir, entered, m_device);
+    if (rejected) {
         const TextTable& t = Texts(m_nLanguage);
-        ShowMessageBox(this, Q(t.msgFirstOctet[static_cast<size_t>(rejected)]), Q(t.captionError));
+        ShowMessageBox(this, Q(UnusableSettingMessage(*rejected, m_nLanguage)), Q(t.captionError));
         return;
     }
     m_values = entered;

@@ -174,10 +174,10 @@ IpSettingsValues CEditIP::EnteredValues() const {
 
 void CEditIP::OnOk() {
     const IpSettingsValues entered = EnteredValues();
-    const int rejected = ConfirmIpSettings(m_strDir, entered);
-    if (rejected >= 0) {
+    const std::optional<UnusableSetting> rejected = ConfirmIpSettings(m_strDir, entered, m_device);
+    if (rejected) {
         const TextTable& t = Texts(m_nLanguage);
-        ShowMessageBox(m_hWnd, t.msgFirstOctet[static_cast<size_t>(rejected)], t.captionError);
+        ShowMessageBox(m_hWnd, UnusableSettingMessage(*rejected, m_nLanguage), t.captionError);
         return;
     }
     m_values = entered;

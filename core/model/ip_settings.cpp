@@ -3,6 +3,13 @@
 #include "support/helper_program.h"
 
 namespace quillane {
+namespace {
+
+constexpr int kAutomaticIncrease = 0;  // the edit type whose first device takes the entered address
+constexpr uint32_t kLoopbackFirstOctet = 127;
+constexpr uint32_t kFirstUnusedLastOctet = 250;
+
+}  // namespace
 
 IpSettingsValues InitialIpSettings(IpSettingsValues values, const IpDeviceValues& device) {
     if (values.editType < 0 || values.editType >= kEditTypeCount) values.editType = 0;
@@ -16,28 +23,41 @@ IpSettingsValues InitialIpSettings(IpSettingsValues values, const IpDeviceValues
     return values;
 }
 
-bool FirstOctetAccepted(uint32_t address) {
-    const uint32_t first = address >> 24;
-    return first >= 1 && first <= 223;
-}
-
-int FirstRejectedField(const IpSettingsValues& v) {
+std::optional<UnusableSetting> RejectedEntry(const IpSettingsValues& v, const IpDeviceValues& device) {
     const struct {
         int ticked;
         uint32_t address;
-    } checks[] = {{v.ipCheck, v.ip},
-                  {v.gatewayCheck, v.gateway},
-                  {v.serverCheck, v.server},
-                  {v.backupServerCheck, v.backupServer}};
-    for (int i = 0; i < 4; ++i) {
-        if (checks[i].ticked != 0 && !FirstOctetAccepted(checks[i].address)) return i;
+        SettingField field;
+    } firstOctets[] = {{v.ipCheck, v.ip, SettingField::kIp},
+                       {v.gatewayCheck, v.gateway, SettingField::kGateway},
+                       {v.serverCheck, v.server, SettingField::kServer},
+                       {v.backupServerCheck, v.backupServer, SettingField::kStandby}};
+    for (const auto& check : firstOctets) {
+        if (check.ticked != 0 && !FirstOctetAccepted(check.address))
+            return UnusableSetting{check.field, SettingFault::kFirstOctet};
     }
-    return -1;
+    if (v.maskCheck != 0 && !IsContiguousMask(v.mask))
+        return UnusableSetting{SettingField::kMask, SettingFault::kSplitMask};
+    if (v.ipCheck == 0) return std::nullopt;
+    if (v.ip >> 24 == kLoopbackFirstOctet) return UnusableSetting{SettingField::kIp, SettingFault::kLoopback};
+    // Automatic increase gives the first device the entered address itself,
+    // unless it lies at the end of its block (250 and up), where the run moves
+    // on to the next block's .1, which is always a host's address.
+    const bool firstAddressIsEntered =
+        v.editType == kAutomaticIncrease && (v.ip & 0xFF) < kFirstUnusedLastOctet;
+    const bool maskKnown = v.maskCheck != 0 || device.AnyNonZero();
+    const uint32_t mask = v.maskCheck != 0 ? v.mask : device.mask;
+    if (firstAddressIsEntered && maskKnown && IsContiguousMask(mask)) {
+        if (const std::optional<SettingFault> fault = SubnetFault(v.ip, mask))
+            return UnusableSetting{SettingField::kIp, *fault};
+    }
+    return std::nullopt;
 }
 
-int ConfirmIpSettings(const std::string& appDir, const IpSettingsValues& entered) {
-    const int rejected = FirstRejectedField(entered);
-    if (rejected < 0) WriteIpSettings(appDir, entered);
+std::optional<UnusableSetting> ConfirmIpSettings(const std::string& appDir, const IpSettingsValues& entered,
+                                                 const IpDeviceValues& device) {
+    const std::optional<UnusableSetting> rejected = RejectedEntry(entered, device);
+    if (!rejected) WriteIpSettings(appDir, entered);
     return rejected;
 }
 

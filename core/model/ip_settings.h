@@ -4,8 +4,10 @@
 // OK accepts. The dialog itself only shows these and forwards the operator's input.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "model/address_rules.h"
 #include "model/ip_settings_store.h"
 
 namespace quillane {
@@ -22,19 +24,21 @@ inline constexpr int kEditTypeCount = 4;
 // of them is non-zero (zeros included); an edit type outside 0..3 becomes 0.
 IpSettingsValues InitialIpSettings(IpSettingsValues fromFile, const IpDeviceValues& device);
 
-// Fields whose first octet OK checks, in checking order (the mask is never checked).
-enum class CheckedField { kIP = 0, kGateway = 1, kServer = 2, kBackupServer = 3 };
-
-// A device address's first octet must lie in 1..223 (no 0.x.x.x, no multicast or reserved).
-bool FirstOctetAccepted(uint32_t address);
-
-// The first ticked field whose first octet is rejected, as an index into the
-// first-octet messages (CheckedField order); -1 when every check passes.
-int FirstRejectedField(const IpSettingsValues& entered);
+// OK's checks of the entered values, each ticked field taken as a new value
+// for every chosen device: first the first octet of the IP address, gateway,
+// server and standby server (in that order, as the dialog always checked
+// them), then a contiguous mask, an IP address that is not loopback, and, for
+// automatic increase, a first address that is neither the network nor the
+// broadcast address of its subnet under the entered mask, or under the shown
+// device's own when the mask is kept. With a kept mask and no device shown,
+// or with an edit type that keeps some of each device's own octets, the
+// subnet is judged per device by the batch. The first fault; nullopt when OK may save.
+std::optional<UnusableSetting> RejectedEntry(const IpSettingsValues& entered, const IpDeviceValues& device);
 
 // OK: checks the entries; when they pass, writes them to "Ostrel.ini" in appDir
-// and returns -1; otherwise writes nothing and returns the rejected field.
-int ConfirmIpSettings(const std::string& appDir, const IpSettingsValues& entered);
+// and returns nullopt; otherwise writes nothing and returns the fault.
+std::optional<UnusableSetting> ConfirmIpSettings(const std::string& appDir, const IpSettingsValues& entered,
+                                                 const IpDeviceValues& device);
 
 // The keyboard command of the dialog's Keyboard button at its screen position.
 std::string IpDialogKeyboardCommand(int buttonLeft, int buttonTop);

@@ -46,6 +46,8 @@ std::string_view ReasonName(FailureReason reason) {
             return "address-in-use";
         case FailureReason::kNotInPlan:
             return "not-in-plan";
+        case FailureReason::kUnusableSetting:
+            return "unusable-setting";
     }
     return "";
 }
@@ -101,6 +103,7 @@ std::optional<std::string> StateText(const RowState& state, int language) {
         case FailureReason::kSameNewAddress:
         case FailureReason::kAddressInUse:
         case FailureReason::kNotInPlan:
+        case FailureReason::kUnusableSetting:
             break;
     }
     return OutcomeText(texts.stateFailure, language);

@@ -37,6 +37,7 @@ enum class FailureReason : uint8_t {
     kSameNewAddress,     // refused: another chosen device would be given the same address
     kAddressInUse,       // refused: another listed device has the address it would be given
     kNotInPlan,          // refused: the address plan gives the device no settings
+    kUnusableSetting,    // refused: a new setting would lose the device (address_rules.h)
 };
 
 struct RowState {
@@ -68,7 +69,7 @@ struct RowState {
 // "", "waiting", "succeeded", "failed", "upgrading", "upgraded"; reasons
 // "device-refused", "no-answer", "not-single-host", "shared-group-number",
 // "no-local-subnet", "upgrade-timed-out", "transfer-cut", "same-new-address",
-// "address-in-use", "not-in-plan".
+// "address-in-use", "not-in-plan", "unusable-setting".
 std::string_view StatusName(RowStatus status);
 std::string_view ReasonName(FailureReason reason);
 // The whole value: "failed:no-answer", "upgrading:45", "upgrading" before the first block.

@@ -1,5 +1,6 @@
 #include "model/settings.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -69,6 +70,10 @@ MainSettings LoadOrCreateMainSettings(const std::string& appDir) {
     for (size_t i = 0; i < kDeviceTypes.size(); ++i) {
         settings.filters[i] = ReadProfileInt(path, kMainSection, kDeviceTypes[i].settingsKey, 1);
     }
+    // A value the run cannot take means the design's run, one device after another.
+    const int32_t parallel = ReadProfileInt(path, kMainSection, "UpgradeParallel", 1);
+    settings.upgradeParallel = parallel >= 1 && parallel <= kMaxUpgradeParallel ? parallel : 1;
+    settings.upgradeMaxFailures = std::max(ReadProfileInt(path, kMainSection, "UpgradeMaxFailures", 0), 0);
     return settings;
 }
 

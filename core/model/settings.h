@@ -12,6 +12,9 @@
 
 namespace quillane {
 
+// The most devices an upgrade run keeps in their upgrade at once.
+inline constexpr int kMaxUpgradeParallel = 32;
+
 // CurLanguage of "Config.ini": 2 for English, otherwise 1 (3 is taken as 1).
 int ReadLanguage(const std::string& appDir);
 
@@ -23,6 +26,9 @@ struct MainSettings {
     std::string updateFile;
     std::array<int, kDeviceTypeCount> filters =
         AllListed();  // per device type, table order; non-zero: listed
+    // Read only (an operator adds them; the first start does not write them):
+    int upgradeParallel = 1;     // UpgradeParallel, 1 .. kMaxUpgradeParallel; other values read 1
+    int upgradeMaxFailures = 0;  // UpgradeMaxFailures; 0 (and below, or text): no limit
 
     static std::array<int, kDeviceTypeCount> AllListed() {
         std::array<int, kDeviceTypeCount> all;

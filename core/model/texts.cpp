@@ -59,6 +59,10 @@ TextTable MakeChinese() {
     // The dialog accepts first octets 1 to 223; the messages say so.
     t.msgFirstOctet = {"IP地址第1位是1~223之间", "默认网关第1位是1~223之间", "服务器IP地址第1位是1~223之间",
                        "备用服务器IP地址第1位是1~223之间"};
+    t.msgIpLoopback = "IP地址不能是环回地址(127.x.x.x)";
+    t.msgIpNetworkAddress = "IP地址不能是所在子网的网络地址";
+    t.msgIpBroadcastAddress = "IP地址不能是所在子网的广播地址";
+    t.msgMaskNotContiguous = "子网掩码的1必须连续";
 
     t.unknownDevice = "未知设备";
 
@@ -140,6 +144,10 @@ TextTable MakeEnglish() {
                        "The default gateway is between first 1~223",
                        "The IP address of the server first is between 1~223",
                        "The standby server IP address first is between 1~223"};
+    t.msgIpLoopback = "The IP address cannot be a loopback address (127.x.x.x)";
+    t.msgIpNetworkAddress = "The IP address cannot be the network address of its subnet";
+    t.msgIpBroadcastAddress = "The IP address cannot be the broadcast address of its subnet";
+    t.msgMaskNotContiguous = "The subnet mask's ones must be contiguous";
 
     t.unknownDevice = "Unknown device";
 

@@ -64,6 +64,10 @@ struct TextTable {
     std::string msgStopPending;
     std::string msgSearchPending;              // Upgrade or Modify IP before a pending search has run
     std::array<std::string, 4> msgFirstOctet;  // IP address, gateway, server, standby server
+    std::string msgIpLoopback;                 // the new IP address is 127.x.x.x
+    std::string msgIpNetworkAddress;           // ... its subnet's network address
+    std::string msgIpBroadcastAddress;         // ... its subnet's broadcast address
+    std::string msgMaskNotContiguous;          // the mask's ones are not one unbroken run
 
     std::string unknownDevice;
 

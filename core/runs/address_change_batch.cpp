@@ -50,7 +50,8 @@ AddressChangeBatch PlanAddressChangeBatch(const std::vector<DeviceRow>& table,
         BatchRow r{static_cast<int>(row), ReadDecimal(cells[kColDeviceNo]), IPv4Address::Parse(cells[kColIP]),
                    planner.PlanRow(cells)};
         const RowPlan::Action action = r.plan.action;
-        if (action == RowPlan::Action::kSend) r.rangeErrorAfter = !planner.CommandSent();
+        if (action == RowPlan::Action::kSend || r.plan.refusal == FailureReason::kUnusableSetting)
+            r.rangeErrorAfter = !planner.CommandSent();
         const bool ends = action == RowPlan::Action::kRangeError || r.rangeErrorAfter;
         batch.rows.push_back(std::move(r));
         if (ends) break;
@@ -80,6 +81,11 @@ std::string DescribeRefusal(const BatchRow& row, int language) {
                       : "address conflict: " + newIp + " is the address of device " + other;
         case FailureReason::kNotInPlan:
             return zh ? "地址计划中没有该设备" : "the plan has no settings for it";
+        case FailureReason::kUnusableSetting: {
+            const AddressChangeValues& v = row.plan.values;
+            return DescribeUnusableSetting(
+                row.plan.unusable, {v.newIp, v.mask, v.gateway, v.serverIp, v.standbyServerIp}, language);
+        }
         default:
             break;  // not a refusal of the batch
     }

@@ -146,6 +146,23 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     plan.groupForm = !local;
     plan.destination = local ? present : m_commandGroup;
     plan.command = local ? BuildDirectAddressChange(values) : BuildGroupAddressChange(number, values);
+    return SendUnlessUnusable(std::move(plan), cells);
+}
+
+RowPlan AddressChangePlanner::SendUnlessUnusable(RowPlan plan, const DeviceRow& cells) {
+    auto present = [&cells](int column) {
+        return IPv4Address::Parse(cells[static_cast<size_t>(column)]).Number();
+    };
+    const AddressChangeValues& v = plan.values;
+    const std::optional<UnusableSetting> unusable =
+        FindUnusableSetting({v.newIp, v.mask, v.gateway, v.serverIp, v.standbyServerIp},
+                            {present(kColIP), present(kColMask), present(kColGateway), present(kColServer),
+                             present(kColStandbyServer)});
+    if (!unusable) return plan;
+    plan.action = RowPlan::Action::kRefuse;
+    plan.refusal = FailureReason::kUnusableSetting;
+    plan.unusable = *unusable;
+    plan.command = {};
     return plan;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/protocol.h"
+#include "model/address_rules.h"
 #include "model/device_settings_plan.h"
 #include "model/device_table.h"
 #include "model/ip_settings_store.h"
@@ -91,6 +92,7 @@ struct RowPlan {
     AddressChangeValues values;  // kSend: the settings the command carries
     Datagram command;
     FailureReason refusal = FailureReason::kNone;  // kRefuse: why
+    UnusableSetting unusable;                      // kUnusableSetting: which setting and its fault
 };
 
 class AddressChangePlanner {
@@ -103,7 +105,9 @@ public:
 
     // The plan for a chosen row of the table.
     RowPlan PlanRow(const DeviceRow& cells);
-    // To be called once the row's command went out; false: the range error.
+    // To be called once the row's command went out, or the row was refused
+    // an unusable new address (the next device must not be given it again);
+    // false: the range error.
     bool CommandSent();
 
 private:
@@ -116,6 +120,8 @@ private:
     // New settings but the address: the entered ones where ticked, otherwise the device's own.
     AddressChangeValues EnteredValues(const DeviceRow& cells) const;
     static AddressChangeValues PlannedValues(const DeviceSettings& planned, const DeviceRow& cells);
+    // kSend, or kRefuse when a new setting would lose the device.
+    static RowPlan SendUnlessUnusable(RowPlan plan, const DeviceRow& cells);
 
     AddressChangeSettings m_settings;
     std::vector<std::string> m_localIps, m_localMasks;

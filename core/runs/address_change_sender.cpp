@@ -26,7 +26,7 @@ RowResult ChangeRow(StationState& station, const BatchRow& r) {
     if (r.plan.action == RowPlan::Action::kRefuse) {
         const RowState refused = RowState::Failed(r.plan.refusal, DescribeRefusal(r, 2));
         table.SetRowState(r.row, refused, StateText(refused, language));
-        return RowResult::kDone;
+        return r.rangeErrorAfter ? RowResult::kRangeError : RowResult::kDone;
     }
     // Waiting for the device's result; the answer check fails it when none comes.
     table.SetRowState(r.row, RowState::Waiting(), StateText(RowState::Waiting(), language));

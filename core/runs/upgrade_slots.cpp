@@ -13,7 +13,7 @@ constexpr uint32_t kStampAhead = 0x80000000u;
 }  // namespace
 
 UpgradeSlots::UpgradeSlots(std::vector<IPv4Address> devices, UpgradeSlotLimits limits) : m_limits(limits) {
-    m_limits.parallel = std::clamp(m_limits.parallel, 1, kMaxParallelUpgrades);
+    m_limits.parallel = std::clamp(m_limits.parallel, 1, kMaxUpgradeParallel);
     m_limits.maxFailures = std::max(m_limits.maxFailures, 0);
     m_devices.reserve(devices.size());
     for (IPv4Address address : devices) m_devices.push_back(Device{address});

@@ -21,16 +21,15 @@
 #include <vector>
 
 #include "link/neighbour_table.h"
+#include "model/settings.h"
 #include "runs/boot_answer_rule.h"
 #include "runs/run_hardware_addresses.h"
 #include "support/ipv4.h"
 
 namespace quillane {
 
-inline constexpr int kMaxParallelUpgrades = 32;
-
 struct UpgradeSlotLimits {
-    int parallel = 1;     // 1 .. kMaxParallelUpgrades
+    int parallel = 1;     // 1 .. kMaxUpgradeParallel
     int maxFailures = 0;  // once this many failed, no new device starts; 0: no limit
 };
 

@@ -71,6 +71,28 @@ char32_t DecodeOne(std::string_view utf8, size_t at, size_t& used) {
 
 }  // namespace
 
+size_t WellFormedUtf8Length(std::string_view utf8, size_t at) {
+    size_t used = 0;
+    const char32_t cp = DecodeOne(utf8, at, used);
+    return cp == kReplacement && used == 1 ? 0 : used;
+}
+
+std::string WellFormedUtf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t at = 0; at < utf8.size();) {
+        const size_t length = WellFormedUtf8Length(utf8, at);
+        if (length == 0) {
+            AppendUtf8(out, kReplacement);
+            ++at;
+        } else {
+            out += utf8.substr(at, length);
+            at += length;
+        }
+    }
+    return out;
+}
+
 std::wstring WideFromUtf8(std::string_view utf8) {
     std::wstring out;
     out.reserve(utf8.size());

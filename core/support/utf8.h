@@ -14,6 +14,13 @@ namespace quillane {
 // above U+10FFFF) becomes U+FFFD, one per byte, so nothing is silently lost.
 std::wstring WideFromUtf8(std::string_view utf8);
 
+// The length of the well-formed UTF-8 sequence that starts at `at`; 0 when
+// the byte there starts none (the cases WideFromUtf8 replaces).
+size_t WellFormedUtf8Length(std::string_view utf8, size_t at);
+
+// The text with every byte outside a well-formed sequence replaced by U+FFFD.
+std::string WellFormedUtf8(std::string_view utf8);
+
 // Characters that cannot be encoded (unpaired surrogates, values above
 // U+10FFFF) become '?'.
 std::string Utf8FromWide(std::wstring_view wide);

@@ -72,7 +72,7 @@ TEST(PlanFile, ReadsTheFormsSpreadsheetsWrite) {
 
 TEST(PlanFile, NamesTheLineAndColumnOfEveryFault) {
     const struct {
-        const char* content;
+        std::string content;
         int line;
         const char* column;
         const char* messageStart;
@@ -90,6 +90,22 @@ TEST(PlanFile, NamesTheLineAndColumnOfEveryFault) {
         {"device,ip\n1,10.0.0.1,extra\n", 2, "", "more fields than the header"},
         {"device,ip\n1,\"10.0.0.1\n", 2, "", "a quoted field is never closed"},
         {"device,ip\n1,\"10.0.0.1\"x\n", 2, "", "text follows the closing quote"},
+        {"device,ip\r\n", 1, "", "the plan lists no devices"},
+        // Lone CR line ends: a quoted line break counts as one line like any other.
+        {"device,ip,state\r1,10.0.0.1,\"a\rb\"\r1,10.0.0.2,\r", 4, "device",
+         "device 1 is listed twice (also on line 2)"},
+        {"device,ip,state\r\n1,10.0.0.1,\"a\r\nb\"\r\n2,x,\r\n", 4, "ip", "\"x\" is not an address"},
+        {"device,ip,state\n1,10.0.0.1,\"a\r\rb\"\n2,x,\n", 5, "ip", "\"x\" is not an address"},
+        // Files saved in another form than UTF-8 CSV say what they look like.
+        {std::string("\xFF\xFE"
+                     "d\0e\0v\0",
+                     8),
+         1, "", "the file looks like UTF-16 text; plans are UTF-8 CSV"},
+        {std::string("d\0e\0v\0i\0c\0e\0", 12), 1, "", "the file looks like UTF-16 text"},
+        {"device,ip,\xC9\xE8\xB1\xB8\xBA\xC5\n", 1, "",
+         "the file is not UTF-8 text (it looks like the Chinese code page, GBK); plans are UTF-8 CSV"},
+        {"device,ip\n1,10.0.0.1\n2,\xFF\n", 3, "", "the file is not UTF-8 text; plans"},
+        {"device\tip\n1\t10.0.0.1\n", 1, "", "the columns are separated by tabs; plans are UTF-8 CSV"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.content);
@@ -99,6 +115,20 @@ TEST(PlanFile, NamesTheLineAndColumnOfEveryFault) {
         EXPECT_EQ(reading.error.column, c.column);
         EXPECT_EQ(reading.error.message.rfind(c.messageStart, 0), 0u) << reading.error.message;
     }
+}
+
+// A cell in an error message is cut, and its control bytes and bytes that
+// are not UTF-8 are shown escaped.
+TEST(PlanFile, ErrorMessagesShowCellsCutAndEscaped) {
+    const PlanReading longCell = ReadAddressPlan("device,ip\n1," + std::string(100000, '7') + "\n");
+    ASSERT_FALSE(longCell.plan);
+    EXPECT_EQ(longCell.error.message,
+              "\"" + std::string(40, '7') + "...\" is not an address of four octets 0-255");
+    const PlanReading control = ReadAddressPlan("device,ip\n1,\"1\x1B[2J\x7F\r\n\"\n");
+    ASSERT_FALSE(control.plan);
+    EXPECT_EQ(control.error.message, "\"1\\x1B[2J\\x7F\\x0D\\x0A\" is not an address of four octets 0-255");
+    EXPECT_EQ(DescribePlanError("p.csv", {1, "co\x07l\xC3", "unknown column"}),
+              "p.csv, line 1, column \"co\\x07l\\xC3\": unknown column");
 }
 
 TEST(PlanFile, ErrorTextNamesFileLineAndColumn) {

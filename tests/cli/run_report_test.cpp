@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "testing/temp_folder.h"
@@ -66,6 +67,35 @@ TEST(RunReport, AppendingKeepsEveryEarlierRecordWhole) {
     folder.Write("cut.jsonl", "{\"a\": 1}\n{\"b\": ");
     ASSERT_TRUE(AppendRecords(folder.File("cut.jsonl"), {"{\"c\": 3}\n"}, error)) << error;
     EXPECT_EQ(folder.Read("cut.jsonl"), "{\"a\": 1}\n{\"b\": \n{\"c\": 3}\n");
+}
+
+// A firmware file's name need not be UTF-8 on Linux; every record must
+// still be valid JSON, as a JSON parser (Python's, strict UTF-8) reads it.
+TEST(RunReport, RecordsWithNamesThatAreNotUtf8StillParse) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the parser is the Linux build machine's python3";
+#else
+    test::TempFolder folder;
+    DeviceRecord record;
+    record.command = "upgrade";
+    record.device = 7;
+    record.firmware = FirmwareFacts{"fw\xFF\xFE\xC3(\x1B\"\\ \xE4\xB8\xAD.bin", 1, "ab"};
+    record.result = "failure";
+    record.reason = "cut \xE4\xB8";
+    const std::string line = FormatRecord(record);
+    EXPECT_NE(line.find("\"fw\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD(\\u001b\\\"\\\\ \xE4\xB8\xAD.bin\""),
+              std::string::npos)
+        << line;
+    std::string error;
+    ASSERT_TRUE(AppendRecords(folder.File("report.jsonl"), {line, FormatRecord(record)}, error)) << error;
+    const std::string check =
+        "python3 -c 'import json, sys\n"
+        "lines = open(sys.argv[1], encoding=\"utf-8\", errors=\"strict\").read().splitlines()\n"
+        "assert len(lines) == 2\n"
+        "for l in lines: assert json.loads(l)[\"firmware\"][\"name\"].endswith(\"\\u4e2d.bin\")' " +
+        folder.File("report.jsonl");
+    EXPECT_EQ(std::system(check.c_str()), 0) << check;
+#endif
 }
 
 TEST(RunReport, WriteFailuresAreReported) {

@@ -41,6 +41,7 @@
 #include "link/tftp_server.h"
 #include "message_box.h"
 #include "model/control_ids.h"
+#include "model/texts.h"
 #include "runs/command_loop.h"
 #include "runs/run_controls.h"
 #include "single_instance.h"
@@ -776,6 +777,20 @@ private slots:
             QCOMPARE(messages.size(), size_t{2});
             QCOMPARE(dialog.Result().ip, 0u);
             QCOMPARE(dialog.Result().ipCheck, 0);
+        }
+        {
+            // The shown device keeps its /16: 10.201.0.0 would be its subnet's network address.
+            CEditIP dialog(appDir, 2,
+                           IpDeviceValues{0x0AC90304, 0xFFFF0000, 0x0AC90001, 0x0AC90002, 0x0AC90003});
+            dialog.show();
+            qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditIP))->SetAddress(0x0AC90000);
+            qobject_cast<QCheckBox*>(dialog.Control(kIdCheckIP))->setChecked(true);
+            qobject_cast<QCheckBox*>(dialog.Control(kIdCheckMask))->setChecked(false);
+            QTest::mouseClick(dialog.Control(kIdOk), Qt::LeftButton);
+            QCOMPARE(messages.size(), size_t{3});
+            QCOMPARE(messages[2].text, QString::fromStdString(Texts(2).msgIpNetworkAddress));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(qobject_cast<IpAddressEdit*>(dialog.Control(kIdEditIP))->Address(), 0x0AC90000u);
         }
         {
             CEditIP dialog(appDir, 1, IpDeviceValues{0, 0, 0xC0A82801, 0, 0});

@@ -103,6 +103,23 @@ TEST_F(IpDialogTest, OkChecksTheFirstOctetsInOrderAndSavesOnlyWhenAllPass) {
     EXPECT_EQ(saved.editType, 2);
 }
 
+// Beyond the first octets: a split mask, then an address that the shown
+// device's kept /16 makes its subnet's network address. The entries stay.
+TEST_F(IpDialogTest, OkRefusesSettingsThatWouldLoseTheDevice) {
+    auto dialog = Open(2, IpDeviceValues{0x0AC90304, 0xFFFF0000, 0x0AC90001, 0x0AC90002, 0x0AC90003});
+    SendMessageW(dialog->Control(kIdEditMask), IPM_SETADDRESS, 0, 0xFF00FF00);  // 255.0.255.0
+    Press(*dialog, kIdOk);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, Texts(2).msgMaskNotContiguous);
+    Check(*dialog, kIdCheckMask, false);
+    SendMessageW(dialog->Control(kIdEditIP), IPM_SETADDRESS, 0, 0x0AC90000);  // 10.201.0.0
+    Press(*dialog, kIdOk);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, Texts(2).msgIpNetworkAddress);
+    EXPECT_EQ(dialog->EndResult(), 0);
+    EXPECT_EQ(Address(*dialog, kIdEditIP), 0x0AC90000u);
+}
+
 TEST_F(IpDialogTest, OpensWithTheDevicesValuesWheneverOneIsSet) {
     dir.Write("Ostrel.ini", "[Ostrel]\r\nIP=-1062721535\r\nIPCheck=0\r\n");
     auto dialog = Open(1, IpDeviceValues{0, 0, 0xC0A82801, 0, 0});

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/texts.h"
 #include "support/helper_program.h"
 #include "testing/temp_folder.h"
 
@@ -63,17 +64,17 @@ TEST(IpSettingsOk, FirstTickedFieldWithABadFirstOctetIsRejected) {
         uint32_t mask, gateway;
         int gatewayCheck;
         uint32_t server, backup;
-        int expected;
+        int expected;  // the first-octet message's index; -1 accepted
     };
     const uint32_t good = Ip(192, 168, 1, 1);
     const Case cases[] = {
         {"all good", good, 1, Ip(255, 255, 255, 0), good, 1, good, good, -1},
         {"ip 0 (blank)", 0, 1, 0, good, 1, good, good, 0},
-        {"ip first octet 1", Ip(1, 0, 0, 0), 1, 0, good, 1, good, good, -1},
+        {"ip first octet 1", Ip(1, 0, 0, 1), 1, 0, good, 1, good, good, -1},
         {"ip 223", Ip(223, 1, 1, 1), 1, 0, good, 1, good, good, -1},
         {"ip 224", Ip(224, 0, 0, 1), 1, 0, good, 1, good, good, 0},
         {"ip 224 not ticked", Ip(224, 0, 0, 1), 0, 0, good, 1, good, good, -1},
-        {"mask blank is never checked", good, 1, 0, good, 1, good, good, -1},
+        {"mask blank is accepted", good, 1, 0, good, 1, good, good, -1},
         {"ip and gateway 0: ip first", 0, 1, 0, 0, 1, good, good, 0},
         {"gateway 0", good, 1, 0, 0, 1, good, good, 1},
         {"gateway 0 not ticked", good, 1, 0, 0, 0, good, good, -1},
@@ -89,7 +90,55 @@ TEST(IpSettingsOk, FirstTickedFieldWithABadFirstOctetIsRejected) {
         v.gatewayCheck = c.gatewayCheck;
         v.server = c.server;
         v.backupServer = c.backup;
-        EXPECT_EQ(FirstRejectedField(v), c.expected) << c.name;
+        const std::optional<UnusableSetting> rejected = RejectedEntry(v, {});
+        if (c.expected < 0) {
+            EXPECT_FALSE(rejected) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(rejected) << c.name;
+        EXPECT_EQ(rejected->fault, SettingFault::kFirstOctet) << c.name;
+        EXPECT_EQ(UnusableSettingMessage(*rejected, 2),
+                  Texts(2).msgFirstOctet[static_cast<size_t>(c.expected)])
+            << c.name;
+    }
+}
+
+// Beyond the first octets: the mask, loopback, and the first device's address
+// against its subnet, under the entered mask or the shown device's own.
+TEST(IpSettingsOk, AddressesThatWouldLoseTheFirstDeviceAreRejected) {
+    struct Case {
+        const char* name;
+        uint32_t ip, mask;
+        int maskCheck, editType;
+        uint32_t deviceMask;  // 0: no device shown
+        std::optional<SettingFault> expected;
+    };
+    const uint32_t m16 = Ip(255, 255, 0, 0), m25 = Ip(255, 255, 255, 128);
+    const Case cases[] = {
+        {"split mask", Ip(10, 1, 1, 1), Ip(255, 0, 255, 0), 1, 0, 0, SettingFault::kSplitMask},
+        {"split mask not ticked", Ip(10, 1, 1, 1), Ip(255, 0, 255, 0), 0, 0, 0, std::nullopt},
+        {"loopback", Ip(127, 0, 0, 1), m16, 1, 0, 0, SettingFault::kLoopback},
+        {"loopback, any edit type", Ip(127, 5, 0, 0), m16, 1, 3, 0, SettingFault::kLoopback},
+        {"network address", Ip(10, 201, 0, 0), m16, 1, 0, 0, SettingFault::kNetworkAddress},
+        {"broadcast of a /25", Ip(192, 168, 1, 127), m25, 1, 0, 0, SettingFault::kBroadcastAddress},
+        {"network address, device's own mask", Ip(10, 201, 0, 0), 0, 0, 0, m16,
+         SettingFault::kNetworkAddress},
+        {"kept mask, no device shown", Ip(10, 201, 0, 0), 0, 0, 0, 0, std::nullopt},
+        {"keep last octet: 10.0.0.0 is a prefix", Ip(10, 0, 0, 0), m16, 1, 1, 0, std::nullopt},
+        {"end of block moves on to the next .1", Ip(10, 201, 255, 255), m16, 1, 0, 0, std::nullopt},
+        {"a /31 has no broadcast", Ip(10, 1, 1, 1), Ip(255, 255, 255, 254), 1, 0, 0, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        IpSettingsValues v;
+        v.ip = c.ip;
+        v.mask = c.mask;
+        v.maskCheck = c.maskCheck;
+        v.editType = c.editType;
+        v.gateway = v.server = v.backupServer = Ip(10, 1, 1, 254);
+        IpDeviceValues device;
+        if (c.deviceMask != 0) device = {Ip(10, 201, 3, 4), c.deviceMask, 0, 0, 0};
+        const std::optional<UnusableSetting> rejected = RejectedEntry(v, device);
+        EXPECT_EQ(rejected ? std::optional(rejected->fault) : std::nullopt, c.expected) << c.name;
     }
 }
 
@@ -97,12 +146,13 @@ TEST(IpSettingsOk, SavesOnlyWhenEveryCheckPasses) {
     test::TempFolder dir;
     IpSettingsValues entered = FileValues();
     entered.ip = Ip(224, 0, 0, 1);
-    EXPECT_EQ(ConfirmIpSettings(dir.Dir(), entered), 0);
+    EXPECT_EQ(ConfirmIpSettings(dir.Dir(), entered, {}),
+              (UnusableSetting{SettingField::kIp, SettingFault::kFirstOctet}));
     EXPECT_EQ(ReadIpSettings(dir.Dir()).ip, 0u);  // nothing written
 
     entered.ipCheck = 0;
     entered.mask = 0;
-    EXPECT_EQ(ConfirmIpSettings(dir.Dir(), entered), -1);
+    EXPECT_EQ(ConfirmIpSettings(dir.Dir(), entered, {}), std::nullopt);
     const IpSettingsValues saved = ReadIpSettings(dir.Dir());
     EXPECT_EQ(saved.ip, Ip(224, 0, 0, 1));
     EXPECT_EQ(saved.ipCheck, 0);

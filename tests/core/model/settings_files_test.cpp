@@ -113,6 +113,27 @@ TEST_F(SettingsTest, StoredValuesAreValidatedOnRead) {
     }
 }
 
+TEST_F(SettingsTest, UpgradeParallelAndMaxFailuresAreReadInTheirRanges) {
+    const struct {
+        const char* lines;
+        int parallel, maxFailures;
+    } cases[] = {
+        {"", 1, 0},
+        {"UpgradeParallel=8\nUpgradeMaxFailures=3\n", 8, 3},
+        {"upgradeparallel=32\n", 32, 0},  // names match without case
+        {"UpgradeParallel=33\nUpgradeMaxFailures=-2\n", 1, 0},
+        {"UpgradeParallel=0\nUpgradeMaxFailures=text\n", 1, 0},
+        {"UpgradeParallel=-4\n", 1, 0},
+        {"UpgradeParallel=4x\nUpgradeMaxFailures=12\n", 4, 12},  // leading digits, as the profile reads
+    };
+    for (const auto& c : cases) {
+        WriteBytes(mainIni, std::string("[Quillane]\n") + c.lines);
+        const MainSettings read = LoadOrCreateMainSettings(dir.Dir());
+        EXPECT_EQ(read.upgradeParallel, c.parallel) << c.lines;
+        EXPECT_EQ(read.upgradeMaxFailures, c.maxFailures) << c.lines;
+    }
+}
+
 TEST_F(SettingsTest, DamagedFileIsReadWithDefaultsAndNotRewritten) {
     const std::string garbage("\0\x01\x02garbage\xff", 11);
     WriteBytes(mainIni, garbage);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runs/address_change_batch.h"
+
 using namespace quillane;
 
 namespace {
@@ -253,4 +255,40 @@ TEST(AddressChangePlanner, UnreadableCellsAreTakenAsInetAddrReadsThem) {
     EXPECT_EQ(Field(plan.command, 12), 0xFFFFFFFFu);
     EXPECT_EQ(Field(plan.command, 28), 0xFFFFFFFFu);
     EXPECT_EQ(Field(plan.command, 20), 0x01020003u);
+}
+
+// Whatever its source (the dialog, arguments, a plan), a new setting that would
+// lose the device is refused with its reason, and the batch does not hand the
+// refused address to the next device.
+TEST(AddressChangeBatch, ANewSettingThatWouldLoseTheDeviceIsRefusedWhateverItsSource) {
+    const LocalAddressLists local{{"192.168.1.1"}, {"255.255.255.0"}};
+    const std::vector<DeviceRow> table = {Row("192.168.1.10", "255.255.255.128", 1),
+                                          Row("192.168.1.11", "255.255.255.128", 2),
+                                          Row("192.168.1.12", "255.255.255.128", 3)};
+    // Automatic increase from .126 under the devices' own /25: .127 is its broadcast address.
+    const AddressChangeBatch increase =
+        PlanAddressChangeBatch(table, ChangeOnlyIp("192.168.1.126"), nullptr, local, kGroup);
+    ASSERT_EQ(increase.rows.size(), 3u);
+    EXPECT_EQ(increase.rows[0].plan.action, RowPlan::Action::kSend);
+    EXPECT_EQ(increase.rows[1].plan.refusal, FailureReason::kUnusableSetting);
+    EXPECT_EQ(increase.rows[1].plan.unusable.fault, SettingFault::kBroadcastAddress);
+    EXPECT_EQ(DescribeRefusal(increase.rows[1], 2),
+              "The IP address cannot be the broadcast address of its subnet: 192.168.1.127/255.255.255.128");
+    EXPECT_EQ(increase.rows[2].plan.refusal, FailureReason::kUnusableSetting)
+        << ".128: the next /25's network";
+    EXPECT_EQ(IPv4Address(increase.rows[2].plan.values.newIp).ToString(), "192.168.1.128");
+
+    // A plan: a split mask for device 2; device 3 keeps the gateway it already has, "0.0.0.0".
+    DeviceSettingsPlan plan;
+    plan[1].ip = A("192.168.1.20");
+    plan[2].mask = A("255.0.255.0");
+    plan[3].gateway = A("0.0.0.0");
+    std::vector<DeviceRow> withNoGateway = table;
+    withNoGateway[2][kColGateway] = "0.0.0.0";
+    const AddressChangeBatch planned = PlanAddressChangeBatch(withNoGateway, {}, &plan, local, kGroup);
+    ASSERT_EQ(planned.rows.size(), 3u);
+    EXPECT_EQ(planned.rows[0].plan.action, RowPlan::Action::kSend);
+    EXPECT_EQ(planned.rows[1].plan.unusable,
+              (UnusableSetting{SettingField::kMask, SettingFault::kSplitMask}));
+    EXPECT_EQ(planned.rows[2].plan.action, RowPlan::Action::kSend);
 }

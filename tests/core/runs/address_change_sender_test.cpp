@@ -89,7 +89,7 @@ protected:
         station->m_bModifyRequest = 1;
         station->m_bModifyContinue = 1;
         station->m_DeviceList.m_bSortEnabled = 0;
-        ChangeIp("127.1.5.247", 0);
+        ChangeIp("10.1.5.247", 0);
     }
 
     // The request Modify IP makes of the confirmed entries (here the station's
@@ -170,7 +170,7 @@ TEST_F(AddressChangeSenderTest, EachChosenDeviceGetsOneCommandAtItsAddressInTabl
 
     int k = 0;
     auto expectedNewIp = [](int k) {
-        return k < 3 ? "127.1.5." + std::to_string(247 + k) : "127.1.6." + std::to_string(k - 2);
+        return k < 3 ? "10.1.5." + std::to_string(247 + k) : "10.1.6." + std::to_string(k - 2);
     };
     for (int i = 0; i < 44; ++i) {
         const std::string ip = "127.1.1." + std::to_string(10 + i);
@@ -283,7 +283,7 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
     EXPECT_TRUE(devices.At(kGroupStandIn).empty());
     const std::vector<Datagram> got = devices.At("127.1.1.40");
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(NewIp(got[0]), "127.1.5.247") << "the refused rows took no address";
+    EXPECT_EQ(NewIp(got[0]), "10.1.5.247") << "the refused rows took no address";
     EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "earlier", "修改..."}));
     EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "0", "1"}));
     // Beside the texts, why: each refusal carries its reason.
@@ -308,52 +308,51 @@ TEST_F(AddressChangeSenderTest, RowsThatWouldReachOtherDevicesFailAtOnce) {
 // offending rows get nothing and show the failure text; the note line says why.
 TEST_F(AddressChangeSenderTest, RowsThatWouldShareAnAddressAreRefusedBeforeAnythingIsSent) {
     // Without an IP change, automatic increase moves .250 and .251 both to x.y.(c+1).1.
+    // (Refused rows need no socket: they lie outside the loopback segment, which
+    // only the devices that do receive need.)
     station->m_bChangeIP = 0;
-    AddRow("127.1.1.250", 10, true);
-    AddRow("127.1.1.251", 11, true);
+    AddRow("10.1.1.250", 10, true);
+    AddRow("10.1.1.251", 11, true);
     AddRow("127.1.1.40", 12, true);
-    LoopbackDevices devices({"127.1.1.250", "127.1.1.251", "127.1.1.40"});
+    LoopbackDevices devices({kGroupStandIn, "127.1.1.40"});
     Send(devices);
-    EXPECT_TRUE(devices.At("127.1.1.250").empty());
-    EXPECT_TRUE(devices.At("127.1.1.251").empty());
+    EXPECT_TRUE(devices.At(kGroupStandIn).empty());
     ASSERT_EQ(devices.At("127.1.1.40").size(), 1u);
     EXPECT_EQ(Column(kColState), (std::vector<std::string>{"Failure", "Failure", "修改..."}));
     EXPECT_EQ(Column(kColMarker), (std::vector<std::string>{"0", "0", "1"}));
     EXPECT_EQ(station->m_DeviceList.RowStateOf(0),
               RowState::Failed(FailureReason::kSameNewAddress,
-                               "address conflict: 127.1.2.1 would also go to device 11"));
-    EXPECT_EQ(
-        view->Caption(kIdNoteLine),
-        "Not sent to 2 devices (10: address conflict: 127.1.2.1 would also go to device 11; 11: address "
-        "conflict: 127.1.2.1 would also go to device 10)");
+                               "address conflict: 10.1.2.1 would also go to device 11"));
+    EXPECT_EQ(view->Caption(kIdNoteLine),
+              "Not sent to 2 devices (10: address conflict: 10.1.2.1 would also go to device 11; 11: address "
+              "conflict: 10.1.2.1 would also go to device 10)");
     ExpectWindowIdle();
 
     // Keeping the last octet: devices sharing it in two subnets would meet in the entered one;
     // the third would take the address of a listed device that is not chosen.
     Reset(1);
-    ChangeIp("127.1.9.0", 1);
-    AddRow("127.1.1.40", 20, true, "255.255.0.0");
-    AddRow("127.1.2.40", 21, true, "255.255.0.0");
-    AddRow("127.1.3.41", 22, true, "255.255.0.0");
-    AddRow("127.1.9.41", 23, false, "255.255.0.0");
+    ChangeIp("10.1.9.0", 1);
+    AddRow("10.1.1.40", 20, true, "255.255.0.0");
+    AddRow("10.1.2.40", 21, true, "255.255.0.0");
+    AddRow("10.1.3.41", 22, true, "255.255.0.0");
+    AddRow("10.1.9.41", 23, false, "255.255.0.0");
     AddRow("127.1.3.42", 24, true, "255.255.0.0");
-    LoopbackDevices more({"127.1.1.40", "127.1.2.40", "127.1.3.41", "127.1.3.42"});
+    LoopbackDevices more({kGroupStandIn, "127.1.3.42"});
     Send(more);
-    for (const char* refused : {"127.1.1.40", "127.1.2.40", "127.1.3.41"})
-        EXPECT_TRUE(more.At(refused).empty());
+    EXPECT_TRUE(more.At(kGroupStandIn).empty());
     const std::vector<Datagram> sent = more.At("127.1.3.42");
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(NewIp(sent[0]), "127.1.9.42");
+    EXPECT_EQ(NewIp(sent[0]), "10.1.9.42");
     EXPECT_EQ(Column(kColState), (std::vector<std::string>{"失败", "失败", "失败", "earlier", "修改..."}));
     EXPECT_EQ(view->Caption(kIdNoteLine),
-              "未发送给3台设备（20：地址127.1.9.40同时分配给了设备21；21：地址127.1.9.40同时分配给了设备20；"
-              "22：地址127.1.9.41已被设备23使用）");
+              "未发送给3台设备（20：地址10.1.9.40同时分配给了设备21；21：地址10.1.9.40同时分配给了设备20；"
+              "22：地址10.1.9.41已被设备23使用）");
 }
 
 // An address plan: each listed device gets exactly its entry, kept settings from its row.
 TEST_F(AddressChangeSenderTest, APlanGivesEachDeviceExactlyItsSettings) {
     auto plan = std::make_shared<DeviceSettingsPlan>();
-    (*plan)[30] = {IPv4Address::Parse("127.1.7.7"), std::nullopt, IPv4Address::Parse("127.1.7.254"),
+    (*plan)[30] = {IPv4Address::Parse("10.1.7.7"), std::nullopt, IPv4Address::Parse("10.1.7.254"),
                    std::nullopt, std::nullopt};
     (*plan)[31] = {std::nullopt, IPv4Address::Parse("255.255.0.0"), std::nullopt, std::nullopt, std::nullopt};
     devicePlan = plan;
@@ -364,12 +363,12 @@ TEST_F(AddressChangeSenderTest, APlanGivesEachDeviceExactlyItsSettings) {
     const std::vector<Datagram> first = devices.At("127.1.1.30"), second = devices.At("127.1.1.31");
     ASSERT_EQ(first.size(), 1u);
     ASSERT_EQ(second.size(), 1u);
-    EXPECT_EQ(NewIp(first[0]), "127.1.7.7");
+    EXPECT_EQ(NewIp(first[0]), "10.1.7.7");
     EXPECT_EQ(NewIp(second[0]), "127.1.1.31") << "no ip in the plan: the device keeps its address";
     const BatchRow planned = PlanAddressChangeBatch({station->m_DeviceList.Row(0)}, {}, plan.get(),
                                                     {{"127.1.1.1"}, {"255.255.0.0"}}, IPv4Address())
                                  .rows.at(0);
-    EXPECT_EQ(IPv4Address(planned.plan.values.gateway).ToString(), "127.1.7.254");
+    EXPECT_EQ(IPv4Address(planned.plan.values.gateway).ToString(), "10.1.7.254");
     EXPECT_EQ(IPv4Address(planned.plan.values.mask).ToString(), "255.255.255.0");
     EXPECT_EQ(IPv4Address(planned.plan.values.serverIp).ToString(), "127.1.1.250");
     EXPECT_FALSE(planned.plan.groupForm);

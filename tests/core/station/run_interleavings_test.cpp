@@ -23,6 +23,7 @@ protected:
     static IpSettingsValues NewGateway() {
         IpSettingsValues values;
         values.gateway = 0x7F0000FE;  // 127.0.0.254
+        values.ipCheck = values.maskCheck = values.serverCheck = values.backupServerCheck = 0;
         values.gatewayCheck = 1;
         return values;
     }
