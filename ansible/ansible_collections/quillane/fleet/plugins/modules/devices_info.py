@@ -24,27 +24,8 @@ description:
     it cannot run while the window or another C(quillane-cli) of the site host holds them.
 author:
   - Quillane contributors
-options:
-  cli:
-    description:
-      - The C(quillane-cli) program on the site host, a path or a name looked up on the search path.
-    type: str
-    default: quillane-cli
-  types:
-    description:
-      - Only devices of these type codes (for example C(6401) play terminals, C(51) fire linkage).
-      - All types when not given.
-    type: list
-    elements: int
-  range:
-    description:
-      - Probe this address range (C(FIRST-LAST), for example C(192.168.1.1-192.168.1.254)) instead of a
-        multicast search.
-    type: str
-  wait:
-    description:
-      - How long the search waits for answers, in milliseconds (the tool's default is 1500).
-    type: int
+extends_documentation_fragment:
+  - quillane.fleet.search
 attributes:
   check_mode:
     support: full

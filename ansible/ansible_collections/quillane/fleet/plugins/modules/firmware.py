@@ -24,6 +24,8 @@ description:
     server) fails the task before anything is sent.
 author:
   - Quillane contributors
+extends_documentation_fragment:
+  - quillane.fleet.search
 options:
   file:
     description: The firmware file on the site host.
@@ -42,21 +44,6 @@ options:
     description:
       - A file on the site host where one JSON line per device is appended (the run record).
     type: path
-  cli:
-    description:
-      - The C(quillane-cli) program on the site host, a path or a name looked up on the search path.
-    type: str
-    default: quillane-cli
-  types:
-    description: Search only for devices of these type codes.
-    type: list
-    elements: int
-  range:
-    description: Probe this address range (C(FIRST-LAST)) instead of a multicast search.
-    type: str
-  wait:
-    description: How long each search waits for answers, in milliseconds.
-    type: int
 attributes:
   check_mode:
     support: full
