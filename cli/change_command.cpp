@@ -157,7 +157,7 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
         matched = MatchPlan(*plan, TableRows(station));
         choice = {};
         for (int32_t device : matched.devices)
-            if (!matched.unchanged.count(device)) choice.numbers.push_back(device);
+            if (!matched.unchanged.count(device)) choice.deviceNumbers.push_back(device);
         for (int32_t device : matched.unchanged) {
             const int row = station.m_DeviceList.FindRowByDeviceNumber(device);
             out << "device " << device << "  " << station.m_DeviceList.Cell(row, kColIP)
@@ -175,13 +175,14 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
         return report.Write(err) ? document.Finish(code) : kExitUnusable;
     }
 
-    // What the batch will do, worked out as the station will: a plan that
-    // would give two devices one address is refused as a whole.
-    AddressChangeRequest request{SettingsFromDialog(entered), plan ? matched.settings : nullptr, false};
-    station.RefreshLocalAddresses();
-    const AddressChangeBatch batch =
-        PlanAddressChangeBatch(TableRows(station), request.settings, request.plan.get(),
-                               *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
+    // The batch is worked out once, by the station, and sent as it stands: a
+    // plan that would give two devices one address is refused as a whole.
+    AddressChangeRequest request;
+    request.settings = SettingsFromDialog(entered);
+    if (plan) request.plan = matched.settings;
+    const auto planned = std::make_shared<const AddressChangeBatch>(station.PlanAddressChanges(request));
+    request.batch = planned;
+    const AddressChangeBatch& batch = *planned;
     if (plan) {
         if (const std::optional<PlanError> conflict = PlanConflict(*plan, batch)) {
             err << "quillane-cli: " << DescribePlanError(change.planFile, *conflict)

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "link/segment_rule.h"
 #include "link/tftp_server.h"
 #include "model/texts.h"
 #include "runs/device_commands.h"
 #include "runs/run_controls.h"
 #include "runs/station_state.h"
+#include "runs/upgrade_reach.h"
 #include "support/tick_clock.h"
 
 namespace quillane {
@@ -88,9 +88,7 @@ int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) 
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
         if (!table.IsChosen(row)) continue;
-        if (FindFacingLocalAddress(table.Cell(row, kColIP), table.Cell(row, kColMask), local->ips,
-                                   local->masks) >= 0)
-            return row;
+        if (UpgradeReachesRow(table, row, *local)) return row;
         table.SetRowState(row, noSubnet, noSubnetText);
     }
     return -1;
