@@ -23,18 +23,12 @@ constexpr auto kLongestQuiet = 30s;
 
 // What the IP settings dialog would hand over: the ticked fields and their values.
 IpSettingsValues EnteredSettings(const ChangeOptions& change) {
-    IpSettingsValues values;
-    auto put = [](const std::optional<uint32_t>& given, uint32_t& value, int& check) {
-        value = given.value_or(0);
-        check = given ? 1 : 0;
+    auto row = [](const std::optional<uint32_t>& given) {
+        return IpSettingsRow{given.has_value(), given.value_or(0)};
     };
-    put(change.ip, values.ip, values.ipCheck);
-    put(change.mask, values.mask, values.maskCheck);
-    put(change.gateway, values.gateway, values.gatewayCheck);
-    put(change.server, values.server, values.serverCheck);
-    put(change.standby, values.backupServer, values.backupServerCheck);
-    values.editType = static_cast<int>(change.editType);
-    return values;
+    return IpSettingsOfRows(
+        {row(change.ip), row(change.mask), row(change.gateway), row(change.server), row(change.standby)},
+        static_cast<int>(change.editType));
 }
 
 // Modify IP as the operator presses it, then, when it started a run, until

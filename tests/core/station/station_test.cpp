@@ -241,7 +241,7 @@ TEST_F(StationTest, OpenStoresTheChosenFileAndCancelKeepsThePrevious) {
     auto station = Start(view);
     view.fileAnswer = "/media/固件/amp.bin";
     station->OnOpen();
-    EXPECT_EQ(view.fileFilter, "(*.bin)|*.bin|.bin");
+    EXPECT_EQ(view.fileFilter, "(*.bin)|*.bin|bin");
     EXPECT_EQ(station->UpdateFile(), "/media/固件/amp.bin");
     EXPECT_EQ(view.captions[kIdFilePath], "/media/固件/amp.bin");
     EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).updateFile, "/media/固件/amp.bin");
