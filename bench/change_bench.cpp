@@ -29,7 +29,8 @@ namespace {
 // The operator: confirms the dialog at once with the new first address.
 class BenchView : public NullStationView {
 public:
-    std::optional<IpSettingsValues> AskIpSettings(const std::string&, int, const IpDeviceValues&) override {
+    std::optional<IpSettingsValues> AskIpSettings(const std::string&, Language,
+                                                  const IpDeviceValues&) override {
         IpSettingsValues entered;
         entered.ip = firstNewAddress.Number();
         entered.ipCheck = 1;

@@ -86,9 +86,9 @@ std::string ParseFormat(Invocation& in, const std::string& value) {
 
 std::string ParseLanguage(Invocation& in, const std::string& value) {
     if (value == "en") {
-        in.search.language = 2;
+        in.search.language = kEnglish;
     } else if (value == "zh") {
-        in.search.language = 1;
+        in.search.language = kChinese;
     } else {
         return "--language is en or zh";
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "model/language.h"
 #include "runs/run_requests.h"
 
 namespace quillane::cli {
@@ -29,7 +30,7 @@ struct SearchOptions {
     uint32_t rangeFirst = 0, rangeLast = 0;     // number form
     std::optional<std::vector<int32_t>> types;  // device type codes listed; none given: every type
     uint32_t waitMs = kDefaultWaitMs;
-    int language = 2;  // 2 English, 1 Chinese
+    Language language = kEnglish;
 };
 
 // Which of the found devices a change or an upgrade applies to: the device

@@ -43,7 +43,7 @@ bool RunTheChange(CliStation& cli, AddressChangeRequest request) {
 }
 
 // The result as the window's State column shows it, in the tool's language.
-std::string ResultText(const RowState& state, int language) {
+std::string ResultText(const RowState& state, Language language) {
     if (state.status == RowStatus::kNone) return "no result";
     return StateText(state, language).value_or(StableName(state));
 }
@@ -92,7 +92,7 @@ DeviceRecord ChangeRecord(const ChangeRecordContext& when, const DeviceRow& was,
     record.versionBefore = was[kColVersion];
     if (planned && planned->plan.action == RowPlan::Action::kRefuse) {
         record.result = "refused";
-        record.reason = DescribeRefusal(*planned, 2);
+        record.reason = DescribeRefusal(*planned, kEnglish);
     } else if (succeeded) {
         record.result = "success";
         record.addressAfter = planned ? IPv4Address(planned->plan.values.newIp).ToString() : now[kColIP];
@@ -123,7 +123,7 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
     ResultsDocument document("change", invocation, stdOut);
     std::ostream& out = document.Text();
     const ChangeOptions& change = invocation.change;
-    const int language = invocation.search.language;
+    const Language language = invocation.search.language;
     std::optional<AddressPlan> plan;
     if (!change.planFile.empty() && !(plan = ReadPlanFile(change.planFile, err))) return kExitUnusable;
     // The dialog's OK would refuse these settings: so does the tool, before any search.

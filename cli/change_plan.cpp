@@ -65,12 +65,12 @@ std::optional<PlanError> PlanConflict(const AddressPlan& plan, const AddressChan
                                        ? static_cast<PlanSetting>(r.plan.unusable.field)
                                        : PlanSetting::Ip;
         return PlanError{row ? row->line : 0, plan.Header(column),
-                         "device " + std::to_string(r.deviceNumber) + ": " + DescribeRefusal(r, 2)};
+                         "device " + std::to_string(r.deviceNumber) + ": " + DescribeRefusal(r, kEnglish)};
     }
     return std::nullopt;
 }
 
-std::string UnusableArgument(const AddressChangeBatch& batch, int language) {
+std::string UnusableArgument(const AddressChangeBatch& batch, Language language) {
     static const char* const kOptions[] = {"--ip", "--mask", "--gateway", "--server", "--standby"};
     for (const BatchRow& r : batch.rows) {
         if (r.plan.refusal != FailureReason::kUnusableSetting) continue;
@@ -80,7 +80,7 @@ std::string UnusableArgument(const AddressChangeBatch& batch, int language) {
     return {};
 }
 
-int PrintDryRun(const AddressChangeBatch& batch, int language, std::ostream& out) {
+int PrintDryRun(const AddressChangeBatch& batch, Language language, std::ostream& out) {
     int refused = 0;
     for (const BatchRow& r : batch.rows) {
         out << "device " << r.deviceNumber << "  " << r.present.ToString() << "  ";

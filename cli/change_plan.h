@@ -33,10 +33,10 @@ std::optional<PlanError> PlanConflict(const AddressPlan& plan, const AddressChan
 
 // The first row of a batch made from the command line's settings that a
 // setting would lose: which option and device, and why; empty when none.
-std::string UnusableArgument(const AddressChangeBatch& batch, int language);
+std::string UnusableArgument(const AddressChangeBatch& batch, Language language);
 
 // One line per device of the batch: the form, the destination and the new
 // settings, or why nothing would be sent. Returns the number of refused rows.
-int PrintDryRun(const AddressChangeBatch& batch, int language, std::ostream& out);
+int PrintDryRun(const AddressChangeBatch& batch, Language language, std::ostream& out);
 
 }  // namespace quillane::cli

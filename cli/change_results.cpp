@@ -23,7 +23,7 @@ void AddChangeDryRun(ResultsDocument& document, const AddressChangeBatch& batch,
                                   IPv4Address(v.standbyServerIp).ToString()};
         } else {
             entry.result = "refused";
-            entry.reason = r.plan.action == RowPlan::Action::kRefuse ? DescribeRefusal(r, 2)
+            entry.reason = r.plan.action == RowPlan::Action::kRefuse ? DescribeRefusal(r, kEnglish)
                            : r.plan.action == RowPlan::Action::kRangeError
                                ? "the addresses ran out (the batch would end here)"
                                : "no such edit type";

@@ -94,7 +94,7 @@ void StationWatch::WaitForNews(Clock::duration longest) {
 std::string PortProblem(const ServicePort& port) {
     static const char* const kUses[] = {"device replies", "boot requests", "TFTP"};
     return "cannot use UDP port " + std::to_string(port.port) + " (" +
-           kUses[static_cast<size_t>(port.service)] + "): it " + DescribePortFailure(port.why, 2);
+           kUses[static_cast<size_t>(port.service)] + "): it " + DescribePortFailure(port.why, kEnglish);
 }
 
 CliStation::CliStation(const SearchOptions& search, Services services)

@@ -28,7 +28,7 @@ std::string PadTo(const std::string& text, size_t width) {
     return text + std::string(width - std::min(width, DisplayWidth(text)), ' ');
 }
 
-std::vector<std::string> Headers(int language) {
+std::vector<std::string> Headers(Language language) {
     const auto& all = Texts(language).columnHeaders;
     return {all.begin(), all.begin() + kPrintedColumns};
 }
@@ -44,7 +44,7 @@ std::vector<std::string> PrintedForPrograms(const ListedDevice& device) {
     return cells;
 }
 
-std::string FormatTable(const std::vector<ListedDevice>& rows, int language) {
+std::string FormatTable(const std::vector<ListedDevice>& rows, Language language) {
     TextRows lines{Headers(language)};
     for (const ListedDevice& row : rows) lines.push_back(Printed(row.cells));
     std::vector<size_t> widths(kPrintedColumns, 0);
@@ -103,7 +103,7 @@ size_t DisplayWidth(const std::string& text) {
     return width;
 }
 
-std::string FormatRows(const std::vector<ListedDevice>& rows, OutputFormat format, int language) {
+std::string FormatRows(const std::vector<ListedDevice>& rows, OutputFormat format, Language language) {
     switch (format) {
         case OutputFormat::Csv: {
             TextRows lines{Headers(language)};

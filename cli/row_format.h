@@ -22,7 +22,7 @@ struct ListedDevice {
 
 // Headers are the window's column headers in `language`; JSON uses fixed
 // English keys whatever the language.
-std::string FormatRows(const std::vector<ListedDevice>& rows, OutputFormat format, int language);
+std::string FormatRows(const std::vector<ListedDevice>& rows, OutputFormat format, Language language);
 
 // Columns a terminal needs for the UTF-8 text: two for each East Asian wide
 // character (the Chinese texts), one for every other character.

@@ -12,7 +12,7 @@ namespace {
 
 int ReportFindings(const std::vector<FleetFinding>& findings, std::ostream& out) {
     out << "\n" << (findings.empty() ? "check: nothing found" : "check:") << "\n";
-    for (const FleetFinding& finding : findings) out << "  " << DescribeFinding(finding, 2) << "\n";
+    for (const FleetFinding& finding : findings) out << "  " << DescribeFinding(finding, kEnglish) << "\n";
     out << std::flush;
     return findings.empty() ? kExitDone : kExitSomeFailed;
 }

@@ -28,7 +28,7 @@ std::string FindingJson(const FleetFinding& finding) {
     for (int32_t device : finding.devices) devices += (devices.empty() ? "" : ", ") + std::to_string(device);
     return "{" + Member("kind", JsonString(FindingKindName(finding.kind))) + ", " +
            Member("devices", "[" + devices + "]") + ", " +
-           Member("detail", JsonString(DescribeFinding(finding, 2))) + "}";
+           Member("detail", JsonString(DescribeFinding(finding, kEnglish))) + "}";
 }
 
 template <class T, class F>

@@ -237,7 +237,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& stdOut, std::o
     // What the Upgrade button checks before any device is touched.
     const UpgradePreflightProblem problem = CheckUpgradePreflight(GatherUpgradePreflight(station, file));
     if (problem.kind != UpgradePreflightProblem::Kind::kNone) {
-        err << "quillane-cli: " << DescribePreflightProblem(problem, 2) << "\n";
+        err << "quillane-cli: " << DescribePreflightProblem(problem, kEnglish) << "\n";
         return kExitUnusable;
     }
     const std::optional<FileDigest> digest =

@@ -333,7 +333,7 @@ std::optional<std::string> COstrelDlg::AskForFile(const FileDialogFilter& filter
     return dialog.selectedFiles().first().toStdString();
 }
 
-std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, int language,
+std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, Language language,
                                                           const IpDeviceValues& device) {
     CEditIP dialog(appDir, language, device, m_station->m_startHelperProgram, this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -65,7 +65,8 @@ public:
                          const std::array<int, 12>& widths) override;
     void SetProgressRange(int low, int high) override;
     std::optional<std::string> AskForFile(const quillane::FileDialogFilter& filter) override;
-    std::optional<quillane::IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
+    std::optional<quillane::IpSettingsValues> AskIpSettings(const std::string& appDir,
+                                                            quillane::Language language,
                                                             const quillane::IpDeviceValues& device) override;
     quillane::ScreenRect ControlScreenRect(int id) const override;
 

@@ -42,7 +42,7 @@ QString Q(const std::string& text) {
 
 }  // namespace
 
-CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, HelperStarter startHelper,
+CEditIP::CEditIP(std::string dir, Language language, const IpDeviceValues& device, HelperStarter startHelper,
                  QWidget* parent)
     : QDialog(parent),
       m_strDir(std::move(dir)),

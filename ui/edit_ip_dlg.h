@@ -19,7 +19,7 @@ class IpAddressEdit;
 class CEditIP : public QDialog {
     Q_OBJECT
 public:
-    CEditIP(std::string dir, int language, const quillane::IpDeviceValues& device,
+    CEditIP(std::string dir, quillane::Language language, const quillane::IpDeviceValues& device,
             quillane::HelperStarter startHelper = {}, QWidget* parent = nullptr);
 
     // Valid after exec() returned Accepted.
@@ -37,7 +37,7 @@ private:
     void OnKeyboard();
 
     std::string m_strDir;
-    int m_nLanguage;
+    quillane::Language m_nLanguage;
     quillane::IpDeviceValues m_device;
     quillane::HelperStarter m_startHelper;
     quillane::IpSettingsValues m_values;

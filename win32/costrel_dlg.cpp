@@ -238,7 +238,7 @@ void COstrelDlg::OnSearchEndedForFirewall() {
 // Blocked or uncovered: the note line says so and how to allow the tool; once
 // allowed, the note line's own text comes back. "Cannot tell" changes nothing.
 void COstrelDlg::OnFirewallChecked(const FirewallCheck& check) {
-    const int language = m_station->m_nLanguage;
+    const Language language = m_station->m_nLanguage;
     if (!LanguageHasTexts(language)) return;
     const TextTable& t = Texts(language);
     const std::string shown = WindowTextUtf8(Control(kIdNoteLine));
@@ -504,7 +504,7 @@ std::optional<std::string> COstrelDlg::AskForFile(const FileDialogFilter& filter
     return ChooseFile(m_runOpenDialog, m_hWnd, filter, OFN_FILEMUSTEXIST);
 }
 
-std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, int language,
+std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, Language language,
                                                           const IpDeviceValues& device) {
     CEditIP dialog(appDir, language, device, m_station->m_startHelperProgram);
     if (dialog.DoModal(m_instance, m_hWnd) != IDOK) return std::nullopt;

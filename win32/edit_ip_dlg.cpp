@@ -24,7 +24,7 @@ constexpr int kMarginPixels = 2;  // at 96 DPI
 
 }  // namespace
 
-CEditIP::CEditIP(std::string dir, int language, const IpDeviceValues& device, HelperStarter startHelper)
+CEditIP::CEditIP(std::string dir, Language language, const IpDeviceValues& device, HelperStarter startHelper)
     : m_strDir(std::move(dir)),
       m_nLanguage(language),
       m_device(device),

@@ -19,7 +19,7 @@ namespace win32 {
 
 class CEditIP {
 public:
-    CEditIP(std::string dir, int language, const quillane::IpDeviceValues& device,
+    CEditIP(std::string dir, quillane::Language language, const quillane::IpDeviceValues& device,
             quillane::HelperStarter startHelper = {});
     CEditIP(const CEditIP&) = delete;
     CEditIP& operator=(const CEditIP&) = delete;
@@ -51,7 +51,7 @@ private:
     void End(INT_PTR result);
 
     std::string m_strDir;
-    int m_nLanguage;
+    quillane::Language m_nLanguage;
     quillane::IpDeviceValues m_device;
     quillane::HelperStarter m_startHelper;
     quillane::IpSettingsValues m_values;

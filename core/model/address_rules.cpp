@@ -71,7 +71,7 @@ std::optional<UnusableSetting> FindUnusableSetting(const AddressSettings& next,
     return std::nullopt;
 }
 
-std::string UnusableSettingMessage(const UnusableSetting& unusable, int language) {
+std::string UnusableSettingMessage(const UnusableSetting& unusable, Language language) {
     const TextTable& t = Texts(language);
     switch (unusable.fault) {
         case SettingFault::kFirstOctet:
@@ -89,7 +89,7 @@ std::string UnusableSettingMessage(const UnusableSetting& unusable, int language
 }
 
 std::string DescribeUnusableSetting(const UnusableSetting& unusable, const AddressSettings& next,
-                                    int language) {
+                                    Language language) {
     auto dotted = [](uint32_t address) { return IPv4Address(address).ToString(); };
     std::string value;
     switch (unusable.fault) {
@@ -107,7 +107,7 @@ std::string DescribeUnusableSetting(const UnusableSetting& unusable, const Addre
             break;
         }
     }
-    return UnusableSettingMessage(unusable, language) + (language == 1 ? "：" : ": ") + value;
+    return UnusableSettingMessage(unusable, language) + Texts(language).labelSeparator + value;
 }
 
 }  // namespace quillane

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "model/language.h"
+
 namespace quillane {
 
 // A device's five address settings, number form (first octet most significant).
@@ -55,10 +57,10 @@ std::optional<UnusableSetting> FindUnusableSetting(const AddressSettings& next,
 
 // The operator's text for a fault in a language's text set (Texts): the
 // dialog's message for the field.
-std::string UnusableSettingMessage(const UnusableSetting& unusable, int language);
+std::string UnusableSettingMessage(const UnusableSetting& unusable, Language language);
 
 // The message followed by the value concerned ("... : 10.1.255.255/255.255.0.0").
 std::string DescribeUnusableSetting(const UnusableSetting& unusable, const AddressSettings& next,
-                                    int language);
+                                    Language language);
 
 }  // namespace quillane

@@ -50,7 +50,7 @@ std::string DeviceRowsText(const DeviceTable& table, const std::vector<int>& col
 }
 
 std::optional<MessageBoxText> ExportDeviceList(const DeviceTable& table, const std::vector<int>& columns,
-                                               const std::string& path, int language) {
+                                               const std::string& path, Language language) {
     const TextTable& t = Texts(language);
     if (WriteWholeFile(path, DeviceListCsvFile(table, columns, t.columnHeaders))) return std::nullopt;
     return MessageBoxText{t.msgExportFailed, t.captionError};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/device_table.h"
+#include "model/language.h"
 #include "model/message_box_text.h"
 
 namespace quillane {
@@ -26,7 +27,7 @@ std::string DeviceListCsvFile(const DeviceTable& table, const std::vector<int>& 
 // window's language, whole or not at all. nullopt when written; otherwise the
 // message box that tells the operator.
 std::optional<MessageBoxText> ExportDeviceList(const DeviceTable& table, const std::vector<int>& columns,
-                                               const std::string& path, int language);
+                                               const std::string& path, Language language);
 
 // The text of "Copy": the cells of `columns` of the given rows, in table order
 // whatever the order given, one tab-separated line per row, no headers. Rows

@@ -8,7 +8,7 @@ FileDialogFilter FirmwareFileFilter() {
     return {"(*.bin)", "*.bin", "bin"};
 }
 
-FileDialogFilter DeviceListFileFilter(int language) {
+FileDialogFilter DeviceListFileFilter(Language language) {
     return {Texts(language).exportFileFilter + " (*.csv)", "*.csv", "csv"};
 }
 

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "model/language.h"
+
 namespace quillane {
 
 struct FileDialogFilter {
@@ -18,6 +20,6 @@ struct FileDialogFilter {
 // Open (the firmware file): the label is the pattern in parentheses alone, as designed.
 FileDialogFilter FirmwareFileFilter();
 // "Export list...": the CSV file, labelled in the window's language.
-FileDialogFilter DeviceListFileFilter(int language);
+FileDialogFilter DeviceListFileFilter(Language language);
 
 }  // namespace quillane

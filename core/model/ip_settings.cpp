@@ -85,7 +85,7 @@ IpSettingsValues IpSettingsOfRows(const IpSettingsRows& rows, int editType) {
 
 std::optional<MessageBoxText> ConfirmOrRefuseIpSettings(const std::string& appDir,
                                                         const IpSettingsValues& entered,
-                                                        const IpDeviceValues& device, int language) {
+                                                        const IpDeviceValues& device, Language language) {
     const std::optional<UnusableSetting> rejected = ConfirmIpSettings(appDir, entered, device);
     if (!rejected) return std::nullopt;
     return MessageBoxText{UnusableSettingMessage(*rejected, language), Texts(language).captionError};

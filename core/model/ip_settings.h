@@ -10,6 +10,7 @@
 
 #include "model/address_rules.h"
 #include "model/ip_settings_store.h"
+#include "model/language.h"
 #include "model/message_box_text.h"
 
 namespace quillane {
@@ -59,7 +60,7 @@ std::optional<UnusableSetting> ConfirmIpSettings(const std::string& appDir, cons
 // it refuses the message box that tells the operator why (then the dialog stays open).
 std::optional<MessageBoxText> ConfirmOrRefuseIpSettings(const std::string& appDir,
                                                         const IpSettingsValues& entered,
-                                                        const IpDeviceValues& device, int language);
+                                                        const IpDeviceValues& device, Language language);
 
 // The keyboard command of the dialog's Keyboard button at its screen position.
 std::string IpDialogKeyboardCommand(int buttonLeft, int buttonTop);

@@ -63,18 +63,18 @@ std::string StableName(const RowState& state) {
 namespace {
 
 // The address change's outcomes are written only in the two languages.
-std::optional<std::string> OutcomeText(const std::string& text, int language) {
+std::optional<std::string> OutcomeText(const std::string& text, Language language) {
     if (!LanguageHasTexts(language)) return std::nullopt;
     return text;
 }
 
-std::string UpgradeText(int percent, int language) {
+std::string UpgradeText(int percent, Language language) {
     return percent < 0 ? Texts(language).stateUpgrading : std::to_string(percent) + "%";
 }
 
 }  // namespace
 
-std::optional<std::string> StateText(const RowState& state, int language) {
+std::optional<std::string> StateText(const RowState& state, Language language) {
     const TextTable& texts = Texts(language);
     switch (state.status) {
         case RowStatus::kNone:

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/language.h"
+
 namespace quillane {
 
 enum class RowStatus : uint8_t {
@@ -44,19 +46,14 @@ struct RowState {
     RowStatus status = RowStatus::kNone;
     FailureReason reason = FailureReason::kNone;  // kFailed only
     int percent = -1;                             // kUpgrading, kUpgraded: -1 before the first block
-    std::string detail;                           // kFailed: more about the reason, when there is more
 
-    static RowState Waiting() { return {RowStatus::kWaiting, FailureReason::kNone, -1, {}}; }
-    static RowState Succeeded() { return {RowStatus::kSucceeded, FailureReason::kNone, -1, {}}; }
-    static RowState Failed(FailureReason why, std::string detail = {}) {
-        return {RowStatus::kFailed, why, -1, std::move(detail)};
-    }
+    static RowState Waiting() { return {RowStatus::kWaiting, FailureReason::kNone, -1}; }
+    static RowState Succeeded() { return {RowStatus::kSucceeded, FailureReason::kNone, -1}; }
+    static RowState Failed(FailureReason why) { return {RowStatus::kFailed, why, -1}; }
     static RowState Upgrading(int percent = -1) {
-        return {RowStatus::kUpgrading, FailureReason::kNone, percent, {}};
+        return {RowStatus::kUpgrading, FailureReason::kNone, percent};
     }
-    static RowState Upgraded(int percent) {
-        return {RowStatus::kUpgraded, FailureReason::kNone, percent, {}};
-    }
+    static RowState Upgraded(int percent) { return {RowStatus::kUpgraded, FailureReason::kNone, percent}; }
 
     bool TimedOut() const {
         return status == RowStatus::kFailed &&
@@ -78,6 +75,6 @@ std::string StableName(const RowState& state);
 // The State text of a value in a language; nullopt where the language writes
 // none, and the cell keeps the text it had (a change result or failure in a
 // language other than 1 or 2).
-std::optional<std::string> StateText(const RowState& state, int language);
+std::optional<std::string> StateText(const RowState& state, Language language);
 
 }  // namespace quillane

@@ -49,7 +49,8 @@ public:
     virtual std::optional<std::string> AskForFile(const FileDialogFilter& /*filter*/) { return std::nullopt; }
     // The IP settings dialog, opened with a device's values (all 0 for none);
     // the confirmed entries, or nullopt when the operator cancels.
-    virtual std::optional<IpSettingsValues> AskIpSettings(const std::string& /*appDir*/, int /*language*/,
+    virtual std::optional<IpSettingsValues> AskIpSettings(const std::string& /*appDir*/,
+                                                          Language /*language*/,
                                                           const IpDeviceValues& /*device*/) {
         return std::nullopt;
     }

@@ -74,6 +74,32 @@ TextTable MakeChinese() {
     t.noteFirewallBlocked = "Windows 防火墙阻止了设备的回复。请在系统菜单中选择“允许通过 Windows 防火墙...”";
     t.noteFirewallUncovered =
         "没有 Windows 防火墙规则允许设备的回复。请在系统菜单中选择“允许通过 Windows 防火墙...”";
+
+    t.listSeparator = "；";
+    t.labelSeparator = "：";
+    t.portInUse = "已被其他程序占用";
+    t.portNotPermitted = "需要管理员权限(root或CAP_NET_BIND_SERVICE)";
+    t.portUnusable = "无法使用";
+    t.msgFilePathTooLong = "升级文件的路径太长({1}字节)，设备最多接受{2}字节。请把文件放到较短的路径下。";
+    t.msgFileUnreadable = "无法读取升级文件。";
+    t.msgFileEmpty = "升级文件是空的。";
+    t.msgBootServiceDown = "引导地址应答服务未运行：UDP端口{1}{2}。";
+    t.msgTftpServiceDown = "TFTP服务未运行：UDP端口{1}{2}。";
+    t.refusalNotSingleHost = "设备地址不是单一主机地址";
+    t.refusalSharedGroupNumber = "组播命令会同时到达设备号低16位相同的其他设备";
+    t.refusalSameNewAddress = "地址{1}同时分配给了设备{2}";
+    t.refusalAddressInUse = "地址{1}已被设备{2}使用";
+    t.refusalNotInPlan = "地址计划中没有该设备";
+    t.noteRefusedOne = "未发送给{1}台设备（{2}）";
+    t.noteRefusedMany = "未发送给{1}台设备（{2}）";
+    t.noteRefusedMore = "……";
+    t.findingSharedAddress = "设备 {1} 使用同一IP地址 {2}";
+    t.findingSharedGroupNumber = "设备 {1} 的设备号低16位相同({2})";
+    t.findingOutsideSegments = "设备 {1} ({2}) 不在本机网段内";
+    t.findingNonHostAddress = "设备 {1} 的IP地址 {2} 是{3}";
+    t.addressKindNetwork = "网络地址";
+    t.addressKindBroadcast = "广播地址";
+    t.addressKindMulticast = "组播地址";
     return t;
 }
 
@@ -163,29 +189,73 @@ TextTable MakeEnglish() {
         "No Windows Firewall rule lets the devices' replies in: choose \"Allow through Windows Firewall...\" "
         "in the "
         "system menu";
+
+    t.listSeparator = "; ";
+    t.labelSeparator = ": ";
+    t.portInUse = "is already used by another program";
+    t.portNotPermitted = "needs administrator rights (root or the CAP_NET_BIND_SERVICE capability)";
+    t.portUnusable = "could not be opened";
+    t.msgFilePathTooLong =
+        "The firmware file's path is too long for the devices: {1} bytes, at most {2}. Move the file to a "
+        "shorter path.";
+    t.msgFileUnreadable = "The firmware file cannot be read.";
+    t.msgFileEmpty = "The firmware file is empty.";
+    t.msgBootServiceDown = "The boot responder is not running: UDP port {1} {2}.";
+    t.msgTftpServiceDown = "The TFTP server is not running: UDP port {1} {2}.";
+    t.refusalNotSingleHost = "its address is not a single host's";
+    t.refusalSharedGroupNumber = "the group form would also reach another device with the same low 16 bits";
+    t.refusalSameNewAddress = "address conflict: {1} would also go to device {2}";
+    t.refusalAddressInUse = "address conflict: {1} is the address of device {2}";
+    t.refusalNotInPlan = "the plan has no settings for it";
+    t.noteRefusedOne = "Not sent to {1} device ({2})";
+    t.noteRefusedMany = "Not sent to {1} devices ({2})";
+    t.noteRefusedMore = "; ...";
+    t.findingSharedAddress = "Devices {1} share the IP address {2}";
+    t.findingSharedGroupNumber = "Devices {1} share the low 16 bits of their number ({2})";
+    t.findingOutsideSegments = "Device {1} ({2}) is outside every local segment";
+    t.findingNonHostAddress = "Device {1} has a {3}: {2}";
+    t.addressKindNetwork = "network address";
+    t.addressKindBroadcast = "broadcast address";
+    t.addressKindMulticast = "multicast address";
     return t;
 }
 
-constexpr int kEnglish = 2;
-
 }  // namespace
 
-const TextTable& Texts(int language) {
+const TextTable& Texts(Language language) {
     static const TextTable chinese = MakeChinese();
     static const TextTable english = MakeEnglish();
-    return language == kEnglish ? english : chinese;
+    return language.IsEnglish() ? english : chinese;
 }
 
-std::string InLanguage(const BilingualText& text, int language) {
-    const char* chosen = language == kEnglish ? text.english : text.chinese;
+std::string FillIn(const std::string& text, const std::vector<std::string>& values) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        // "{N}" with N from 1 to 9; anything else stays as it stands.
+        const bool slot = text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+                          text[i + 2] == '}';
+        const size_t index = slot ? static_cast<size_t>(text[i + 1] - '1') : 0;
+        if (slot && index < values.size()) {
+            out += values[index];
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string InLanguage(const BilingualText& text, Language language) {
+    const char* chosen = language.IsEnglish() ? text.english : text.chinese;
     return chosen ? chosen : "";
 }
 
-std::string TypeBoxCaption(const DeviceType& type, int language) {
+std::string TypeBoxCaption(const DeviceType& type, Language language) {
     return InLanguage(type.caption, language);
 }
 
-std::string DeviceTypeName(int32_t code, int language) {
+std::string DeviceTypeName(int32_t code, Language language) {
     const DeviceType* type = FindDeviceType(code);
     if (!type || !type->name.chinese) return Texts(language).unknownDevice;
     return InLanguage(type->name, language);

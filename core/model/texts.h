@@ -7,6 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "model/language.h"
 
 namespace quillane {
 
@@ -83,24 +86,62 @@ struct TextTable {
     std::string menuAllowFirewall;  // "Allow through Windows Firewall..."
     std::string noteFirewallBlocked;
     std::string noteFirewallUncovered;
+
+    // Texts with values: "{1}", "{2}", ... stand for them (FillIn).
+    std::string listSeparator;   // between items of a list on one line
+    std::string labelSeparator;  // between a label and its value
+
+    // Why a UDP port could not be had, after "UDP port N".
+    std::string portInUse;
+    std::string portNotPermitted;
+    std::string portUnusable;
+
+    // Upgrade: what must hold before the first command ({1} the port, {2} why).
+    std::string msgFilePathTooLong;  // {1} the path's bytes, {2} the most a device takes
+    std::string msgFileUnreadable;
+    std::string msgFileEmpty;
+    std::string msgBootServiceDown;
+    std::string msgTftpServiceDown;
+
+    // Address change: why a row gets nothing ({1} the new address, {2} the other device).
+    std::string refusalNotSingleHost;
+    std::string refusalSharedGroupNumber;
+    std::string refusalSameNewAddress;
+    std::string refusalAddressInUse;
+    std::string refusalNotInPlan;
+    std::string noteRefusedOne;   // {1} the count, {2} the devices and why
+    std::string noteRefusedMany;  // the same for more than one
+    std::string noteRefusedMore;  // ends the list when it holds only the first few
+
+    // Search check: trouble in the fleet ({1} the devices, {2} the address or group number).
+    std::string findingSharedAddress;
+    std::string findingSharedGroupNumber;
+    std::string findingOutsideSegments;
+    std::string findingNonHostAddress;  // {3}: one of the three below
+    std::string addressKindNetwork;
+    std::string addressKindBroadcast;
+    std::string addressKindMulticast;
 };
 
-// The text set of a language: 2 English, anything else Chinese.
-const TextTable& Texts(int language);
+// A text of the table with its values put in for "{1}", "{2}", ...
+std::string FillIn(const std::string& text, const std::vector<std::string>& values);
+
+// The text set of a language: English, or else Chinese.
+const TextTable& Texts(Language language);
 // Whether a language has texts at all: places that write nothing for other values ask this.
-inline bool LanguageHasTexts(int language) {
-    return language == 1 || language == 2;
+inline bool LanguageHasTexts(Language language) {
+    return language.HasTexts();
 }
 
 // One of a text's two languages: English for 2, Chinese otherwise.
-std::string InLanguage(const BilingualText& text, int language);
+std::string InLanguage(const BilingualText& text, Language language);
 
 // The caption of a device type's check box.
-std::string TypeBoxCaption(const DeviceType& type, int language);
+std::string TypeBoxCaption(const DeviceType& type, Language language);
 
 // The device-type column text of a type code (the unknown-device name for
 // code 6310 and for codes that are not device types).
-std::string DeviceTypeName(int32_t code, int language);
+std::string DeviceTypeName(int32_t code, Language language);
 
 // The About box and its menu entry exist in Chinese only.
 struct AboutTexts {

@@ -1,5 +1,7 @@
 #include "runs/address_change_batch.h"
 
+#include "model/texts.h"
+
 namespace quillane {
 namespace {
 
@@ -60,27 +62,24 @@ AddressChangeBatch PlanAddressChangeBatch(const std::vector<DeviceRow>& table,
     return batch;
 }
 
-std::string DescribeRefusal(const BatchRow& row, int language) {
-    const bool zh = language == 1;
-    if (language != 1 && language != 2) return {};
+std::string DescribeRefusal(const BatchRow& row, Language language) {
+    if (!language.HasTexts()) return {};
+    const TextTable& t = Texts(language);
     const std::string newIp = IPv4Address(row.plan.values.newIp).ToString();
     const std::string other = std::to_string(row.conflictingDevice);
     switch (row.plan.refusal) {
         case FailureReason::kNone:
             return {};
         case FailureReason::kNotSingleHost:
-            return zh ? "设备地址不是单一主机地址" : "its address is not a single host's";
+            return t.refusalNotSingleHost;
         case FailureReason::kSharedGroupNumber:
-            return zh ? "组播命令会同时到达设备号低16位相同的其他设备"
-                      : "the group form would also reach another device with the same low 16 bits";
+            return t.refusalSharedGroupNumber;
         case FailureReason::kSameNewAddress:
-            return zh ? "地址" + newIp + "同时分配给了设备" + other
-                      : "address conflict: " + newIp + " would also go to device " + other;
+            return FillIn(t.refusalSameNewAddress, {newIp, other});
         case FailureReason::kAddressInUse:
-            return zh ? "地址" + newIp + "已被设备" + other + "使用"
-                      : "address conflict: " + newIp + " is the address of device " + other;
+            return FillIn(t.refusalAddressInUse, {newIp, other});
         case FailureReason::kNotInPlan:
-            return zh ? "地址计划中没有该设备" : "the plan has no settings for it";
+            return t.refusalNotInPlan;
         case FailureReason::kUnusableSetting: {
             const AddressChangeValues& v = row.plan.values;
             return DescribeUnusableSetting(
@@ -92,26 +91,22 @@ std::string DescribeRefusal(const BatchRow& row, int language) {
     return {};
 }
 
-std::string DescribeRefusedRows(const AddressChangeBatch& batch, int language) {
-    if (language != 1 && language != 2) return {};
+std::string DescribeRefusedRows(const AddressChangeBatch& batch, Language language) {
+    if (!language.HasTexts()) return {};
+    const TextTable& t = Texts(language);
     std::string list;
     int refused = 0;
     for (const BatchRow& r : batch.rows) {
         if (r.plan.action != RowPlan::Action::kRefuse) continue;
         // The line has room for a few; the rows themselves show the rest.
         if (++refused <= 3) {
-            list += (list.empty()    ? ""
-                     : language == 1 ? "；"
-                                     : "; ") +
-                    std::to_string(r.deviceNumber) + (language == 1 ? "：" : ": ") +
-                    DescribeRefusal(r, language);
+            list += (list.empty() ? "" : t.listSeparator) + std::to_string(r.deviceNumber) +
+                    t.labelSeparator + DescribeRefusal(r, language);
         }
     }
     if (refused == 0) return {};
-    if (refused > 3) list += language == 1 ? "……" : "; ...";
-    return language == 1 ? "未发送给" + std::to_string(refused) + "台设备（" + list + "）"
-                         : "Not sent to " + std::to_string(refused) +
-                               (refused == 1 ? " device (" : " devices (") + list + ")";
+    if (refused > 3) list += t.noteRefusedMore;
+    return FillIn(refused == 1 ? t.noteRefusedOne : t.noteRefusedMany, {std::to_string(refused), list});
 }
 
 }  // namespace quillane

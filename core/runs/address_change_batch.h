@@ -10,6 +10,7 @@
 
 #include "link/local_adapters.h"
 #include "model/device_settings_plan.h"
+#include "model/language.h"
 #include "runs/address_change_plan.h"
 #include "runs/address_conflicts.h"
 
@@ -34,8 +35,8 @@ AddressChangeBatch PlanAddressChangeBatch(const std::vector<DeviceRow>& table,
                                           IPv4Address commandGroup);
 
 // Why a row was refused, for the operator, in the window's language (1, 2).
-std::string DescribeRefusal(const BatchRow& row, int language);
+std::string DescribeRefusal(const BatchRow& row, Language language);
 // The note line after a batch that refused rows: the devices and why; empty when none was refused.
-std::string DescribeRefusedRows(const AddressChangeBatch& batch, int language);
+std::string DescribeRefusedRows(const AddressChangeBatch& batch, Language language);
 
 }  // namespace quillane

@@ -14,9 +14,9 @@ enum class RowResult { kDone, kRangeError };
 
 RowResult ChangeRow(StationState& station, const BatchRow& r) {
     DeviceTable& table = station.m_DeviceList;
-    const int language = station.m_nLanguage.load();
+    const Language language = station.m_nLanguage.load();
     if (r.plan.action == RowPlan::Action::kRefuse) {
-        const RowState refused = RowState::Failed(r.plan.refusal, DescribeRefusal(r, 2));
+        const RowState refused = RowState::Failed(r.plan.refusal);
         table.SetRowState(r.row, refused, StateText(refused, language));
         return r.rangeErrorAfter ? RowResult::kRangeError : RowResult::kDone;
     }
@@ -30,7 +30,7 @@ RowResult ChangeRow(StationState& station, const BatchRow& r) {
 }
 
 void ShowRangeError(StationState& station) {
-    const int language = station.m_nLanguage.load();
+    const Language language = station.m_nLanguage.load();
     if (!LanguageHasTexts(language)) return;
     const TextTable& texts = Texts(language);
     station.View().ShowMessage(texts.msgIpOutOfRange, texts.captionError);

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "link/segment_rule.h"
+#include "model/texts.h"
 
 namespace quillane {
 namespace {
@@ -46,12 +47,15 @@ void AddSharedGroups(const std::vector<Device>& devices, Key key, MakeFinding ma
 }
 
 // Why the address is not one host's; empty when it is.
-std::string NonHostReason(IPv4Address ip, IPv4Address mask) {
-    if (ip.IsMulticast()) return "multicast address";
-    if (ip == IPv4Address(0xFFFFFFFFu) || ip.IsBroadcastOf(mask)) return "broadcast address";
+using AddressKind = FleetFinding::AddressKind;
+
+AddressKind KindOfAddress(IPv4Address ip, IPv4Address mask) {
+    if (ip.IsMulticast()) return AddressKind::kMulticast;
+    if (ip == IPv4Address(0xFFFFFFFFu) || ip.IsBroadcastOf(mask)) return AddressKind::kBroadcast;
     const bool hasHostPart = mask.Number() < 0xFFFFFFFEu;
-    if (ip == IPv4Address() || (hasHostPart && (ip.Number() & ~mask.Number()) == 0)) return "network address";
-    return {};
+    if (ip == IPv4Address() || (hasHostPart && (ip.Number() & ~mask.Number()) == 0))
+        return AddressKind::kNetwork;
+    return AddressKind::kHost;
 }
 
 }  // namespace
@@ -64,7 +68,7 @@ std::vector<FleetFinding> CheckFleet(const std::vector<DeviceRow>& rows, const L
     AddSharedGroups(
         devices, [](const Device& d) { return d.ip.Number(); },
         [](const Device& d) {
-            return FleetFinding{FleetFinding::Kind::kSharedAddress, {}, d.ipText, 0, {}};
+            return FleetFinding{FleetFinding::Kind::kSharedAddress, {}, d.ipText, 0, AddressKind::kHost};
         },
         findings);
     AddSharedGroups(
@@ -74,17 +78,17 @@ std::vector<FleetFinding> CheckFleet(const std::vector<DeviceRow>& rows, const L
                                 {},
                                 {},
                                 static_cast<uint16_t>(static_cast<uint32_t>(d.number)),
-                                {}};
+                                AddressKind::kHost};
         },
         findings);
     for (const Device& d : devices) {
         if (FindFacingLocalAddress(d.ip, d.mask, local.ips, local.masks) < 0)
-            findings.push_back({FleetFinding::Kind::kOutsideSegments, {d.number}, d.ipText, 0, {}});
+            findings.push_back(
+                {FleetFinding::Kind::kOutsideSegments, {d.number}, d.ipText, 0, AddressKind::kHost});
     }
     for (const Device& d : devices) {
-        if (std::string why = NonHostReason(d.ip, d.mask); !why.empty())
-            findings.push_back(
-                {FleetFinding::Kind::kNonHostAddress, {d.number}, d.ipText, 0, std::move(why)});
+        if (const AddressKind kind = KindOfAddress(d.ip, d.mask); kind != AddressKind::kHost)
+            findings.push_back({FleetFinding::Kind::kNonHostAddress, {d.number}, d.ipText, 0, kind});
     }
     return findings;
 }
@@ -97,40 +101,34 @@ std::string Numbers(const std::vector<int32_t>& devices) {
     return text;
 }
 
-std::string ChineseWhy(const std::string& why) {
-    if (why == "multicast address") return "组播地址";
-    if (why == "broadcast address") return "广播地址";
-    return "网络地址";
+const std::string& AddressKindText(AddressKind kind, const TextTable& t) {
+    switch (kind) {
+        case AddressKind::kMulticast:
+            return t.addressKindMulticast;
+        case AddressKind::kBroadcast:
+            return t.addressKindBroadcast;
+        case AddressKind::kNetwork:
+        case AddressKind::kHost:
+            break;
+    }
+    return t.addressKindNetwork;
 }
 
 }  // namespace
 
-std::string DescribeFinding(const FleetFinding& f, int language) {
+std::string DescribeFinding(const FleetFinding& f, Language language) {
+    if (!language.HasTexts()) return {};
+    const TextTable& t = Texts(language);
     const std::string devices = Numbers(f.devices);
-    const std::string group = std::to_string(f.groupNumber);
-    if (language == 1) {
-        switch (f.kind) {
-            case FleetFinding::Kind::kSharedAddress:
-                return "设备 " + devices + " 使用同一IP地址 " + f.address;
-            case FleetFinding::Kind::kSharedGroupNumber:
-                return "设备 " + devices + " 的设备号低16位相同(" + group + ")";
-            case FleetFinding::Kind::kOutsideSegments:
-                return "设备 " + devices + " (" + f.address + ") 不在本机网段内";
-            case FleetFinding::Kind::kNonHostAddress:
-                return "设备 " + devices + " 的IP地址 " + f.address + " 是" + ChineseWhy(f.why);
-        }
-    }
-    if (language == 2) {
-        switch (f.kind) {
-            case FleetFinding::Kind::kSharedAddress:
-                return "Devices " + devices + " share the IP address " + f.address;
-            case FleetFinding::Kind::kSharedGroupNumber:
-                return "Devices " + devices + " share the low 16 bits of their number (" + group + ")";
-            case FleetFinding::Kind::kOutsideSegments:
-                return "Device " + devices + " (" + f.address + ") is outside every local segment";
-            case FleetFinding::Kind::kNonHostAddress:
-                return "Device " + devices + " has a " + f.why + ": " + f.address;
-        }
+    switch (f.kind) {
+        case FleetFinding::Kind::kSharedAddress:
+            return FillIn(t.findingSharedAddress, {devices, f.address});
+        case FleetFinding::Kind::kSharedGroupNumber:
+            return FillIn(t.findingSharedGroupNumber, {devices, std::to_string(f.groupNumber)});
+        case FleetFinding::Kind::kOutsideSegments:
+            return FillIn(t.findingOutsideSegments, {devices, f.address});
+        case FleetFinding::Kind::kNonHostAddress:
+            return FillIn(t.findingNonHostAddress, {devices, f.address, AddressKindText(f.addressKind, t)});
     }
     return {};
 }

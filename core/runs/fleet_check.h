@@ -11,6 +11,7 @@
 
 #include "link/local_adapters.h"
 #include "model/device_table.h"
+#include "model/language.h"
 
 namespace quillane {
 
@@ -25,13 +26,14 @@ struct FleetFinding {
     std::vector<int32_t> devices;  // in table order
     std::string address;           // the shared or the device's address
     uint16_t groupNumber = 0;
-    std::string why;  // kNonHostAddress: "network address", "broadcast address", "multicast address"
+    enum class AddressKind { kHost, kNetwork, kBroadcast, kMulticast };
+    AddressKind addressKind = AddressKind::kHost;  // kNonHostAddress: which kind the address is
 };
 
 // Findings grouped by kind in the order of Kind, each kind in table order.
 std::vector<FleetFinding> CheckFleet(const std::vector<DeviceRow>& rows, const LocalAddressLists& local);
 
-// One line about a finding in the window's language (1 Chinese, 2 English); empty otherwise.
-std::string DescribeFinding(const FleetFinding& finding, int language);
+// One line about a finding in the window's language; empty for one without texts.
+std::string DescribeFinding(const FleetFinding& finding, Language language);
 
 }  // namespace quillane

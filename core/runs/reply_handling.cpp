@@ -19,7 +19,7 @@ namespace {
 using CellWrites = std::vector<std::pair<int, std::string>>;
 
 // What a change result means, and its State text where the language writes one.
-RowState AddOutcome(CellWrites& writes, int language, bool succeeded) {
+RowState AddOutcome(CellWrites& writes, Language language, bool succeeded) {
     const RowState outcome =
         succeeded ? RowState::Succeeded() : RowState::Failed(FailureReason::kDeviceRefused);
     if (const std::optional<std::string> text = StateText(outcome, language))
@@ -35,7 +35,7 @@ bool TypeListed(const StationState& station, const SearchReply& reply) {
     return type && FilterAdmits(station, *type);
 }
 
-std::string TypeText(const SearchReply& reply, int language) {
+std::string TypeText(const SearchReply& reply, Language language) {
     if (!LanguageHasTexts(language)) return {};
     return reply.hasType ? DeviceTypeName(reply.typeCode, language) : Texts(language).unknownDevice;
 }

@@ -24,7 +24,7 @@ const std::string& IdleCaption(RunButton run, const TextTable& texts) {
 
 }  // namespace
 
-void LockControlsForRun(StationView& view, int language, RunButton run) {
+void LockControlsForRun(StationView& view, Language language, RunButton run) {
     for (int id : kRunLockedControls) {
         if (id != ButtonId(run)) {
             view.EnableControl(id, false);
@@ -35,7 +35,7 @@ void LockControlsForRun(StationView& view, int language, RunButton run) {
     for (int id : kRunLockedTypeBoxes) view.EnableControl(id, false);
 }
 
-void ReturnControlsAfterRun(StationView& view, int language, RunButton run, bool rangeSearch) {
+void ReturnControlsAfterRun(StationView& view, Language language, RunButton run, bool rangeSearch) {
     for (int id : kRunLockedControls) {
         if (id == kIdStartIP || id == kIdEndIP) {
             view.EnableControl(id, rangeSearch);

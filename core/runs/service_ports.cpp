@@ -1,6 +1,7 @@
 #include "runs/service_ports.h"
 
 #include "link/tftp_server.h"
+#include "model/texts.h"
 #include "runs/station_state.h"
 
 namespace quillane {
@@ -58,19 +59,18 @@ std::optional<ServicePort> FirstServiceWithoutPort(const StationState& station) 
     return std::nullopt;
 }
 
-std::string DescribePortFailure(BindFailure why, int language) {
-    const bool zh = language == 1;
+std::string DescribePortFailure(BindFailure why, Language language) {
+    const TextTable& t = Texts(language);
     switch (why) {
         case BindFailure::InUse:
-            return zh ? "已被其他程序占用" : "is already used by another program";
+            return t.portInUse;
         case BindFailure::NotPermitted:
-            return zh ? "需要管理员权限(root或CAP_NET_BIND_SERVICE)"
-                      : "needs administrator rights (root or the CAP_NET_BIND_SERVICE capability)";
+            return t.portNotPermitted;
         case BindFailure::None:
         case BindFailure::Other:
             break;
     }
-    return zh ? "无法使用" : "could not be opened";
+    return t.portUnusable;
 }
 
 }  // namespace quillane

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "model/language.h"
 #include "support/udp_socket.h"
 
 namespace quillane {
@@ -29,7 +30,7 @@ ServicePort CheckServicePort(const StationState& station, StationService service
 std::optional<ServicePort> FirstServiceWithoutPort(const StationState& station);
 
 // Why a port could not be had, as a predicate after the port ("UDP port 69
-// ..."), in the window's language (1 Chinese, anything else English).
-std::string DescribePortFailure(BindFailure why, int language);
+// ..."), in the window's language.
+std::string DescribePortFailure(BindFailure why, Language language);
 
 }  // namespace quillane

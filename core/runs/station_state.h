@@ -24,6 +24,7 @@
 #include "link/udp_endpoint.h"
 #include "model/device_settings_plan.h"
 #include "model/device_table.h"
+#include "model/language.h"
 #include "model/run_events.h"
 #include "model/station_view.h"
 #include "model/type_filter.h"
@@ -114,7 +115,7 @@ public:
 
     // --- members of the main window, in the window's declaration order ---
     std::string m_strAppDir;
-    std::atomic<int> m_nLanguage{1};
+    std::atomic<Language> m_nLanguage{kChinese};
     ST_UDP_ENDPOINT_tag m_DeviceEndpoint;  // declared first: destroyed after the boot endpoint
     ST_UDP_ENDPOINT_tag m_BootEndpoint;
     DeviceLink m_DeviceLink;  // sends on m_DeviceEndpoint

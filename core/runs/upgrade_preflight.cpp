@@ -1,5 +1,6 @@
 #include "runs/upgrade_preflight.h"
 
+#include "model/texts.h"
 #include "runs/service_ports.h"
 #include "runs/station_state.h"
 #include "support/narrow_text.h"
@@ -37,31 +38,24 @@ UpgradePreflightInput GatherUpgradePreflight(const StationState& station, const 
     return input;
 }
 
-std::string DescribePreflightProblem(const UpgradePreflightProblem& p, int language) {
-    if (language != 1 && language != 2) return {};
-    const bool zh = language == 1;
+std::string DescribePreflightProblem(const UpgradePreflightProblem& p, Language language) {
+    if (!language.HasTexts()) return {};
+    const TextTable& t = Texts(language);
     const std::string port = std::to_string(p.port);
     switch (p.kind) {
         case Kind::kNone:
             return {};
         case Kind::kPathTooLong:
-            return zh ? "升级文件的路径太长(" + std::to_string(p.pathBytes) + "字节)，设备最多接受" +
-                            std::to_string(kLongestBootFilePath) + "字节。请把文件放到较短的路径下。"
-                      : "The firmware file's path is too long for the devices: " +
-                            std::to_string(p.pathBytes) + " bytes, at most " +
-                            std::to_string(kLongestBootFilePath) + ". Move the file to a shorter path.";
+            return FillIn(t.msgFilePathTooLong,
+                          {std::to_string(p.pathBytes), std::to_string(kLongestBootFilePath)});
         case Kind::kFileUnreadable:
-            return zh ? "无法读取升级文件。" : "The firmware file cannot be read.";
+            return t.msgFileUnreadable;
         case Kind::kFileEmpty:
-            return zh ? "升级文件是空的。" : "The firmware file is empty.";
+            return t.msgFileEmpty;
         case Kind::kBootService:
-            return zh ? "引导地址应答服务未运行：UDP端口" + port + DescribePortFailure(p.why, language) + "。"
-                      : "The boot responder is not running: UDP port " + port + " " +
-                            DescribePortFailure(p.why, language) + ".";
+            return FillIn(t.msgBootServiceDown, {port, DescribePortFailure(p.why, language)});
         case Kind::kTftpService:
-            return zh ? "TFTP服务未运行：UDP端口" + port + DescribePortFailure(p.why, language) + "。"
-                      : "The TFTP server is not running: UDP port " + port + " " +
-                            DescribePortFailure(p.why, language) + ".";
+            return FillIn(t.msgTftpServiceDown, {port, DescribePortFailure(p.why, language)});
     }
     return {};
 }

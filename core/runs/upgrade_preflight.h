@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "model/language.h"
 #include "support/udp_socket.h"
 
 namespace quillane {
@@ -44,7 +45,7 @@ UpgradePreflightProblem CheckUpgradePreflight(const UpgradePreflightInput& input
 class StationState;
 UpgradePreflightInput GatherUpgradePreflight(const StationState& station, const std::string& updateFile);
 
-// The message box text in the window's language (1 Chinese, 2 English); empty otherwise.
-std::string DescribePreflightProblem(const UpgradePreflightProblem& problem, int language);
+// The message box text in the window's language; empty for one without texts.
+std::string DescribePreflightProblem(const UpgradePreflightProblem& problem, Language language);
 
 }  // namespace quillane

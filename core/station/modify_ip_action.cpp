@@ -70,7 +70,7 @@ AddressChangeBatch Station::PlanAddressChanges(const AddressChangeRequest& reque
 
 bool Station::ChangeAddresses(AddressChangeRequest request) {
     if (AddressChangeRefused()) return false;
-    const int language = m_nLanguage.load();
+    const Language language = m_nLanguage.load();
     if (m_DeviceList.FirstChosenRow() < 0) {
         if (LanguageHasTexts(language)) {
             const TextTable& texts = Texts(language);

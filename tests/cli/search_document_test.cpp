@@ -20,7 +20,7 @@ DeviceRow Row(const std::string& number, const std::string& ip, const std::strin
 }
 
 TEST(SearchDocument, DevicesWithTypeCodesAndFindingsWithStableKinds) {
-    FleetFinding shared{FleetFinding::Kind::kSharedAddress, {100000, 7}, "10.77.1.1", 0, ""};
+    FleetFinding shared{FleetFinding::Kind::kSharedAddress, {100000, 7}, "10.77.1.1", 0, {}};
     EXPECT_EQ(
         FormatSearchDocument(
             {Row("100000", "10.77.1.1", "播放终端"), Row("7", "10.77.1.1", "Unknown device")}, {shared}),

@@ -75,7 +75,7 @@ public:
         fileFilter = filter.label + "|" + filter.pattern + "|" + filter.extension;
         return fileAnswer;
     }
-    std::optional<IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
+    std::optional<IpSettingsValues> AskIpSettings(const std::string& appDir, Language language,
                                                   const IpDeviceValues& device) override {
         ipSettingsAsked.push_back({appDir, language, device});
         return ipSettingsAnswer;
@@ -125,7 +125,7 @@ public:
     std::vector<std::string> controlLog;  // EnableControl and SetCaption calls, in order
     struct IpSettingsQuestion {
         std::string appDir;
-        int language;
+        Language language;
         IpDeviceValues device;
     };
     std::vector<IpSettingsQuestion> ipSettingsAsked;

@@ -63,6 +63,31 @@ std::vector<std::pair<std::string, std::string>> AllTexts(int language) {
         {"menuAllowFirewall", t.menuAllowFirewall},
         {"noteFirewallBlocked", t.noteFirewallBlocked},
         {"noteFirewallUncovered", t.noteFirewallUncovered},
+        {"listSeparator", t.listSeparator},
+        {"labelSeparator", t.labelSeparator},
+        {"portInUse", t.portInUse},
+        {"portNotPermitted", t.portNotPermitted},
+        {"portUnusable", t.portUnusable},
+        {"msgFilePathTooLong", t.msgFilePathTooLong},
+        {"msgFileUnreadable", t.msgFileUnreadable},
+        {"msgFileEmpty", t.msgFileEmpty},
+        {"msgBootServiceDown", t.msgBootServiceDown},
+        {"msgTftpServiceDown", t.msgTftpServiceDown},
+        {"refusalNotSingleHost", t.refusalNotSingleHost},
+        {"refusalSharedGroupNumber", t.refusalSharedGroupNumber},
+        {"refusalSameNewAddress", t.refusalSameNewAddress},
+        {"refusalAddressInUse", t.refusalAddressInUse},
+        {"refusalNotInPlan", t.refusalNotInPlan},
+        {"noteRefusedOne", t.noteRefusedOne},
+        {"noteRefusedMany", t.noteRefusedMany},
+        {"noteRefusedMore", t.noteRefusedMore},
+        {"findingSharedAddress", t.findingSharedAddress},
+        {"findingSharedGroupNumber", t.findingSharedGroupNumber},
+        {"findingOutsideSegments", t.findingOutsideSegments},
+        {"findingNonHostAddress", t.findingNonHostAddress},
+        {"addressKindNetwork", t.addressKindNetwork},
+        {"addressKindBroadcast", t.addressKindBroadcast},
+        {"addressKindMulticast", t.addressKindMulticast},
     };
     auto addArray = [&all](const std::string& name, const auto& items) {
         for (size_t i = 0; i < items.size(); ++i) all.emplace_back(name + std::to_string(i), items[i]);
@@ -82,6 +107,16 @@ TEST(TextsTest, OnlyTwoSelectsEnglish) {
     EXPECT_EQ(Texts(2).find, "Find");
     for (int language : {1, 0, 3, 9, -1}) EXPECT_EQ(&Texts(language), &Texts(1)) << language;
     EXPECT_EQ(Texts(1).find, "\xE6\x9F\xA5\xE6\x89\xBE");  // 查找
+}
+
+// Texts with values: each "{N}" takes the Nth value, wherever the language puts it.
+TEST(TextsTest, FillInPutsEachValueInItsPlace) {
+    EXPECT_EQ(FillIn("Device {1} has a {3}: {2}", {"7", "10.0.0.0", "network address"}),
+              "Device 7 has a network address: 10.0.0.0");
+    EXPECT_EQ(FillIn("{2}{1}{2}", {"a", "b"}), "bab");
+    EXPECT_EQ(FillIn("{3} {0} {x} {1", {"a"}), "{3} {0} {x} {1") << "no such value: kept as it stands";
+    EXPECT_EQ(FillIn("", {"a"}), "");
+    EXPECT_TRUE(kEnglish.IsEnglish() && kEnglish.HasTexts() && !Language(3).HasTexts());
 }
 
 TEST(TextsTest, EveryTextIsPresentAndDiffersBetweenLanguagesWhereItShould) {

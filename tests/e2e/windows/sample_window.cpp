@@ -25,7 +25,7 @@ namespace {
 
 // Rows of every kind a run leaves: chosen and not, states of an upgrade and
 // of an address change, several device types.
-void AddSampleRows(DeviceTable& table, int language) {
+void AddSampleRows(DeviceTable& table, Language language) {
     const TextTable& t = Texts(language);
     const char* versions[] = {"1.9.0.0", "1.10.0.0", "2.0.3.1"};
     const std::string states[] = {"", t.stateUpgrading, "45%", t.stateSuccess, t.stateNoSegment, "100%"};
