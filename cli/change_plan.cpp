@@ -9,16 +9,10 @@ namespace {
 bool SameAsRow(const PlanRow& planned, const DeviceRow& row) {
     const int columns[kPlanSettingCount] = {kColIP, kColMask, kColGateway, kColServer, kColStandbyServer};
     for (int s = 0; s < kPlanSettingCount; ++s) {
-        const std::optional<uint32_t>& given = planned.settings[s];
-        if (given && IPv4Address::Parse(row[static_cast<size_t>(columns[s])]).Number() != *given)
-            return false;
+        const std::optional<IPv4Address>& given = planned.settings[s];
+        if (given && IPv4Address::Parse(row[static_cast<size_t>(columns[s])]) != *given) return false;
     }
     return true;
-}
-
-std::optional<IPv4Address> Setting(const PlanRow& row, PlanSetting s) {
-    const std::optional<uint32_t>& given = row.Setting(s);
-    return given ? std::optional<IPv4Address>(IPv4Address(*given)) : std::nullopt;
 }
 
 const PlanRow* RowOfDevice(const AddressPlan& plan, int32_t device) {
@@ -45,10 +39,7 @@ MatchedPlan MatchPlan(const AddressPlan& plan, const std::vector<DeviceRow>& row
             if (SameAsRow(planned, *it->second)) matched.unchanged.insert(planned.device);
         }
         if (matched.unchanged.count(planned.device)) continue;
-        (*matched.settings)[planned.device] = {
-            Setting(planned, PlanSetting::Ip), Setting(planned, PlanSetting::Mask),
-            Setting(planned, PlanSetting::Gateway), Setting(planned, PlanSetting::Server),
-            Setting(planned, PlanSetting::Standby)};
+        (*matched.settings)[planned.device] = planned.settings;
     }
     return matched;
 }

@@ -333,7 +333,7 @@ bool ReadRow(const Record& record, const Layout& layout, PlanRow& row, PlanError
                          QuotedCell(cell) + " is not an address of four octets 0-255"};
                 return false;
             }
-            row.settings[static_cast<int>(meaning.setting)] = address;
+            row.settings[static_cast<int>(meaning.setting)] = IPv4Address(*address);
         }
     }
     return true;

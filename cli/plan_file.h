@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/device_settings_plan.h"
+
 namespace quillane::cli {
 
 // The settings a plan can give; each column is optional.
@@ -20,10 +22,8 @@ inline constexpr int kPlanSettingCount = 5;
 struct PlanRow {
     int line = 0;  // of the file, 1 is the header
     int32_t device = 0;
-    // Number form; empty cell or no such column: the device keeps that setting.
-    std::optional<uint32_t> settings[kPlanSettingCount];
-
-    const std::optional<uint32_t>& Setting(PlanSetting s) const { return settings[static_cast<int>(s)]; }
+    // Empty cell or no such column: the device keeps that setting.
+    DeviceSettings settings;
 };
 
 struct PlanError {

@@ -33,19 +33,13 @@ uint16_t Low16(int32_t number) {
 }  // namespace
 
 AddressChangeSettings SettingsFromDialog(const IpSettingsValues& entered) {
-    AddressChangeSettings settings;
-    settings.changeIp = entered.ipCheck != 0;
-    settings.changeMask = entered.maskCheck != 0;
-    settings.changeGateway = entered.gatewayCheck != 0;
-    settings.changeServer = entered.serverCheck != 0;
-    settings.changeBackupServer = entered.backupServerCheck != 0;
-    settings.editType = entered.editType;
-    settings.ip = IPv4Address(entered.ip);
-    settings.mask = IPv4Address(entered.mask);
-    settings.gateway = IPv4Address(entered.gateway);
-    settings.server = IPv4Address(entered.server);
-    settings.backupServer = IPv4Address(entered.backupServer);
-    return settings;
+    auto given = [](int ticked, uint32_t address) {
+        return ticked != 0 ? std::optional<IPv4Address>(IPv4Address(address)) : std::nullopt;
+    };
+    return {{given(entered.ipCheck, entered.ip), given(entered.maskCheck, entered.mask),
+             given(entered.gatewayCheck, entered.gateway), given(entered.serverCheck, entered.server),
+             given(entered.backupServerCheck, entered.backupServer)},
+            entered.editType};
 }
 
 RunningAddress::RunningAddress(int editType, bool changeIp, IPv4Address entered)
@@ -110,7 +104,7 @@ AddressChangePlanner::AddressChangePlanner(const AddressChangeSettings& settings
       m_localMasks(std::move(localMasks)),
       m_commandGroup(commandGroup),
       m_groups(std::move(groups)),
-      m_running(settings.editType, settings.changeIp, settings.ip),
+      m_running(settings.editType, settings.given.ip.has_value(), settings.given.ip.value_or(IPv4Address())),
       m_plan(plan) {}
 
 RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
@@ -133,9 +127,9 @@ RowPlan AddressChangePlanner::PlanRow(const DeviceRow& cells) {
     if (m_plan) {
         const auto entry = m_plan->find(number);
         if (entry == m_plan->end()) return Only(RowPlan::Action::kRefuse, FailureReason::kNotInPlan);
-        values = PlannedValues(entry->second, cells);
+        values = GivenValues(entry->second, cells);
     } else {
-        values = EnteredValues(cells);
+        values = GivenValues(m_settings.given, cells);
         const RunningAddress::NewAddress newIp = m_running.For(present);
         if (newIp.outcome == RunningAddress::Outcome::kRangeError) return Only(RowPlan::Action::kRangeError);
         if (newIp.outcome == RunningAddress::Outcome::kUnknownEditType)
@@ -166,20 +160,7 @@ RowPlan AddressChangePlanner::SendUnlessUnusable(RowPlan plan, const DeviceRow& 
     return plan;
 }
 
-AddressChangeValues AddressChangePlanner::EnteredValues(const DeviceRow& cells) const {
-    const AddressChangeSettings& s = m_settings;
-    AddressChangeValues values;
-    values.presentIp = IPv4Address::Parse(cells[kColIP]).Number();
-    values.mask = (s.changeMask ? s.mask : IPv4Address::Parse(cells[kColMask])).Number();
-    values.gateway = (s.changeGateway ? s.gateway : IPv4Address::Parse(cells[kColGateway])).Number();
-    values.serverIp = (s.changeServer ? s.server : IPv4Address::Parse(cells[kColServer])).Number();
-    values.standbyServerIp =
-        (s.changeBackupServer ? s.backupServer : IPv4Address::Parse(cells[kColStandbyServer])).Number();
-    return values;
-}
-
-AddressChangeValues AddressChangePlanner::PlannedValues(const DeviceSettings& planned,
-                                                        const DeviceRow& cells) {
+AddressChangeValues AddressChangePlanner::GivenValues(const DeviceSettings& planned, const DeviceRow& cells) {
     auto pick = [&cells](const std::optional<IPv4Address>& given, int column) {
         return (given ? *given : IPv4Address::Parse(cells[static_cast<size_t>(column)])).Number();
     };

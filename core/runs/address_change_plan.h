@@ -34,12 +34,12 @@ inline constexpr uint32_t kLowestIncreasedLastOctet = 1;
 inline constexpr uint32_t kFirstUnusedLastOctet = 250;
 inline constexpr uint32_t kHighestIncreasedFirstOctet = 223;
 
-// The settings the operator confirmed, as the batch applies them.
+// The settings the operator confirmed, as the batch applies them: the ticked
+// fields are given (the IP address as the first of the edit type's run), the
+// others stay as each device has them, as in an address plan's entry.
 struct AddressChangeSettings {
-    bool changeIp = false, changeMask = false, changeGateway = false, changeServer = false,
-         changeBackupServer = false;
+    DeviceSettings given;
     int editType = kEditIncrease;
-    IPv4Address ip, mask, gateway, server, backupServer;
 };
 
 // The IP settings dialog's confirmed entries as a batch applies them.
@@ -117,9 +117,8 @@ private:
         plan.refusal = why;
         return plan;
     }
-    // New settings but the address: the entered ones where ticked, otherwise the device's own.
-    AddressChangeValues EnteredValues(const DeviceRow& cells) const;
-    static AddressChangeValues PlannedValues(const DeviceSettings& planned, const DeviceRow& cells);
+    // The settings given, the device's own for the others.
+    static AddressChangeValues GivenValues(const DeviceSettings& given, const DeviceRow& cells);
     // kSend, or kRefuse when a new setting would lose the device.
     static RowPlan SendUnlessUnusable(RowPlan plan, const DeviceRow& cells);
 

@@ -7,11 +7,8 @@
 namespace quillane::cli {
 namespace {
 
-std::string Dotted(const std::optional<uint32_t>& address) {
-    if (!address) return "-";
-    const uint32_t a = *address;
-    return std::to_string(a >> 24) + "." + std::to_string(a >> 16 & 0xFF) + "." +
-           std::to_string(a >> 8 & 0xFF) + "." + std::to_string(a & 0xFF);
+std::string Dotted(const std::optional<IPv4Address>& address) {
+    return address ? address->ToString() : "-";
 }
 
 // "device ip mask gateway server standby" of each row, "-" for a kept setting.
@@ -19,7 +16,7 @@ std::vector<std::string> Rows(const AddressPlan& plan) {
     std::vector<std::string> rows;
     for (const PlanRow& row : plan.rows) {
         std::string text = std::to_string(row.line) + ": " + std::to_string(row.device);
-        for (const auto& setting : row.settings) text += " " + Dotted(setting);
+        for (int s = 0; s < kPlanSettingCount; ++s) text += " " + Dotted(row.settings[s]);
         rows.push_back(text);
     }
     return rows;

@@ -124,8 +124,7 @@ const IPv4Address kGroup = IPv4Address::FromOctets(224, 0, 2, 0);
 
 AddressChangeSettings ChangeOnlyIp(const char* ip) {
     AddressChangeSettings s;
-    s.changeIp = true;
-    s.ip = A(ip);
+    s.given.ip = A(ip);
     return s;
 }
 
@@ -166,16 +165,15 @@ TEST(AddressChangePlanner, DeviceInALocalSegmentGetsTheDirectFormOthersTheGroupF
 }
 
 TEST(AddressChangePlanner, EachSettingComesFromTheDialogOnlyWhenItsBoxIsTicked) {
-    AddressChangeSettings s;
-    s.changeIp = true;
-    s.editType = kEditKeepLastOctet;
-    s.ip = A("10.1.2.0");
-    s.mask = A("255.255.0.0");
-    s.gateway = A("10.1.0.254");
-    s.server = A("10.1.0.9");
-    s.backupServer = A("10.1.0.10");
-    s.changeMask = true;
-    s.changeServer = true;
+    IpSettingsValues entered;
+    entered.editType = kEditKeepLastOctet;
+    entered.ip = A("10.1.2.0").Number();
+    entered.mask = A("255.255.0.0").Number();
+    entered.gateway = A("10.1.0.254").Number();
+    entered.server = A("10.1.0.9").Number();
+    entered.backupServer = A("10.1.0.10").Number();
+    entered.gatewayCheck = entered.backupServerCheck = 0;
+    const AddressChangeSettings s = SettingsFromDialog(entered);
     AddressChangePlanner planner(s, {"192.168.1.1"}, {"255.255.255.0"}, kGroup, {});
     const RowPlan plan = planner.PlanRow(
         Row("192.168.1.37", "255.255.255.0", 5, "192.168.1.1", "192.168.1.250", "192.168.1.251"));

@@ -208,7 +208,7 @@ TEST_F(AddressChangeSenderTest, ABatchWorkedOutBeforehandIsSentAsItStands) {
     AddressChangeRequest request = Request();
     request.batch = std::make_shared<const AddressChangeBatch>(PlanBatchOverTable(*station, request));
     station->m_DeviceList.SetCell(later, kColChoice, kCheckMark);
-    request.settings.ip = IPv4Address::Parse("10.9.9.9");
+    request.settings.given.ip = IPv4Address::Parse("10.9.9.9");
 
     LoopbackDevices devices({"127.1.1.10", "127.1.1.11"});
     station->m_DeviceLink.SetCommandPort(devices.Port());

@@ -133,12 +133,12 @@ TEST_F(ModifyIpActionTest, OkHandsTheRunToTheLoopWithTheControlsLocked) {
     // The loop gets the entries as one value with the press: it never reads the members or the window.
     const std::optional<AddressChangeRequest> request = station.TakeAddressChangeRequest();
     ASSERT_TRUE(request);
-    EXPECT_TRUE(request->settings.changeIp && request->settings.changeGateway &&
-                request->settings.changeBackupServer);
-    EXPECT_FALSE(request->settings.changeMask || request->settings.changeServer);
+    const DeviceSettings& given = request->settings.given;
+    EXPECT_TRUE(given.ip && given.gateway && given.standby);
+    EXPECT_FALSE(given.mask || given.server);
     EXPECT_EQ(request->settings.editType, 2);
-    EXPECT_EQ(request->settings.ip, IPv4Address(0x0A4D0901u));
-    EXPECT_EQ(request->settings.backupServer, IPv4Address(0x0A4D000Au));
+    EXPECT_EQ(given.ip, IPv4Address(0x0A4D0901u));
+    EXPECT_EQ(given.standby, IPv4Address(0x0A4D000Au));
     EXPECT_EQ(request->plan, nullptr);
     EXPECT_EQ(request->rangeSearchChosen, view.findType != 0);
 
