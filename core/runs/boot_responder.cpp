@@ -110,7 +110,12 @@ void AnswerInRun(StationState& station, UpgradeRun& run, const uint8_t* data, co
     if (!reply) return;
     SendBootReply(station, *reply);
     if (run.Phase(*device) == UpgradePhase::kCommandSent) run.SetPhase(*device, UpgradePhase::kBootAnswered);
-    PublishUpgradeSlot(station);
+    // A device upgraded alone for want of its hardware address has one now:
+    // others may join it.
+    if (decision.learnsRequester)
+        AdvanceUpgradeRun(station);
+    else
+        PublishUpgradeSlot(station);
 }
 
 }  // namespace

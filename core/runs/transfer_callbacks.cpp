@@ -1,7 +1,6 @@
 #include "runs/transfer_callbacks.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "link/tftp_server.h"
@@ -29,15 +28,6 @@ namespace {
 bool ShowsPercent(const RowState& state, int percent) {
     return (state.status == RowStatus::kUpgrading || state.status == RowStatus::kUpgraded) &&
            state.percent == percent;
-}
-
-// The bar of a run of several at once: the devices done plus the shares of
-// those in flight; it moves only when its percentage changes.
-void ShowRunFraction(StationState& station, UpgradeRun& run) {
-    const int percent = static_cast<int>(std::floor(run.Slots().RunFraction() * 100));
-    if (percent == run.m_barPercent) return;
-    run.m_barPercent = percent;
-    station.View().SetProgress(percent);
 }
 
 }  // namespace
@@ -77,7 +67,7 @@ void HandleTransferProgress(StationState& station, uint32_t client, const Transf
         run->SetPhase(*device, UpgradePhase::kTransferring);
         PublishUpgradeSlot(station);
         if (run->SeveralAtOnce())
-            ShowRunFraction(station, *run);
+            ShowUpgradeRunFraction(station);
         else
             showDevicePercent = true;
     }
@@ -114,7 +104,7 @@ void HandleTransferEnd(StationState& station, uint32_t client, bool delivered) {
     }
     if (before != SlotState::InFlight) return;  // no slot was freed
     run->SetPhase(*device, UpgradePhase::kNone);
-    if (run->SeveralAtOnce()) ShowRunFraction(station, *run);
+    if (run->SeveralAtOnce()) ShowUpgradeRunFraction(station);
     AdvanceUpgradeRun(station);
 }
 

@@ -1,6 +1,7 @@
 #include "runs/upgrade_step.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,15 @@ void PublishUpgradeSlot(StationState& station) {
     station.m_dwUpgradeTick = run->Slots().LastHeard(*first);
 }
 
+void ShowUpgradeRunFraction(StationState& station) {
+    UpgradeRun* run = station.m_upgradeRun.get();
+    if (!run || !run->SeveralAtOnce()) return;
+    const int percent = static_cast<int>(std::floor(run->Slots().RunFraction() * 100));
+    if (percent == run->m_barPercent) return;
+    run->m_barPercent = percent;
+    station.View().SetProgress(percent);
+}
+
 void UpgradeStep(StationState& station) {
     AutoLock lock(&station.m_ListLock);
     UpgradeRun* run = station.m_upgradeRun.get();
@@ -177,6 +187,7 @@ void UpgradeStep(StationState& station) {
         MarkTimedOut(station, run->Row(device));
         run->SetPhase(device, UpgradePhase::kNone);
     }
+    ShowUpgradeRunFraction(station);
     AdvanceUpgradeRun(station);
 }
 

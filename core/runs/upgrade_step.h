@@ -55,6 +55,11 @@ void SendUpgradeCommandToRow(StationState& station, int row);
 // and none may start. Called with m_ListLock held.
 void AdvanceUpgradeRun(StationState& station);
 
+// The bar of a run of several at once: the devices done plus the shares of
+// those in flight; it moves only when its percentage changes. (One after
+// another it shows the device's own percentage.)
+void ShowUpgradeRunFraction(StationState& station);
+
 // The window's single-device values from the run's first device in flight.
 void PublishUpgradeSlot(StationState& station);
 
