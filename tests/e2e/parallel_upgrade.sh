@@ -10,6 +10,7 @@
 #     device starts; the rest are not-started in the JSON document and the report.
 #  3. A stop signal with four devices in flight: they finish, no further
 #     device starts.
+#  4. One after another, a device restarting late gets its own address too.
 set -euo pipefail
 source "${QUILLANE_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}/tools/lab/lab_test_lib.sh"
 lab_test_begin parallel --devices 16 --own-macs
@@ -154,6 +155,33 @@ assert len(out) == 8, out
 assert all(l.endswith("  upgraded") for l in out[:4]), out
 assert all(l.endswith("not upgraded: the run was stopped before this device") for l in out[4:]), out
 print(f"failure limit: {' '.join(result[n] for n in order)}; stop: four in flight finished, four never started")
+PY
+lab_test_stop_devsim
+
+# --- 4. one after another, a late device again gets its own address ---------
+# The first device restarts 13 s after its command; the second, started at
+# its time-out, writes its flash for about 9 s, so the run is still on. The
+# range walk lists the devices in address order (a multicast search lists
+# them in the order of the replies), so the late one goes first.
+"$DEVSIM" --count 2 --seed 30 --first-ip 10.77.1.1 --print-fleet |
+    awk 'NR == 1 { print $0 " faults=boot-delay=13000"; next } { print $0 " faults=flash-delay=30" }' \
+        >"$T/fleet3.txt"
+lab_test_devsim --fleet "$T/fleet3.txt"
+lab_test_cli 0 sequential upgrade --file "$T/firmware.bin" --all --range 10.77.1.1-10.77.1.2 --wait 500
+python3 - "$T" "$DEVSIM_LOG" <<'PY'
+import json, sys
+tmp, log_path = sys.argv[1], sys.argv[2]
+fleet = [dict(w.split("=", 1) for w in line.split()) for line in open(f"{tmp}/fleet3.txt")]
+ip = {int(d["number"]): d["ip"] for d in fleet}
+late = int(fleet[0]["number"])
+out = open(f"{tmp}/sequential.out").read().splitlines()
+assert len(out) == 2 and all(l.endswith("  upgraded") for l in out), out
+assert out[0].startswith(f"device {late} "), out
+log = [json.loads(l) for l in open(log_path) if l.strip()]
+answers = [e for e in log if e.get("kind") == "boot-reply" and e.get("dir") == "in" and "yiaddr" in e]
+assert sorted(e["dev"] for e in answers) == sorted(ip), answers
+assert all(e["yiaddr"] == ip[e["dev"]] for e in answers), answers
+print(f"one after another: device {late} asked late and got its own address, not the next device's")
 PY
 lab_test_stop_devsim
 echo "parallel upgrade: all checks passed"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <variant>
 #include <vector>
@@ -423,6 +424,15 @@ TEST_F(SeveralAtOnceTest, SlotsMoveTheRunAndBootAnswersGoToTheAskingDevice) {
 // The note line says how many go at once, then names the first unanswered
 // request; closing is refused while a device is in flight after Stop.
 TEST_F(SeveralAtOnceTest, TheBarTheNoteLineAndClosingFollowTheRun) {
+    // A TFTP server with its log folder: the log counts the unanswered requests.
+    std::filesystem::create_directory(folder.File("log"));
+    station.m_pTftpServer->Stop();
+    station.m_pTftpServer = std::make_unique<TftpServer>();
+    TftpServerSettings tftp;
+    tftp.listenPort = 0;
+    tftp.listenAddress = htonl(INADDR_LOOPBACK);
+    tftp.executablePath = folder.File("quillane");
+    ASSERT_TRUE(station.m_pTftpServer->Start(tftp));
     station.SetUpdateFile(WriteFirmware());
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}, {"127.0.0.4"}, {"127.0.0.5"}});
     for (int row = 0; row < 4; ++row) neighbours[Address(row)] = Mac(row);
@@ -450,6 +460,10 @@ TEST_F(SeveralAtOnceTest, TheBarTheNoteLineAndClosingFollowTheRun) {
     EXPECT_EQ(view.Caption(kIdNoteLine), "Boot request from " + HardwareAddressText(Mac(kStranger)) +
                                              " not answered: it belongs to no device of this upgrade run")
         << "the named request stays after the run";
+    std::string logged;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.File("log")))
+        logged += ReadBytes(entry.path().string());
+    EXPECT_NE(logged.find("Upgrade run: 2 boot request(s) not answered"), std::string::npos) << logged;
 }
 
 }  // namespace
