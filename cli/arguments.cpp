@@ -122,7 +122,7 @@ std::string ParseDevices(Invocation& in, const std::string& value) {
         if (!number) return "--devices wants device numbers separated by commas, not '" + part + "'";
         if (std::find(numbers.begin(), numbers.end(), *number) == numbers.end()) numbers.push_back(*number);
     }
-    ChoiceOf(in).numbers = numbers;
+    ChoiceOf(in).deviceNumbers = numbers;
     return {};
 }
 

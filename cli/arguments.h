@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "runs/run_requests.h"
+
 namespace quillane::cli {
 
 enum class Command { None, Search, Change, Upgrade };
@@ -30,11 +32,9 @@ struct SearchOptions {
     int language = 2;  // 2 English, 1 Chinese
 };
 
-// Which of the found devices a change or an upgrade applies to.
-struct DeviceChoice {
-    bool all = false;
-    std::vector<int32_t> numbers;  // device numbers, in the order given, without repeats
-};
+// Which of the found devices a change or an upgrade applies to: the device
+// numbers in the order given, without repeats.
+using DeviceChoice = RowChoice;
 
 // What a change or an upgrade does beside its run.
 struct RunRecordOptions {

@@ -23,18 +23,12 @@ constexpr auto kLongestQuiet = 30s;
 
 // What the IP settings dialog would hand over: the ticked fields and their values.
 IpSettingsValues EnteredSettings(const ChangeOptions& change) {
-    IpSettingsValues values;
-    auto put = [](const std::optional<uint32_t>& given, uint32_t& value, int& check) {
-        value = given.value_or(0);
-        check = given ? 1 : 0;
+    auto row = [](const std::optional<uint32_t>& given) {
+        return IpSettingsRow{given.has_value(), given.value_or(0)};
     };
-    put(change.ip, values.ip, values.ipCheck);
-    put(change.mask, values.mask, values.maskCheck);
-    put(change.gateway, values.gateway, values.gatewayCheck);
-    put(change.server, values.server, values.serverCheck);
-    put(change.standby, values.backupServer, values.backupServerCheck);
-    values.editType = static_cast<int>(change.editType);
-    return values;
+    return IpSettingsOfRows(
+        {row(change.ip), row(change.mask), row(change.gateway), row(change.server), row(change.standby)},
+        static_cast<int>(change.editType));
 }
 
 // Modify IP as the operator presses it, then, when it started a run, until
@@ -157,7 +151,7 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
         matched = MatchPlan(*plan, TableRows(station));
         choice = {};
         for (int32_t device : matched.devices)
-            if (!matched.unchanged.count(device)) choice.numbers.push_back(device);
+            if (!matched.unchanged.count(device)) choice.deviceNumbers.push_back(device);
         for (int32_t device : matched.unchanged) {
             const int row = station.m_DeviceList.FindRowByDeviceNumber(device);
             out << "device " << device << "  " << station.m_DeviceList.Cell(row, kColIP)
@@ -175,13 +169,14 @@ int RunChangeCommand(const Invocation& invocation, std::ostream& stdOut, std::os
         return report.Write(err) ? document.Finish(code) : kExitUnusable;
     }
 
-    // What the batch will do, worked out as the station will: a plan that
-    // would give two devices one address is refused as a whole.
-    AddressChangeRequest request{SettingsFromDialog(entered), plan ? matched.settings : nullptr, false};
-    station.RefreshLocalAddresses();
-    const AddressChangeBatch batch =
-        PlanAddressChangeBatch(TableRows(station), request.settings, request.plan.get(),
-                               *station.LocalAddresses(), IPv4Address(station.Network().commandGroup));
+    // The batch is worked out once, by the station, and sent as it stands: a
+    // plan that would give two devices one address is refused as a whole.
+    AddressChangeRequest request;
+    request.settings = SettingsFromDialog(entered);
+    if (plan) request.plan = matched.settings;
+    const auto planned = std::make_shared<const AddressChangeBatch>(station.PlanAddressChanges(request));
+    request.batch = planned;
+    const AddressChangeBatch& batch = *planned;
     if (plan) {
         if (const std::optional<PlanError> conflict = PlanConflict(*plan, batch)) {
             err << "quillane-cli: " << DescribePlanError(change.planFile, *conflict)

@@ -4,10 +4,9 @@
 #include <thread>
 #include <utility>
 
-#include "link/tftp_server.h"
 #include "model/device_types.h"
+#include "runs/service_ports.h"
 #include "support/exe_dir.h"
-#include "support/udp_socket.h"
 
 namespace quillane::cli {
 namespace {
@@ -92,19 +91,10 @@ void StationWatch::WaitForNews(Clock::duration longest) {
     m_news.wait_for(lock, longest, [&] { return m_newsCount != seen; });
 }
 
-std::string PortProblem(uint16_t port, const std::string& use) {
-    const std::string what = "cannot use UDP port " + std::to_string(port) + " (" + use + "): ";
-    switch (ProbeUdpBind(port)) {
-        case BindFailure::InUse:
-            return what +
-                   "it is already in use, by the Quillane window, another quillane-cli or another server";
-        case BindFailure::NotPermitted:
-            return what + "ports below 1024 need root or the CAP_NET_BIND_SERVICE capability";
-        case BindFailure::None:
-        case BindFailure::Other:
-            break;
-    }
-    return what + "the system refused it";
+std::string PortProblem(const ServicePort& port) {
+    static const char* const kUses[] = {"device replies", "boot requests", "TFTP"};
+    return "cannot use UDP port " + std::to_string(port.port) + " (" +
+           kUses[static_cast<size_t>(port.service)] + "): it " + DescribePortFailure(port.why, 2);
 }
 
 CliStation::CliStation(const SearchOptions& search, Services services)
@@ -124,18 +114,8 @@ CliStation::~CliStation() {
 
 bool CliStation::Start(std::string& error) {
     m_station.Initialise();
-    const StationNetwork& network = m_station.Network();
-    if (m_station.m_DeviceLink.LocalPort() != network.devicePort) {
-        error = PortProblem(network.devicePort, "device replies");
-        return false;
-    }
-    if (!network.firmwareServices) return true;
-    if (UdpEndpointLocalPort(m_station.m_BootEndpoint) != network.bootServerPort) {
-        error = PortProblem(network.bootServerPort, "boot requests");
-        return false;
-    }
-    if (!m_station.m_pTftpServer || m_station.m_pTftpServer->ListenPort() != network.tftpPort) {
-        error = PortProblem(network.tftpPort, "TFTP");
+    if (const std::optional<ServicePort> lacking = FirstServiceWithoutPort(m_station)) {
+        error = PortProblem(*lacking);
         return false;
     }
     return true;
@@ -170,25 +150,6 @@ std::vector<ListedDevice> CliStation::SortedRows() const {
         return DeviceTable::CompareCells(kColIP, a.cells[kColIP], b.cells[kColIP]) < 0;
     });
     return rows;
-}
-
-ChosenDevices CliStation::Choose(const DeviceChoice& choice) {
-    ChosenDevices result;
-    DeviceTable& table = m_station.m_DeviceList;
-    if (choice.all) {
-        m_station.OnSelectAll();
-    } else {
-        for (int32_t number : choice.numbers) {
-            const int row = table.FindRowByDeviceNumber(number);
-            if (row < 0) {
-                result.missing.push_back(number);
-            } else if (!table.IsChosen(row)) {
-                m_station.OnTableClick(row);
-            }
-        }
-    }
-    for (int row : ChosenRows()) result.chosen.push_back(table.RowDeviceNumber(row));
-    return result;
 }
 
 std::vector<int> CliStation::ChosenRows() const {

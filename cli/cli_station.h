@@ -14,6 +14,7 @@
 #include "model/device_table.h"
 #include "model/run_events.h"
 #include "row_format.h"
+#include "runs/service_ports.h"
 #include "station/station.h"
 
 namespace quillane::cli {
@@ -65,12 +66,6 @@ private:
     std::array<int, 3> m_started{}, m_ended{};
 };
 
-// The devices a change or an upgrade applies to, as found in the table.
-struct ChosenDevices {
-    std::vector<int32_t> chosen;   // device numbers whose rows carry the check mark, in table order
-    std::vector<int32_t> missing;  // numbers asked for that no row holds
-};
-
 // Which of the station's services a command needs.
 enum class Services { DeviceLink, WithFirmware };
 
@@ -93,9 +88,8 @@ public:
     // The rows of the table with their states, sorted by IP address (ascending).
     std::vector<ListedDevice> SortedRows() const;
 
-    // Checks the rows of the devices asked for as the operator does: Select
-    // all for --all, a click on each device's row otherwise.
-    ChosenDevices Choose(const DeviceChoice& choice);
+    // Checks the rows of the devices asked for (the station's choice verb).
+    ChosenDevices Choose(const DeviceChoice& choice) { return m_station.ChooseRows(choice); }
     // The chosen rows, in table order. Runs address rows by index and keep
     // the table unsorted, so an index names its device until the next search.
     std::vector<int> ChosenRows() const;
@@ -112,7 +106,8 @@ private:
     StationWatch m_watch;
 };
 
-// "port 25005 (device replies) is already in use ..." for a port that could not be bound.
-std::string PortProblem(uint16_t port, const std::string& use);
+// "cannot use UDP port 25005 (device replies): it is already used ..." for a
+// service that could not have its port.
+std::string PortProblem(const ServicePort& port);
 
 }  // namespace quillane::cli

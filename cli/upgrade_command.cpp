@@ -6,11 +6,11 @@
 #include "cli_station.h"
 #include "commands.h"
 #include "device_report.h"
-#include "link/segment_rule.h"
 #include "model/texts.h"
 #include "results_document.h"
 #include "run_report.h"
 #include "runs/upgrade_preflight.h"
+#include "runs/upgrade_reach.h"
 #include "support/file_status.h"
 #include "support/sha256.h"
 #include "support/stop_signals.h"
@@ -100,8 +100,7 @@ int PrintUpgradeDryRun(Station& station, const std::vector<Device>& devices, con
         entry.result = "would-upgrade";
         entry.addressBefore = device.before[kColIP];
         entry.versionBefore = device.before[kColVersion];
-        if (FindFacingLocalAddress(device.before[kColIP], device.before[kColMask], local->ips, local->masks) <
-            0) {
+        if (!UpgradeReachesRow(station.m_DeviceList, device.row, *local)) {
             ++refused;
             out << "refused: no address of this workstation lies in its subnet\n";
             entry.result = "failed";
@@ -178,7 +177,7 @@ SkippedDevices SkipDevicesAt(const Station& station, const UpgradeOptions& upgra
     SkippedDevices result{upgrade.devices, {}};
     if (upgrade.version.empty()) return result;
     const DeviceTable& table = station.m_DeviceList;
-    std::vector<int32_t> asked = upgrade.devices.numbers;
+    std::vector<int32_t> asked = upgrade.devices.deviceNumbers;
     if (upgrade.devices.all) {
         asked.clear();
         for (int row = 0; row < table.RowCount(); ++row) asked.push_back(table.RowDeviceNumber(row));
@@ -189,7 +188,7 @@ SkippedDevices SkipDevicesAt(const Station& station, const UpgradeOptions& upgra
         if (row >= 0 && table.Cell(row, kColVersion) == upgrade.version)
             result.skipped.push_back(table.Row(row));
         else
-            result.choice.numbers.push_back(number);
+            result.choice.deviceNumbers.push_back(number);
     }
     return result;
 }

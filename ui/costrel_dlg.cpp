@@ -28,6 +28,7 @@
 #include "ip_address_edit.h"
 #include "message_box.h"
 #include "model/control_ids.h"
+#include "model/device_list_text.h"
 #include "model/device_types.h"
 #include "model/texts.h"
 #include "sort_list_ctrl.h"
@@ -222,19 +223,19 @@ void COstrelDlg::ShowTableMenu(const QPoint& globalPos) {
 }
 
 void COstrelDlg::AskAndExportList() {
-    const TextTable& t = Texts(m_station->m_nLanguage);
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(Q(t.exportFileFilter) + QStringLiteral(" (*.csv)"));
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    const FileDialogFilter filter = DeviceListFileFilter(m_station->m_nLanguage);
+    dialog.setNameFilter(Q(filter.label));
+    dialog.setDefaultSuffix(Q(filter.extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     ExportListTo(dialog.selectedFiles().first());
 }
 
 void COstrelDlg::ExportListTo(const QString& path) {
-    if (ExportDeviceList(*m_DeviceList, path)) return;
-    const TextTable& t = Texts(m_station->m_nLanguage);
-    ShowMessageBox(this, Q(t.msgExportFailed), Q(t.captionError));
+    const std::optional<MessageBoxText> failed = ExportDeviceList(
+        m_station->m_DeviceList, VisibleColumns(*m_DeviceList), path.toStdString(), m_station->m_nLanguage);
+    if (failed) ShowMessageBox(this, Q(failed->text), Q(failed->caption));
 }
 
 void COstrelDlg::CopySelectedRows() {
@@ -289,7 +290,7 @@ void COstrelDlg::SetCaption(int id, const std::string& text) {
 
 // A transfer reports every block; only a new value is worth a GUI event.
 void COstrelDlg::SetProgress(int percent) {
-    if (m_progressShown.exchange(percent) == percent) return;
+    if (!m_progressShown.Changes(percent)) return;
     OnGuiThread([this, percent] { m_Progress->setValue(percent); });
 }
 
@@ -321,17 +322,13 @@ void COstrelDlg::SetProgressRange(int low, int high) {
     m_Progress->setRange(low, high);
 }
 
-std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel, const std::string& pattern,
-                                                  const std::string& defaultExtension) {
+// Qt reads the pattern from the parentheses that end the filter's label.
+std::optional<std::string> COstrelDlg::AskForFile(const FileDialogFilter& filter) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    // A label that already ends with its pattern in parentheses, as "(*.bin)"
-    // does, is the whole filter: Qt reads the pattern from those parentheses.
-    const QString label = Q(filterLabel), patterns = Q(pattern);
-    const QString named = QStringLiteral("(") + patterns + QStringLiteral(")");
-    dialog.setNameFilter(label.endsWith(named) ? label : label + QStringLiteral(" ") + named);
-    dialog.setDefaultSuffix(Q(defaultExtension).remove(0, defaultExtension.starts_with('.') ? 1 : 0));
+    dialog.setNameFilter(Q(filter.label));
+    dialog.setDefaultSuffix(Q(filter.extension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }

@@ -10,6 +10,7 @@
 
 #include "model/station_view.h"
 #include "station/station.h"
+#include "support/changed_value.h"
 #include "support/gui_call_queue.h"
 
 class QAction;
@@ -63,8 +64,7 @@ public:
     void SetTableColumns(const std::array<std::string, 12>& headers,
                          const std::array<int, 12>& widths) override;
     void SetProgressRange(int low, int high) override;
-    std::optional<std::string> AskForFile(const std::string& filterLabel, const std::string& pattern,
-                                          const std::string& defaultExtension) override;
+    std::optional<std::string> AskForFile(const quillane::FileDialogFilter& filter) override;
     std::optional<quillane::IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
                                                             const quillane::IpDeviceValues& device) override;
     quillane::ScreenRect ControlScreenRect(int id) const override;
@@ -94,7 +94,7 @@ private:
     QProgressBar* m_Progress = nullptr;
     QAction* m_copyRows = nullptr;
 
-    std::atomic<int> m_progressShown{-1};
+    quillane::ChangedValue m_progressShown;
     quillane::GuiCallQueue m_calls;  // worker-side view calls not yet applied, oldest first
     std::unique_ptr<quillane::Station> m_station;
 };

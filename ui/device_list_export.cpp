@@ -4,9 +4,6 @@
 
 #include "model/device_list_text.h"
 #include "sort_list_ctrl.h"
-#include "support/whole_file.h"
-
-namespace {
 
 std::vector<int> VisibleColumns(const CSortListCtrl& list) {
     std::vector<int> columns;
@@ -14,22 +11,6 @@ std::vector<int> VisibleColumns(const CSortListCtrl& list) {
         if (!list.isColumnHidden(column)) columns.push_back(column);
     }
     return columns;
-}
-
-std::array<std::string, quillane::kColumnCount> Headers(const CSortListCtrl& list) {
-    std::array<std::string, quillane::kColumnCount> headers;
-    for (int column = 0; column < quillane::kColumnCount; ++column)
-        headers[static_cast<size_t>(column)] =
-            list.model()->headerData(column, Qt::Horizontal).toString().toStdString();
-    return headers;
-}
-
-}  // namespace
-
-bool ExportDeviceList(const CSortListCtrl& list, const QString& path) {
-    const std::string content =
-        quillane::DeviceListCsvFile(list.Table(), VisibleColumns(list), Headers(list));
-    return quillane::WriteWholeFile(path.toStdString(), content);
 }
 
 QString SelectedDevicesText(const CSortListCtrl& list) {

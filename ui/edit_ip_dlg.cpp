@@ -128,34 +128,23 @@ void CEditIP::ApplyTexts() {
 
 void CEditIP::ShowValues() {
     m_cmbEditType->setCurrentIndex(m_values.editType);
-    const uint32_t addresses[5] = {m_values.ip, m_values.mask, m_values.gateway, m_values.server,
-                                   m_values.backupServer};
-    const int checks[5] = {m_values.ipCheck, m_values.maskCheck, m_values.gatewayCheck, m_values.serverCheck,
-                           m_values.backupServerCheck};
-    for (int i = 0; i < 5; ++i) {
-        m_addresses[static_cast<size_t>(i)]->SetAddress(addresses[i]);
-        m_checks[static_cast<size_t>(i)]->setChecked(checks[i] != 0);
+    const IpSettingsRows rows = RowsOfIpSettings(m_values);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        m_addresses[i]->SetAddress(rows[i].address);
+        m_checks[i]->setChecked(rows[i].ticked);
     }
 }
 
 IpSettingsValues CEditIP::EnteredValues() const {
-    IpSettingsValues v;
-    int* checks[5] = {&v.ipCheck, &v.maskCheck, &v.gatewayCheck, &v.serverCheck, &v.backupServerCheck};
-    uint32_t* addresses[5] = {&v.ip, &v.mask, &v.gateway, &v.server, &v.backupServer};
-    for (int i = 0; i < 5; ++i) {
-        *checks[i] = m_checks[static_cast<size_t>(i)]->isChecked() ? 1 : 0;
-        *addresses[i] = m_addresses[static_cast<size_t>(i)]->Address();
-    }
-    v.editType = m_cmbEditType->currentIndex();
-    return v;
+    IpSettingsRows rows;
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = {m_checks[i]->isChecked(), m_addresses[i]->Address()};
+    return IpSettingsOfRows(rows, m_cmbEditType->currentIndex());
 }
 
 void CEditIP::accept() {
     const IpSettingsValues entered = EnteredValues();
-    const std::optional<UnusableSetting> rejected = ConfirmIpSettings(m_strDir, entered, m_device);
-    if (rejected) {
-        const TextTable& t = Texts(m_nLanguage);
-        ShowMessageBox(this, Q(UnusableSettingMessage(*rejected, m_nLanguage)), Q(t.captionError));
+    if (const auto refused = ConfirmOrRefuseIpSettings(m_strDir, entered, m_device, m_nLanguage)) {
+        ShowMessageBox(this, Q(refused->text), Q(refused->caption));
         return;
     }
     m_values = entered;

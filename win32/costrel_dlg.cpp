@@ -14,7 +14,6 @@
 #include "model/device_types.h"
 #include "model/texts.h"
 #include "support/exe_dir.h"
-#include "support/whole_file.h"
 #include "wide_text.h"
 #include "window_placement.h"
 
@@ -37,18 +36,15 @@ constexpr UINT kMenuCopy = 2;
 // Long enough for any path Windows accepts.
 constexpr size_t kPathBufferLength = 32768;
 
-std::wstring FileDialogFilter(const std::string& label, const std::string& pattern) {
-    std::wstring filter = W(label);
-    filter += L'\0';
-    filter += W(pattern);
-    filter += L'\0';
-    return filter;  // the string's own terminator ends the list
-}
-
 // Shows a file dialog through RUN (tests put their own in) and returns the
 // chosen name; FLAGS add to those both dialogs share.
-std::optional<std::string> ChooseFile(const FileDialogRunner& run, HWND owner, const std::wstring& filter,
-                                      const std::wstring& extension, DWORD flags) {
+std::optional<std::string> ChooseFile(const FileDialogRunner& run, HWND owner, const FileDialogFilter& shown,
+                                      DWORD flags) {
+    std::wstring filter = W(shown.label);
+    filter += L'\0';
+    filter += W(shown.pattern);
+    filter += L'\0';  // the string's own terminator ends the list
+    const std::wstring extension = W(shown.extension);
     std::vector<wchar_t> file(kPathBufferLength, L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -411,17 +407,15 @@ void COstrelDlg::OnContextMenu(HWND source, POINT screen) {
 }
 
 void COstrelDlg::AskAndExportList() {
-    const TextTable& t = Texts(m_station->m_nLanguage);
-    const std::optional<std::string> path = ChooseFile(
-        m_runSaveDialog, m_hWnd, FileDialogFilter(t.exportFileFilter + " (*.csv)", "*.csv"), L"csv", 0);
+    const std::optional<std::string> path =
+        ChooseFile(m_runSaveDialog, m_hWnd, DeviceListFileFilter(m_station->m_nLanguage), 0);
     if (path) ExportListTo(*path);
 }
 
 void COstrelDlg::ExportListTo(const std::string& path) {
-    const TextTable& t = Texts(m_station->m_nLanguage);
-    const std::string content =
-        DeviceListCsvFile(m_station->m_DeviceList, m_DeviceList->ShownColumns(), t.columnHeaders);
-    if (!WriteWholeFile(path, content)) ShowMessageBox(m_hWnd, t.msgExportFailed, t.captionError);
+    const std::optional<MessageBoxText> failed =
+        ExportDeviceList(m_station->m_DeviceList, m_DeviceList->ShownColumns(), path, m_station->m_nLanguage);
+    if (failed) ShowMessageBox(m_hWnd, failed->text, failed->caption);
 }
 
 void COstrelDlg::CopySelectedRows() {
@@ -470,7 +464,7 @@ void COstrelDlg::SetCaption(int id, const std::string& text) {
 
 // A transfer reports every block; only a new value is worth a message.
 void COstrelDlg::SetProgress(int percent) {
-    if (m_progressShown.exchange(percent) == percent) return;
+    if (!m_progressShown.Changes(percent)) return;
     OnGuiThread(
         [this, percent] { SendMessageW(Control(kIdProgress), PBM_SETPOS, static_cast<WPARAM>(percent), 0); });
 }
@@ -506,12 +500,8 @@ void COstrelDlg::SetProgressRange(int low, int high) {
     SendMessageW(Control(kIdProgress), PBM_SETRANGE32, static_cast<WPARAM>(low), static_cast<LPARAM>(high));
 }
 
-std::optional<std::string> COstrelDlg::AskForFile(const std::string& filterLabel, const std::string& pattern,
-                                                  const std::string& defaultExtension) {
-    const std::wstring filter = FileDialogFilter(filterLabel, pattern);
-    const std::wstring extension =
-        W(defaultExtension.starts_with('.') ? defaultExtension.substr(1) : defaultExtension);
-    return ChooseFile(m_runOpenDialog, m_hWnd, filter, extension, OFN_FILEMUSTEXIST);
+std::optional<std::string> COstrelDlg::AskForFile(const FileDialogFilter& filter) {
+    return ChooseFile(m_runOpenDialog, m_hWnd, filter, OFN_FILEMUSTEXIST);
 }
 
 std::optional<IpSettingsValues> COstrelDlg::AskIpSettings(const std::string& appDir, int language,

@@ -22,6 +22,7 @@
 #include "model/station_view.h"
 #include "sort_list_ctrl.h"
 #include "station/station.h"
+#include "support/changed_value.h"
 #include "support/gui_call_queue.h"
 
 namespace win32 {
@@ -79,8 +80,7 @@ public:
     void SetTableColumns(const std::array<std::string, 12>& headers,
                          const std::array<int, 12>& widths) override;
     void SetProgressRange(int low, int high) override;
-    std::optional<std::string> AskForFile(const std::string& filterLabel, const std::string& pattern,
-                                          const std::string& defaultExtension) override;
+    std::optional<std::string> AskForFile(const quillane::FileDialogFilter& filter) override;
     std::optional<quillane::IpSettingsValues> AskIpSettings(const std::string& appDir, int language,
                                                             const quillane::IpDeviceValues& device) override;
     quillane::ScreenRect ControlScreenRect(int id) const override;
@@ -113,7 +113,7 @@ private:
     UINT m_dpi = 0;                            // the DPI the window's pixel sizes are made for
     std::unique_ptr<CaptionFit> m_captionFit;  // its fonts outlive the window's controls
 
-    std::atomic<int> m_progressShown{-1};
+    quillane::ChangedValue m_progressShown;
 
     // Declared in this order so that they go in the reverse one: the list
     // stops watching the table, then the station stops its workers, and the

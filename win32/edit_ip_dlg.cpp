@@ -147,37 +147,28 @@ void CEditIP::FitFieldLabel(int id) {
 
 void CEditIP::ShowValues() {
     SendMessageW(Control(kIdEditType), CB_SETCURSEL, static_cast<WPARAM>(m_values.editType), 0);
-    const uint32_t addresses[5] = {m_values.ip, m_values.mask, m_values.gateway, m_values.server,
-                                   m_values.backupServer};
-    const int checks[5] = {m_values.ipCheck, m_values.maskCheck, m_values.gatewayCheck, m_values.serverCheck,
-                           m_values.backupServerCheck};
-    for (int i = 0; i < 5; ++i) {
-        SendMessageW(Control(kAddressIds[i]), IPM_SETADDRESS, 0, static_cast<LPARAM>(addresses[i]));
-        CheckDlgButton(m_hWnd, kCheckIds[i], checks[i] != 0 ? BST_CHECKED : BST_UNCHECKED);
+    const IpSettingsRows rows = RowsOfIpSettings(m_values);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SendMessageW(Control(kAddressIds[i]), IPM_SETADDRESS, 0, static_cast<LPARAM>(rows[i].address));
+        CheckDlgButton(m_hWnd, kCheckIds[i], rows[i].ticked ? BST_CHECKED : BST_UNCHECKED);
     }
 }
 
 // A blank field of an address control reads 0.
 IpSettingsValues CEditIP::EnteredValues() const {
-    IpSettingsValues v;
-    int* checks[5] = {&v.ipCheck, &v.maskCheck, &v.gatewayCheck, &v.serverCheck, &v.backupServerCheck};
-    uint32_t* addresses[5] = {&v.ip, &v.mask, &v.gateway, &v.server, &v.backupServer};
-    for (int i = 0; i < 5; ++i) {
-        *checks[i] = IsDlgButtonChecked(m_hWnd, kCheckIds[i]) == BST_CHECKED ? 1 : 0;
+    IpSettingsRows rows;
+    for (size_t i = 0; i < rows.size(); ++i) {
         DWORD address = 0;
         SendMessageW(Control(kAddressIds[i]), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
-        *addresses[i] = address;
+        rows[i] = {IsDlgButtonChecked(m_hWnd, kCheckIds[i]) == BST_CHECKED, address};
     }
-    v.editType = static_cast<int>(SendMessageW(Control(kIdEditType), CB_GETCURSEL, 0, 0));
-    return v;
+    return IpSettingsOfRows(rows, static_cast<int>(SendMessageW(Control(kIdEditType), CB_GETCURSEL, 0, 0)));
 }
 
 void CEditIP::OnOk() {
     const IpSettingsValues entered = EnteredValues();
-    const std::optional<UnusableSetting> rejected = ConfirmIpSettings(m_strDir, entered, m_device);
-    if (rejected) {
-        const TextTable& t = Texts(m_nLanguage);
-        ShowMessageBox(m_hWnd, UnusableSettingMessage(*rejected, m_nLanguage), t.captionError);
+    if (const auto refused = ConfirmOrRefuseIpSettings(m_strDir, entered, m_device, m_nLanguage)) {
+        ShowMessageBox(m_hWnd, refused->text, refused->caption);
         return;
     }
     m_values = entered;

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "model/table_export.h"
+#include "model/texts.h"
+#include "support/whole_file.h"
 
 namespace quillane {
 namespace {
@@ -45,6 +47,13 @@ std::string DeviceRowsText(const DeviceTable& table, const std::vector<int>& col
         text.push_back(CellsOf(table.Row(row), columns));
     }
     return TabSeparatedText(text);
+}
+
+std::optional<MessageBoxText> ExportDeviceList(const DeviceTable& table, const std::vector<int>& columns,
+                                               const std::string& path, int language) {
+    const TextTable& t = Texts(language);
+    if (WriteWholeFile(path, DeviceListCsvFile(table, columns, t.columnHeaders))) return std::nullopt;
+    return MessageBoxText{t.msgExportFailed, t.captionError};
 }
 
 }  // namespace quillane

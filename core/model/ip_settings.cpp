@@ -1,5 +1,6 @@
 #include "model/ip_settings.h"
 
+#include "model/texts.h"
 #include "support/helper_program.h"
 
 namespace quillane {
@@ -59,6 +60,35 @@ std::optional<UnusableSetting> ConfirmIpSettings(const std::string& appDir, cons
     const std::optional<UnusableSetting> rejected = RejectedEntry(entered, device);
     if (!rejected) WriteIpSettings(appDir, entered);
     return rejected;
+}
+
+IpSettingsRows RowsOfIpSettings(const IpSettingsValues& v) {
+    return {{{v.ipCheck != 0, v.ip},
+             {v.maskCheck != 0, v.mask},
+             {v.gatewayCheck != 0, v.gateway},
+             {v.serverCheck != 0, v.server},
+             {v.backupServerCheck != 0, v.backupServer}}};
+}
+
+IpSettingsValues IpSettingsOfRows(const IpSettingsRows& rows, int editType) {
+    IpSettingsValues v;
+    int* checks[kIpSettingsRowCount] = {&v.ipCheck, &v.maskCheck, &v.gatewayCheck, &v.serverCheck,
+                                        &v.backupServerCheck};
+    uint32_t* addresses[kIpSettingsRowCount] = {&v.ip, &v.mask, &v.gateway, &v.server, &v.backupServer};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        *checks[i] = rows[i].ticked ? 1 : 0;
+        *addresses[i] = rows[i].address;
+    }
+    v.editType = editType;
+    return v;
+}
+
+std::optional<MessageBoxText> ConfirmOrRefuseIpSettings(const std::string& appDir,
+                                                        const IpSettingsValues& entered,
+                                                        const IpDeviceValues& device, int language) {
+    const std::optional<UnusableSetting> rejected = ConfirmIpSettings(appDir, entered, device);
+    if (!rejected) return std::nullopt;
+    return MessageBoxText{UnusableSettingMessage(*rejected, language), Texts(language).captionError};
 }
 
 std::string IpDialogKeyboardCommand(int buttonLeft, int buttonTop) {

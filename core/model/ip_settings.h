@@ -3,12 +3,14 @@
 // Values and rules of the IP settings dialog: what it opens with and what its
 // OK accepts. The dialog itself only shows these and forwards the operator's input.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "model/address_rules.h"
 #include "model/ip_settings_store.h"
+#include "model/message_box_text.h"
 
 namespace quillane {
 
@@ -19,6 +21,19 @@ struct IpDeviceValues {
 };
 
 inline constexpr int kEditTypeCount = 4;
+
+// The dialog's five address rows in their order (IP address, mask, gateway,
+// server, standby server): whether the row's "Modify" box is ticked, and its
+// address. The dialog shows and reads its eleven entries through these.
+struct IpSettingsRow {
+    bool ticked = false;
+    uint32_t address = 0;
+};
+inline constexpr int kIpSettingsRowCount = 5;
+using IpSettingsRows = std::array<IpSettingsRow, kIpSettingsRowCount>;
+
+IpSettingsRows RowsOfIpSettings(const IpSettingsValues& values);
+IpSettingsValues IpSettingsOfRows(const IpSettingsRows& rows, int editType);
 
 // The file's entries, with all five device addresses in their place when any
 // of them is non-zero (zeros included); an edit type outside 0..3 becomes 0.
@@ -39,6 +54,12 @@ std::optional<UnusableSetting> RejectedEntry(const IpSettingsValues& entered, co
 // and returns nullopt; otherwise writes nothing and returns the fault.
 std::optional<UnusableSetting> ConfirmIpSettings(const std::string& appDir, const IpSettingsValues& entered,
                                                  const IpDeviceValues& device);
+
+// The dialog's OK as both windows run it: ConfirmIpSettings, and for entries
+// it refuses the message box that tells the operator why (then the dialog stays open).
+std::optional<MessageBoxText> ConfirmOrRefuseIpSettings(const std::string& appDir,
+                                                        const IpSettingsValues& entered,
+                                                        const IpDeviceValues& device, int language);
 
 // The keyboard command of the dialog's Keyboard button at its screen position.
 std::string IpDialogKeyboardCommand(int buttonLeft, int buttonTop);

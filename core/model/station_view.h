@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "model/file_dialog_filter.h"
 #include "model/ip_settings.h"
 
 namespace quillane {
@@ -45,11 +46,7 @@ public:
                                  const std::array<int, 12>& /*widths*/) {}
     virtual void SetProgressRange(int /*low*/, int /*high*/) {}
     // The file-open dialog; nullopt when the operator cancels.
-    virtual std::optional<std::string> AskForFile(const std::string& /*filterLabel*/,
-                                                  const std::string& /*pattern*/,
-                                                  const std::string& /*defaultExtension*/) {
-        return std::nullopt;
-    }
+    virtual std::optional<std::string> AskForFile(const FileDialogFilter& /*filter*/) { return std::nullopt; }
     // The IP settings dialog, opened with a device's values (all 0 for none);
     // the confirmed entries, or nullopt when the operator cancels.
     virtual std::optional<IpSettingsValues> AskIpSettings(const std::string& /*appDir*/, int /*language*/,

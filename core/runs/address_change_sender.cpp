@@ -10,14 +10,6 @@
 namespace quillane {
 namespace {
 
-AddressChangeBatch PlanBatch(StationState& station, const AddressChangeRequest& request) {
-    std::vector<DeviceRow> rows;
-    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row)
-        rows.push_back(station.m_DeviceList.Row(row));
-    return PlanAddressChangeBatch(rows, request.settings, request.plan.get(), *station.LocalAddresses(),
-                                  IPv4Address(station.Network().commandGroup));
-}
-
 enum class RowResult { kDone, kRangeError };
 
 RowResult ChangeRow(StationState& station, const BatchRow& r) {
@@ -46,10 +38,19 @@ void ShowRangeError(StationState& station) {
 
 }  // namespace
 
+AddressChangeBatch PlanBatchOverTable(StationState& station, const AddressChangeRequest& request) {
+    AutoLock lock(&station.m_ListLock);
+    std::vector<DeviceRow> rows;
+    for (int row = 0; row < station.m_DeviceList.RowCount(); ++row)
+        rows.push_back(station.m_DeviceList.Row(row));
+    return PlanAddressChangeBatch(rows, request.settings, request.plan.get(), *station.LocalAddresses(),
+                                  IPv4Address(station.Network().commandGroup));
+}
+
 void SendAddressChanges(StationState& station, const AddressChangeRequest& request) {
     AutoLock lock(&station.m_ListLock);
     // Worked out as a whole first: the conflict rule needs every chosen row's new address.
-    const AddressChangeBatch batch = PlanBatch(station, request);
+    const AddressChangeBatch batch = request.batch ? *request.batch : PlanBatchOverTable(station, request);
     int handled = 0;
     for (const BatchRow& r : batch.rows) {
         if (station.m_bModifyContinue.load() == 0) break;  // the operator pressed Stop

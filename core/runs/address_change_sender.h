@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "runs/address_change_batch.h"
 #include "runs/run_requests.h"
 
 namespace quillane {
@@ -17,6 +18,10 @@ inline constexpr uint32_t kChangePauseMs = 10;
 // the command group. Holds m_ListLock throughout; ends early between two rows
 // when the operator asks to stop, and at once on the range error; returns the
 // window's controls to idle.
+// The batch the request gives the table's chosen rows, against the local
+// addresses as last asked; nothing is sent. Takes m_ListLock.
+AddressChangeBatch PlanBatchOverTable(StationState& station, const AddressChangeRequest& request);
+
 void SendAddressChanges(StationState& station, const AddressChangeRequest& request);
 
 }  // namespace quillane

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/device_settings_plan.h"
 #include "runs/address_change_plan.h"
 
 namespace quillane {
+
+struct AddressChangeBatch;
 
 // Find: the find type (0 multicast search, anything else the range walk) and
 // the range, number form, first octet most significant.
@@ -29,6 +32,24 @@ struct AddressChangeRequest {
     AddressChangeSettings settings;
     std::shared_ptr<const DeviceSettingsPlan> plan;
     bool rangeSearchChosen = false;  // the range fields come back enabled after the run
+    // Worked out already (Station::PlanAddressChanges, for a front end that
+    // shows the batch before it is sent): sent as it stands. Otherwise the
+    // run works it out from the settings or the plan when it begins.
+    std::shared_ptr<const AddressChangeBatch> batch;
+};
+
+// Choose rows: every row, or the rows of these devices (by device number).
+// A front end without a table to click names the devices it means.
+struct RowChoice {
+    bool all = false;
+    std::vector<int32_t> deviceNumbers;
+};
+
+// What a choice left checked: the device numbers of the chosen rows in table
+// order, and the numbers asked for that no row holds.
+struct ChosenDevices {
+    std::vector<int32_t> chosen;
+    std::vector<int32_t> missing;
 };
 
 // Upgrade: the firmware file as it was at the press; the devices are the

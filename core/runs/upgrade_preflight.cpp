@@ -1,6 +1,6 @@
 #include "runs/upgrade_preflight.h"
 
-#include "link/tftp_server.h"
+#include "runs/service_ports.h"
 #include "runs/station_state.h"
 #include "support/narrow_text.h"
 #include "support/served_file.h"
@@ -28,47 +28,14 @@ UpgradePreflightProblem CheckUpgradePreflight(const UpgradePreflightInput& input
 }
 
 UpgradePreflightInput GatherUpgradePreflight(const StationState& station, const std::string& updateFile) {
-    const StationNetwork& network = station.Network();
     UpgradePreflightInput input;
     input.updateFile = updateFile;
-    input.bootPort = network.bootServerPort;
-    input.tftpPort = network.tftpPort;
-    // A configured port of 0 is the system's choice (tests): any bound port holds it.
-    auto holds = [](uint16_t bound, uint16_t configured) {
-        return bound != 0 && (configured == 0 || bound == configured);
-    };
-    auto why = [](bool listening, uint16_t port) {
-        if (listening) return BindFailure::None;
-        const BindFailure probed = port == 0 ? BindFailure::Other : ProbeUdpBind(port);
-        return probed == BindFailure::None ? BindFailure::Other : probed;  // free now, but not ours
-    };
-    const TftpServer* tftp = station.m_pTftpServer.get();
-    const bool tftpOpen = tftp && tftp->listenSocket.load() != kInvalidSocket && tftp->running.load() == 1;
-    const uint16_t tftpBound = tftpOpen ? tftp->ListenPort() : 0;
-    input.bootService = why(holds(SocketLocalPort(station.m_BootEndpoint.socket), network.bootServerPort),
-                            network.bootServerPort);
-    input.tftpService = why(holds(tftpBound, network.tftpPort), network.tftpPort);
+    input.bootPort = station.Network().bootServerPort;
+    input.tftpPort = station.Network().tftpPort;
+    input.bootService = CheckServicePort(station, StationService::kBootResponder).why;
+    input.tftpService = CheckServicePort(station, StationService::kTftpServer).why;
     return input;
 }
-
-namespace {
-
-std::string PortReason(BindFailure why, int language) {
-    const bool zh = language == 1;
-    switch (why) {
-        case BindFailure::InUse:
-            return zh ? "已被其他程序占用" : "is already used by another program";
-        case BindFailure::NotPermitted:
-            return zh ? "需要管理员权限(root或CAP_NET_BIND_SERVICE)"
-                      : "needs administrator rights (root or the CAP_NET_BIND_SERVICE capability)";
-        case BindFailure::None:
-        case BindFailure::Other:
-            break;
-    }
-    return zh ? "无法使用" : "could not be opened";
-}
-
-}  // namespace
 
 std::string DescribePreflightProblem(const UpgradePreflightProblem& p, int language) {
     if (language != 1 && language != 2) return {};
@@ -88,13 +55,13 @@ std::string DescribePreflightProblem(const UpgradePreflightProblem& p, int langu
         case Kind::kFileEmpty:
             return zh ? "升级文件是空的。" : "The firmware file is empty.";
         case Kind::kBootService:
-            return zh ? "引导地址应答服务未运行：UDP端口" + port + PortReason(p.why, language) + "。"
+            return zh ? "引导地址应答服务未运行：UDP端口" + port + DescribePortFailure(p.why, language) + "。"
                       : "The boot responder is not running: UDP port " + port + " " +
-                            PortReason(p.why, language) + ".";
+                            DescribePortFailure(p.why, language) + ".";
         case Kind::kTftpService:
-            return zh ? "TFTP服务未运行：UDP端口" + port + PortReason(p.why, language) + "。"
+            return zh ? "TFTP服务未运行：UDP端口" + port + DescribePortFailure(p.why, language) + "。"
                       : "The TFTP server is not running: UDP port " + port + " " +
-                            PortReason(p.why, language) + ".";
+                            DescribePortFailure(p.why, language) + ".";
     }
     return {};
 }

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "link/segment_rule.h"
 #include "link/tftp_server.h"
 #include "model/control_ids.h"
 #include "model/texts.h"
 #include "runs/device_commands.h"
 #include "runs/run_controls.h"
 #include "runs/station_state.h"
+#include "runs/upgrade_reach.h"
 #include "runs/upgrade_run.h"
 #include "support/tick_clock.h"
 
@@ -23,12 +23,6 @@ bool IsRow(const StationState& station, int row) {
     return row >= 0 && row < station.m_DeviceList.RowCount();
 }
 
-bool InLocalSubnet(const StationState& station, const LocalAddressLists& local, int row) {
-    const DeviceTable& table = station.m_DeviceList;
-    return FindFacingLocalAddress(table.Cell(row, kColIP), table.Cell(row, kColMask), local.ips,
-                                  local.masks) >= 0;
-}
-
 // Chosen rows in [from, to) outside every local subnet get the no-segment
 // text as the walk passes them; they never get a command.
 void MarkRowsOutsideSubnets(StationState& station, int from, int to) {
@@ -37,7 +31,7 @@ void MarkRowsOutsideSubnets(StationState& station, int from, int to) {
     const std::optional<std::string> text = StateText(noSubnet, station.m_nLanguage);
     DeviceTable& table = station.m_DeviceList;
     for (int row = std::max(from, 0); row < std::min(to, table.RowCount()); ++row)
-        if (table.IsChosen(row) && !InLocalSubnet(station, *local, row))
+        if (table.IsChosen(row) && !UpgradeReachesRow(table, row, *local))
             table.SetRowState(row, noSubnet, text);
 }
 
@@ -106,7 +100,7 @@ std::unique_ptr<UpgradeRun> MakeUpgradeRun(StationState& station, int firstRow, 
     const DeviceTable& table = station.m_DeviceList;
     std::vector<UpgradeRunDevice> devices;
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row)
-        if (table.IsChosen(row) && InLocalSubnet(station, *local, row))
+        if (table.IsChosen(row) && UpgradeReachesRow(table, row, *local))
             devices.push_back({row, table.RowAddress(row)});
     return std::make_unique<UpgradeRun>(devices, UpgradeSlotLimits{parallel, maxFailures}, firstRow);
 }
@@ -207,7 +201,7 @@ int FindNextUpgradeRow(StationState& station, int firstRow, bool whileLoopRuns) 
     for (int row = std::max(firstRow, 0); row < table.RowCount(); ++row) {
         if (whileLoopRuns && station.m_bLoopRun.load() == 0) return -1;
         if (!table.IsChosen(row)) continue;
-        if (InLocalSubnet(station, *local, row)) return row;
+        if (UpgradeReachesRow(table, row, *local)) return row;
         table.SetRowState(row, noSubnet, noSubnetText);
     }
     return -1;

@@ -2,7 +2,7 @@
 // run to the command loop; during a run the same button asks it to stop.
 
 #include "model/texts.h"
-#include "runs/address_change_plan.h"
+#include "runs/address_change_sender.h"
 #include "runs/run_controls.h"
 #include "station/station.h"
 #include "support/ipv4.h"
@@ -57,8 +57,15 @@ void Station::OnModifyIP() {
         m_dwNewServer = entered->server;
         m_dwNewBackupServer = entered->backupServer;
     }
-    ChangeAddresses(
-        AddressChangeRequest{SettingsFromDialog(*entered), nullptr, View().FindTypeSelection() != 0});
+    AddressChangeRequest request;
+    request.settings = SettingsFromDialog(*entered);
+    request.rangeSearchChosen = View().FindTypeSelection() != 0;
+    ChangeAddresses(std::move(request));
+}
+
+AddressChangeBatch Station::PlanAddressChanges(const AddressChangeRequest& request) {
+    RefreshLocalAddresses();
+    return PlanBatchOverTable(*this, request);
 }
 
 bool Station::ChangeAddresses(AddressChangeRequest request) {

@@ -69,7 +69,7 @@ void Station::OnKeyboard() {
 }
 
 void Station::OnOpen() {
-    const std::optional<std::string> path = View().AskForFile("(*.bin)", "*.bin", ".bin");
+    const std::optional<std::string> path = View().AskForFile(FirmwareFileFilter());
     if (!path) return;
     SetUpdateFile(*path);
     View().SetCaption(kIdFilePath, *path);

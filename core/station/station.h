@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/station_view.h"
+#include "runs/address_change_batch.h"
 #include "runs/station_state.h"
 #include "support/exe_dir.h"
 #include "support/helper_program.h"
@@ -53,7 +54,15 @@ public:
     // hands the run to the command loop. On the thread that takes presses.
     bool Search(const SearchRequest& request);
     bool ChangeAddresses(AddressChangeRequest request);
+    // The batch the request would send to the table's chosen rows now, with
+    // the workstation's addresses asked again; nothing is sent. Hand it back
+    // in the request's `batch` to send exactly that.
+    AddressChangeBatch PlanAddressChanges(const AddressChangeRequest& request);
     bool Upgrade(const UpgradeRequest& request);
+    // Checks the rows of a choice (without clearing others): the rows a
+    // change or an upgrade will take. Refused (nothing checked) while an
+    // upgrade runs, as a click on a row is.
+    ChosenDevices ChooseRows(const RowChoice& choice);
     // Asks the running address change or upgrade to end: the batch between
     // two rows, the upgrade run after the current device.
     void StopRun();

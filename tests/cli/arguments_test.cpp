@@ -51,7 +51,7 @@ TEST(CliArguments, ChangeAndUpgradeOptions) {
         "change --devices 12,-3,70000,12 --ip 192.168.1.20 --edit-type keep34 --mask 255.255.255.0 --gateway "
         "192.168.1.1 --server 192.168.1.250 --standby 192.168.1.251 --range 192.168.1.1-192.168.1.254");
     ASSERT_TRUE(change.error.empty()) << change.error;
-    EXPECT_EQ(change.change.devices.numbers, (std::vector<int32_t>{12, -3, 70000}));
+    EXPECT_EQ(change.change.devices.deviceNumbers, (std::vector<int32_t>{12, -3, 70000}));
     EXPECT_FALSE(change.change.devices.all);
     EXPECT_EQ(change.change.ip, 0xC0A80114u);
     EXPECT_EQ(change.change.editType, EditType::Keep34);

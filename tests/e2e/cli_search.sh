@@ -115,7 +115,7 @@ assert "no command given" in err, err
 out, _ = read("help")
 assert out.startswith("usage: quillane-cli search"), out
 out, err = read("taken")
-assert out == "" and "cannot use UDP port 25005 (device replies): it is already in use" in err, err
+assert out == "" and "cannot use UDP port 25005 (device replies): it is already used by another program" in err, err
 PY
 
 # The tool reads and writes no settings file beside itself.

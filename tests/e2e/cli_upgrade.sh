@@ -78,7 +78,7 @@ assert read("stopped") == [f"device {n5}  {fleet[n5]['ip']}  failed: the device 
                            f"device {n6}  {fleet[n6]['ip']}  not upgraded: the run was stopped before this device"], read("stopped")
 assert "The upgrade is complete the current device and then stop" in err("stopped"), err("stopped")
 assert "The upgrade file does not exist" in err("nofile"), err("nofile")
-assert "cannot use UDP port 67 (boot requests): ports below 1024 need root or the CAP_NET_BIND_SERVICE" in err("unprivileged"), err("unprivileged")
+assert "cannot use UDP port 67 (boot requests): it needs administrator rights (root or the CAP_NET_BIND_SERVICE capability)" in err("unprivileged"), err("unprivileged")
 PY
 grep -q '"event":"version-kept"' "$DEVSIM_LOG" || { echo "FAIL: the keep-version device never loaded the image"; exit 1; }
 lab_test_stop_devsim

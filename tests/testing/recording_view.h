@@ -71,9 +71,8 @@ public:
         widths = w;
     }
     void SetProgressRange(int low, int high) override { progressRange = {low, high}; }
-    std::optional<std::string> AskForFile(const std::string& label, const std::string& pattern,
-                                          const std::string& extension) override {
-        fileFilter = label + "|" + pattern + "|" + extension;
+    std::optional<std::string> AskForFile(const FileDialogFilter& filter) override {
+        fileFilter = filter.label + "|" + filter.pattern + "|" + filter.extension;
         return fileAnswer;
     }
     std::optional<IpSettingsValues> AskIpSettings(const std::string& appDir, int language,

@@ -579,7 +579,7 @@ private slots:
             filters = dialog->nameFilters();
             dialog->reject();
         });
-        QVERIFY(!f.window->AskForFile("(*.bin)", "*.bin", ".bin"));
+        QVERIFY(!f.window->AskForFile(FirmwareFileFilter()));
         QCOMPARE(filters, QStringList{QStringLiteral("(*.bin)")});
     }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "model/texts.h"
+#include "testing/temp_folder.h"
+
 using namespace quillane;
 
 namespace {
@@ -58,4 +61,20 @@ TEST(DeviceListText, CopiedRowsAreTabSeparatedLinesInTableOrder) {
               "10.0.0.9\tsay \"hi\", twice\t9\n10.0.0.2\t 50% \t2\n");
     EXPECT_EQ(DeviceRowsText(table, ShownColumns(kWidths), {1}), "\t\t\t\t10.0.0.10\t\t\t\t\t\t10\n");
     EXPECT_EQ(DeviceRowsText(table, {kColIP}, {}), "");
+}
+
+// "Export list...": the file with the language's headers, or the message box
+// that says it could not be written.
+TEST(DeviceListText, ExportWritesTheFileOrTellsTheOperator) {
+    DeviceTable table;
+    ThreeRows(table);
+    test::TempFolder dir;
+    EXPECT_EQ(ExportDeviceList(table, {kColIP}, dir.File("devices.csv"), 2), std::nullopt);
+    EXPECT_EQ(dir.Read("devices.csv"), DeviceListCsvFile(table, {kColIP}, Texts(2).columnHeaders));
+
+    const std::optional<MessageBoxText> failed =
+        ExportDeviceList(table, {kColIP}, dir.File("no-such-folder/x.csv"), 1);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->text, Texts(1).msgExportFailed);
+    EXPECT_EQ(failed->caption, Texts(1).captionError);
 }

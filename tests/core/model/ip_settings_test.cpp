@@ -161,6 +161,29 @@ TEST(IpSettingsOk, SavesOnlyWhenEveryCheckPasses) {
     EXPECT_EQ(saved.editType, 2);
 }
 
+// Both windows' OK: a refused entry comes back as the message box in the
+// window's language, and the dialog's rows give back the eleven entries.
+TEST(IpSettingsOk, RefusalIsTheMessageBoxAndRowsCarryTheElevenEntries) {
+    test::TempFolder dir;
+    IpSettingsValues entered = FileValues();
+    entered.ip = Ip(224, 0, 0, 1);
+    const std::optional<MessageBoxText> refused = ConfirmOrRefuseIpSettings(dir.Dir(), entered, {}, 2);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->text, UnusableSettingMessage({SettingField::kIp, SettingFault::kFirstOctet}, 2));
+    EXPECT_EQ(refused->caption, Texts(2).captionError);
+    entered.ip = Ip(10, 0, 0, 1);
+    EXPECT_EQ(ConfirmOrRefuseIpSettings(dir.Dir(), entered, {}, 1), std::nullopt);
+
+    entered.gatewayCheck = 0;
+    entered.backupServer = Ip(10, 9, 9, 9);
+    const IpSettingsRows rows = RowsOfIpSettings(entered);
+    EXPECT_FALSE(rows[1].ticked);  // the mask
+    EXPECT_FALSE(rows[2].ticked);
+    EXPECT_TRUE(rows[3].ticked);
+    EXPECT_EQ(rows[4].address, Ip(10, 9, 9, 9));
+    EXPECT_EQ(IpSettingsOfRows(rows, entered.editType), entered);
+}
+
 TEST(IpSettingsKeyboard, OpensTenPixelsBelowTheButtonTop) {
     EXPECT_EQ(IpDialogKeyboardCommand(500, 300), std::string(kKeyboardProgram) + " 500 310");
 }

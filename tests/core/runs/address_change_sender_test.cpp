@@ -107,7 +107,7 @@ protected:
         entered.gateway = station->m_dwNewGateway;
         entered.server = station->m_dwNewServer;
         entered.backupServer = station->m_dwNewBackupServer;
-        return {SettingsFromDialog(entered), devicePlan, view->findType != 0};
+        return {SettingsFromDialog(entered), devicePlan, view->findType != 0, nullptr};
     }
     void ChangeIp(const char* ip, int editType) {
         station->m_bChangeIP = 1;
@@ -197,6 +197,26 @@ TEST_F(AddressChangeSenderTest, EachChosenDeviceGetsOneCommandAtItsAddressInTabl
     }
     EXPECT_EQ(TickClock::SleepCount(), 1u) << "10 ms after the 20th row, not after the 37th";
     EXPECT_TRUE(view->Messages().empty());
+    ExpectWindowIdle();
+}
+
+// A batch shown before it is sent (the command-line tool's) goes out as it
+// was worked out, not planned a second time from what changed since.
+TEST_F(AddressChangeSenderTest, ABatchWorkedOutBeforehandIsSentAsItStands) {
+    AddRow("127.1.1.10", 1000, true);
+    const int later = AddRow("127.1.1.11", 1001, false);
+    AddressChangeRequest request = Request();
+    request.batch = std::make_shared<const AddressChangeBatch>(PlanBatchOverTable(*station, request));
+    station->m_DeviceList.SetCell(later, kColChoice, kCheckMark);
+    request.settings.ip = IPv4Address::Parse("10.9.9.9");
+
+    LoopbackDevices devices({"127.1.1.10", "127.1.1.11"});
+    station->m_DeviceLink.SetCommandPort(devices.Port());
+    SendAddressChanges(*station, request);
+    const std::vector<Datagram> got = devices.At("127.1.1.10");
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(NewIp(got[0]), "10.1.5.247");
+    EXPECT_TRUE(devices.At("127.1.1.11").empty());
     ExpectWindowIdle();
 }
 

@@ -241,7 +241,7 @@ TEST_F(StationTest, OpenStoresTheChosenFileAndCancelKeepsThePrevious) {
     auto station = Start(view);
     view.fileAnswer = "/media/固件/amp.bin";
     station->OnOpen();
-    EXPECT_EQ(view.fileFilter, "(*.bin)|*.bin|.bin");
+    EXPECT_EQ(view.fileFilter, "(*.bin)|*.bin|bin");
     EXPECT_EQ(station->UpdateFile(), "/media/固件/amp.bin");
     EXPECT_EQ(view.captions[kIdFilePath], "/media/固件/amp.bin");
     EXPECT_EQ(LoadOrCreateMainSettings(dir.Dir()).updateFile, "/media/固件/amp.bin");
@@ -332,6 +332,30 @@ TEST_F(TableActionsTest, SelectAllAndCancelMarkEveryRow) {
     EXPECT_EQ(Marks(), (std::vector<std::string>{v, v, v}));
     station->OnCancel();
     EXPECT_EQ(Marks(), (std::vector<std::string>{"", "", ""}));
+}
+
+// A front end names devices: their rows are checked (never unchecked), the
+// numbers no row holds come back, and an upgrade run freezes the choice.
+TEST_F(TableActionsTest, ChooseRowsChecksTheNamedDevicesAndReportsTheMissing) {
+    const char* numbers[] = {"11", "22", "33"};
+    for (int r = 0; r < 3; ++r) station->m_DeviceList.SetCell(r, kColDeviceNo, numbers[r]);
+    station->OnTableClick(0);
+
+    ChosenDevices chosen = station->ChooseRows({false, {33, 44, 11}});
+    EXPECT_EQ(Marks(), (std::vector<std::string>{v, "", v}));
+    EXPECT_EQ(chosen.chosen, (std::vector<int32_t>{11, 33}));  // table order
+    EXPECT_EQ(chosen.missing, (std::vector<int32_t>{44}));
+
+    station->m_bUpgrading = 1;
+    chosen = station->ChooseRows({true, {}});
+    EXPECT_EQ(Marks(), (std::vector<std::string>{v, "", v}));
+    EXPECT_EQ(chosen.chosen, (std::vector<int32_t>{11, 33}));
+    station->m_bUpgrading = 0;
+
+    chosen = station->ChooseRows({true, {44}});  // all: the numbers do not matter
+    EXPECT_EQ(Marks(), (std::vector<std::string>{v, v, v}));
+    EXPECT_EQ(chosen.chosen, (std::vector<int32_t>{11, 22, 33}));
+    EXPECT_TRUE(chosen.missing.empty());
 }
 
 }  // namespace
