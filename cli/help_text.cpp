@@ -120,9 +120,10 @@ constexpr const char* kUpgrade =
          [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
-then upgrades them one after the other as the window's Upgrade does: the
-device is told to load PATH, asks the built-in boot responder (UDP port 67)
-for its address and reads the file from the built-in TFTP server (port 69).
+then upgrades them one after the other (or --parallel N at once) as the
+window's Upgrade does: the device is told to load PATH, asks the built-in
+boot responder (UDP port 67) for its address and reads the file from the
+built-in TFTP server (port 69).
 Progress goes to standard error; a summary line per device to standard output.
 Ctrl+C (or SIGTERM, SIGHUP) during the run starts no further device and lets
 those in flight finish, as the window's Stop does; a second one ends the tool
