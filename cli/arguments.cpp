@@ -7,6 +7,7 @@
 #include <set>
 
 #include "model/device_types.h"
+#include "model/settings.h"
 
 namespace quillane::cli {
 namespace {
@@ -72,6 +73,21 @@ std::string ParseWait(Invocation& in, const std::string& value) {
     if (!ms || *ms > kLongestWaitMs)
         return "--wait wants milliseconds, 0 to " + std::to_string(kLongestWaitMs);
     in.search.waitMs = *ms;
+    return {};
+}
+
+std::string ParseParallel(Invocation& in, const std::string& value) {
+    const auto count = ParseInteger<int32_t>(value);
+    if (!count || *count < 1 || *count > kMaxUpgradeParallel)
+        return "--parallel wants how many devices at once, 1 to " + std::to_string(kMaxUpgradeParallel);
+    in.upgrade.parallel = *count;
+    return {};
+}
+
+std::string ParseMaxFailures(Invocation& in, const std::string& value) {
+    const auto count = ParseInteger<int32_t>(value);
+    if (!count || *count < 0) return "--max-failures wants a number of devices, 0 for no limit";
+    in.upgrade.maxFailures = *count;
     return {};
 }
 
@@ -201,6 +217,8 @@ const std::map<std::string, OptionSpec>& Options() {
               in.upgrade.version = value;
               return std::string();
           }}},
+        {"--parallel", {{Command::Upgrade}, true, ParseParallel}},
+        {"--max-failures", {{Command::Upgrade}, true, ParseMaxFailures}},
         {"--verify",
          {{Command::Upgrade},
           false,

@@ -57,6 +57,8 @@ struct UpgradeOptions {
     std::string file;
     bool verify = false;
     std::string version;  // not empty: devices that report it are skipped (and checked for it with verify)
+    int parallel = 1;     // --parallel: devices in their upgrade at once, 1 .. kMaxUpgradeParallel
+    int maxFailures = 0;  // --max-failures: no new device once this many failed; 0: no limit
     RunRecordOptions record;
 };
 

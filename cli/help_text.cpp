@@ -115,16 +115,19 @@ refused (with --plan the whole plan is, and nothing is sent).
 
 constexpr const char* kUpgrade =
     R"(usage: quillane-cli upgrade --file PATH (--all | --devices N[,N...]) [--verify]
-         [--version V] [--dry-run] [--report FILE] [--format table|json]
+         [--version V] [--parallel N] [--max-failures K] [--dry-run]
+         [--report FILE] [--format table|json]
          [SEARCH OPTIONS]
 
 Searches, chooses the devices by their device number (or all that answered),
-then upgrades them one after the other as the window's Upgrade does: the
-device is told to load PATH, asks the built-in boot responder (UDP port 67)
-for its address and reads the file from the built-in TFTP server (port 69).
+then upgrades them one after the other (or --parallel N at once) as the
+window's Upgrade does: the device is told to load PATH, asks the built-in
+boot responder (UDP port 67) for its address and reads the file from the
+built-in TFTP server (port 69).
 Progress goes to standard error; a summary line per device to standard output.
-Ctrl+C (or SIGTERM, SIGHUP) during the run ends it after the current device,
-as the window's Stop does; a second one ends the tool at once.
+Ctrl+C (or SIGTERM, SIGHUP) during the run starts no further device and lets
+those in flight finish, as the window's Stop does; a second one ends the tool
+at once.
 Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
 
   --file PATH           the firmware file (.bin)
@@ -137,6 +140,12 @@ Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
                         devices that report it already are skipped, and with
                         --verify a device that does not report it afterwards
                         counts as failed
+  --parallel N          upgrade up to N devices at once (1 to 32, default 1);
+                        each boot request is answered with the asking
+                        device's own address, requests from other hardware
+                        addresses go unanswered
+  --max-failures K      once K devices have failed, start no further device;
+                        the rest are reported not-started (0: no limit)
   --dry-run             check everything (the file, the ports, each device's
                         segment) and print the order, the file, its size and
                         SHA-256; send nothing
@@ -146,8 +155,8 @@ Ports 67 and 69 need root or the CAP_NET_BIND_SERVICE capability.
                         "firmware" (name, size, sha256), "results" (device,
                         result, reason, address_before, address_after,
                         version_before, version_after) and a "summary";
-                        results are upgraded, failed, skipped, not-found and,
-                        with --dry-run, would-upgrade
+                        results are upgraded, failed, not-started, skipped,
+                        not-found and, with --dry-run, would-upgrade
 )";
 
 }  // namespace

@@ -115,7 +115,7 @@ int PrintUpgradeDryRun(Station& station, const std::vector<Device>& devices, con
 
 DeviceRecord UpgradeRecord(const Device& device, std::pair<DeviceTimes::Time, DeviceTimes::Time> when,
                            const FileDigest& digest, const std::string& file, const std::string& verdict,
-                           const std::optional<std::string>& versionAfter) {
+                           const std::optional<std::string>& versionAfter, bool notStarted) {
     DeviceRecord record;
     record.command = "upgrade";
     record.started = when.first;
@@ -129,6 +129,7 @@ DeviceRecord UpgradeRecord(const Device& device, std::pair<DeviceTimes::Time, De
     }
     record.firmware = FirmwareFacts{Utf8FromPath(PathFromUtf8(file).filename()), digest.size, digest.sha256};
     record.result = verdict.empty() ? "success" : "failure";
+    if (notStarted) record.result = "not-started";
     record.reason = verdict;
     return record;
 }
@@ -289,7 +290,7 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& stdOut, std::o
     InstallStopSignals();
     const int started = watch.Started(RunKind::kUpgrade);
     const int ended = watch.Ended(RunKind::kUpgrade);
-    station.Upgrade(UpgradeRequest{file, false});
+    station.Upgrade(UpgradeRequest{file, false, invocation.upgrade.parallel, invocation.upgrade.maxFailures});
     for (const auto& message : cli.view().TakeMessages()) err << "quillane-cli: " << message.text << "\n";
     DeviceTimes times;
     if (watch.Started(RunKind::kUpgrade) != started) FollowTheRun(cli, ended, progress, times, err, texts);
@@ -319,7 +320,8 @@ int RunUpgradeCommand(const Invocation& invocation, std::ostream& stdOut, std::o
         std::optional<std::string> versionAfter;
         if (const auto version = after.find(device.number); version != after.end())
             versionAfter = version->second;
-        add(UpgradeRecord(device, times.Of(device.row), *digest, file, verdict, versionAfter));
+        const bool notStarted = station.m_DeviceList.RowStateOf(device.row).status == RowStatus::kNotStarted;
+        add(UpgradeRecord(device, times.Of(device.row), *digest, file, verdict, versionAfter, notStarted));
     }
     failed += ReportMissing(chosen, out);
     for (int32_t device : chosen.missing) add(NotFoundRecord(device, file, *digest));

@@ -10,10 +10,11 @@
 
 namespace quillane::cli {
 
-// The progress of an upgrade run on standard error, one device after the
-// other, read from the state values the run gives the rows: an upgrade that
-// starts opens a device's line, its percentage moves it, anything else (a
-// failure, the whole file delivered) ends it.
+// The progress of an upgrade run on standard error, read from the state
+// values the run gives the rows: an upgrade that starts opens a device's
+// line, its percentage moves it, anything else (a failure, the whole file
+// delivered) ends it. Devices upgraded at once each have their line; their
+// lines are never rewritten in place (they would overwrite each other).
 class UpgradeProgress {
 public:
     // labels: row -> the text that names the device ("device 12  10.77.1.5").
@@ -25,8 +26,8 @@ private:
     std::ostream& m_err;
     const std::map<int, std::string> m_labels;
     const bool m_terminal;
-    int m_row = -1;
-    std::unique_ptr<ProgressLine> m_line;
+    std::map<int, std::unique_ptr<ProgressLine>> m_lines;  // by row
+    bool m_several = false;                                // two devices were in flight at once
 };
 
 }  // namespace quillane::cli

@@ -12,6 +12,8 @@ std::string UpgradeVerdict(const RowState& state) {
             return {};
         case RowStatus::kNone:
             return "not upgraded: the run was stopped before this device";
+        case RowStatus::kNotStarted:
+            return "not started: the run reached its failure limit before this device";
         case RowStatus::kUpgrading:
             return state.percent < 0
                        ? "failed: the transfer did not finish (no block acknowledged)"

@@ -18,6 +18,8 @@ std::string_view StatusName(RowStatus status) {
             return "upgrading";
         case RowStatus::kUpgraded:
             return "upgraded";
+        case RowStatus::kNotStarted:
+            return "not-started";
     }
     return "";
 }
@@ -86,6 +88,8 @@ std::optional<std::string> StateText(const RowState& state, Language language) {
         case RowStatus::kUpgrading:
         case RowStatus::kUpgraded:
             return UpgradeText(state.percent, language);
+        case RowStatus::kNotStarted:
+            return OutcomeText(texts.stateNotStarted, language);
         case RowStatus::kFailed:
             break;
     }

@@ -17,14 +17,15 @@
 namespace quillane {
 
 enum class RowStatus : uint8_t {
-    kNone,       // nothing done to the device yet (empty text)
-    kWaiting,    // an address-change command is out; its answer is awaited
-    kSucceeded,  // the device confirmed the address change
-    kFailed,     // see the reason
-    kUpgrading,  // the upgrade command is out; with a percentage once blocks are acknowledged
-    kUpgraded,   // the device acknowledged the whole firmware file
+    kNone,        // nothing done to the device yet (empty text)
+    kWaiting,     // an address-change command is out; its answer is awaited
+    kSucceeded,   // the device confirmed the address change
+    kFailed,      // see the reason
+    kUpgrading,   // the upgrade command is out; with a percentage once blocks are acknowledged
+    kUpgraded,    // the device acknowledged the whole firmware file
+    kNotStarted,  // the upgrade run ended (its failure limit) before this device's turn
 };
-inline constexpr size_t kRowStatusCount = 6;
+inline constexpr size_t kRowStatusCount = 7;
 
 // Why a row failed. Refusals are decided before anything is sent.
 enum class FailureReason : uint8_t {
@@ -53,6 +54,7 @@ struct RowState {
     static RowState Upgrading(int percent = -1) {
         return {RowStatus::kUpgrading, FailureReason::kNone, percent};
     }
+    static RowState NotStarted() { return {RowStatus::kNotStarted, FailureReason::kNone, -1}; }
     static RowState Upgraded(int percent) { return {RowStatus::kUpgraded, FailureReason::kNone, percent}; }
 
     bool TimedOut() const {

@@ -3,7 +3,12 @@
 #include <cstring>
 
 #include "link/segment_rule.h"
+#include "model/control_ids.h"
+#include "model/texts.h"
+#include "runs/boot_answer_rule.h"
 #include "runs/station_state.h"
+#include "runs/upgrade_run.h"
+#include "runs/upgrade_step.h"
 #include "support/narrow_text.h"
 
 namespace quillane {
@@ -67,6 +72,54 @@ void OnBootRequest(const sockaddr_in*, const uint8_t* data, int length, void* us
     station.PostLoopEvent(BootRequestEvent{std::vector<uint8_t>(data, data + kBootPacketSize)});
 }
 
+namespace {
+
+// The addresses of a reply that names the run's device of `row`.
+std::optional<BootAddresses> DeviceBootAddresses(StationState& station, int row) {
+    const std::shared_ptr<const LocalAddressLists> local = station.LocalAddresses();
+    if (local->ips.empty()) return std::nullopt;
+    const IPv4Address device = station.m_DeviceList.RowAddress(row);
+    const int facing =
+        FindFacingLocalAddress(device, station.m_DeviceList.RowMask(row), local->ips, local->masks);
+    if (facing < 0) return FallbackBootAddresses(local->ips[0]);
+    return BootAddresses{device.NetworkOrder(), ParseIPv4(local->ips[static_cast<size_t>(facing)])};
+}
+
+// The first unanswered request of a run is named on the note line.
+void NameUnansweredRequest(StationState& station, UpgradeRun& run,
+                           const std::optional<HardwareAddress>& from) {
+    if (!run.TakeFirstUnanswered()) return;
+    const std::string who = from ? HardwareAddressText(*from) : std::string("?");
+    station.View().SetCaption(kIdNoteLine, FillInText(Texts(station.m_nLanguage).noteBootUnanswered, who));
+}
+
+// During a run the answer is bound to the asking device by its hardware
+// address (boot_answer_rule.h); a request the rule leaves unanswered is counted.
+void AnswerInRun(StationState& station, UpgradeRun& run, const uint8_t* data, const std::string& path) {
+    const std::optional<HardwareAddress> requester = BootRequestHardwareAddress(data, kBootPacketSize);
+    const BootDecision decision = run.Slots().AnswerBootRequest(requester);
+    if (!decision.device) {
+        NameUnansweredRequest(station, run, requester);
+        return;
+    }
+    const std::optional<size_t> device = run.DeviceAt(*decision.device);
+    if (!device) return;
+    const auto addresses = DeviceBootAddresses(station, run.Row(*device));
+    if (!addresses) return;
+    const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses);
+    if (!reply) return;
+    SendBootReply(station, *reply);
+    if (run.Phase(*device) == UpgradePhase::kCommandSent) run.SetPhase(*device, UpgradePhase::kBootAnswered);
+    // A device upgraded alone for want of its hardware address has one now:
+    // others may join it.
+    if (decision.learnsRequester)
+        AdvanceUpgradeRun(station);
+    else
+        PublishUpgradeSlot(station);
+}
+
+}  // namespace
+
 void AnswerBootRequest(StationState& station, const uint8_t* data, size_t length) {
     if (!data || length != kBootPacketSize) return;
     // The device gets the path in the system's narrow code page and asks the
@@ -77,17 +130,16 @@ void AnswerBootRequest(StationState& station, const uint8_t* data, size_t length
     // During a run the table is read in one step against the window's clicks.
     std::optional<AutoLock> lock;
     if (upgrading) lock.emplace(&station.m_ListLock);
+    if (upgrading && station.m_upgradeRun) {
+        AnswerInRun(station, *station.m_upgradeRun, data, path);
+        return;
+    }
+    // No run, or the press's run before the loop took its start.
     const auto addresses = ChooseBootAddresses(station, upgrading);
     if (!addresses) return;
     const auto reply = BuildBootReply(data, kBootPacketSize, path, *addresses);
     if (!reply) return;
     SendBootReply(station, *reply);
-    if (upgrading && station.m_upgradePhase.load() == UpgradePhase::kCommandSent) {
-        const int current = station.m_nUpgradeRow.load();
-        if (current >= 0 && current < station.m_DeviceList.RowCount() &&
-            station.m_DeviceList.RowAddress(current).NetworkOrder() == addresses->device)
-            station.m_upgradePhase = UpgradePhase::kBootAnswered;
-    }
 }
 
 }  // namespace quillane

@@ -45,8 +45,9 @@ void OnBootRequest(const sockaddr_in* from, const uint8_t* data, int length, voi
 
 // The command loop's answer to a boot request: from the device table and the
 // local address lists as they are now, broadcast to the station's boot reply
-// address and client port from the boot endpoint. During a run, a reply that
-// names the current device moves its slot on to waiting for its TFTP request.
+// address and client port from the boot endpoint. During a run the answer
+// goes to the asking device by its hardware address, or to none
+// (boot_answer_rule.h); a device answered moves on to its TFTP request.
 void AnswerBootRequest(StationState& station, const uint8_t* data, size_t length);
 
 // Decides the reply's addresses (upgrading: a run is active; the caller holds

@@ -57,6 +57,8 @@ struct ChosenDevices {
 struct UpgradeRequest {
     std::string file;
     bool rangeSearchChosen = false;
+    int parallel = 1;     // devices in their upgrade at once (1 .. kMaxUpgradeParallel)
+    int maxFailures = 0;  // once this many failed, no new device starts; 0: no limit
 };
 
 }  // namespace quillane

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "link/tftp_server.h"
+#include "runs/upgrade_run.h"
 #include "support/exe_dir.h"
 
 namespace quillane {

@@ -20,6 +20,7 @@
 
 #include "link/device_link.h"
 #include "link/local_adapters.h"
+#include "link/neighbour_table.h"
 #include "link/received_datagram.h"
 #include "link/udp_endpoint.h"
 #include "model/device_settings_plan.h"
@@ -38,6 +39,7 @@
 namespace quillane {
 
 class TftpServer;
+class UpgradeRun;
 
 // Network endpoints and addresses the station's services use. The application
 // uses the real ones; tests put loopback ports and addresses of their own here.
@@ -138,6 +140,13 @@ public:
     std::atomic<int> m_bUpgradeContinue{0};
     std::atomic<int32_t> m_nUpgradeRow{0};
     std::atomic<UpgradePhase> m_upgradePhase{UpgradePhase::kNone};
+    // The run itself (upgrade_run.h): the command loop's alone. The values
+    // above show its first device in flight to the other threads.
+    std::unique_ptr<UpgradeRun> m_upgradeRun;
+    // After a device's command: its hardware address from the neighbour table
+    // (a bounded wait), nullopt when it could not be learned. Tests replace it.
+    std::function<std::optional<HardwareAddress>(IPv4Address)> m_learnHardwareAddress =
+        [](IPv4Address device) { return LearnHardwareAddress(device); };
     LocalMutex m_ListLock;
     std::atomic<int> m_bModifyRequest{0};
     std::atomic<int> m_bModifyContinue{0};

@@ -6,6 +6,7 @@
 #include "link/tftp_server.h"
 #include "model/texts.h"
 #include "runs/station_state.h"
+#include "runs/upgrade_run.h"
 #include "runs/upgrade_step.h"
 #include "support/tick_clock.h"
 
@@ -29,17 +30,6 @@ bool ShowsPercent(const RowState& state, int percent) {
            state.percent == percent;
 }
 
-// Whether the client is the device the run is upgrading: only its progress
-// renews the silence stamp and moves the bar, so a host that keeps reading
-// the file cannot hold the run on a silent device.
-bool IsCurrentDevice(const StationState& station, uint32_t clientAddress) {
-    if (station.m_upgradePhase.load() == UpgradePhase::kNone) return false;
-    const int current = station.m_nUpgradeRow.load();
-    const DeviceTable& table = station.m_DeviceList;
-    return current >= 0 && current < table.RowCount() &&
-           table.RowAddress(current) == IPv4Address::FromNetworkOrder(clientAddress);
-}
-
 }  // namespace
 
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
@@ -50,11 +40,15 @@ int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress) {
     return -1;
 }
 
+// Only a device in flight renews its own silence (the client address is the
+// one its boot answer gave it), so a host that keeps reading the file cannot
+// hold the run on a silent device.
 void HandleTransferProgress(StationState& station, uint32_t client, const TransferDelivery& delivery) {
-    // Without a run no transfer is the current device's: the bar stays as it
-    // is (a range search may be showing its walk on it).
+    // Without a run no transfer is a device's: the bar stays as it is (a
+    // range search may be showing its walk on it).
     if (station.m_bUpgrading.load() != 1) return;
     const int percent = TransferPercent(delivery.nextBlock, delivery.blockSize, delivery.fileSize);
+    bool showDevicePercent = false;
     {
         AutoLock lock(&station.m_ListLock);
         DeviceTable& table = station.m_DeviceList;
@@ -64,33 +58,54 @@ void HandleTransferProgress(StationState& station, uint32_t client, const Transf
             const RowState upgrading = RowState::Upgrading(percent);
             table.SetRowState(target, upgrading, StateText(upgrading, station.m_nLanguage));
         }
-        if (!IsCurrentDevice(station, client)) return;
-        station.m_dwUpgradeTick = GetTickCount();
-        station.m_upgradePhase = UpgradePhase::kTransferring;
+        UpgradeRun* run = station.m_upgradeRun.get();
+        if (!run) return;
+        const IPv4Address address = IPv4Address::FromNetworkOrder(client);
+        const std::optional<size_t> device = run->DeviceAt(address);
+        if (!device || run->Slots().State(*device) != SlotState::InFlight) return;
+        run->Slots().TransferProgress(address, percent / 100.0, GetTickCount());
+        run->SetPhase(*device, UpgradePhase::kTransferring);
+        PublishUpgradeSlot(station);
+        if (run->SeveralAtOnce())
+            ShowUpgradeRunFraction(station);
+        else
+            showDevicePercent = true;
     }
-    station.View().SetProgress(percent);
+    // One after another the bar shows the device's own percentage.
+    if (showDevicePercent) station.View().SetProgress(percent);
 }
 
 void HandleTransferEnd(StationState& station, uint32_t client, bool delivered) {
     if (station.m_bUpgrading.load() != 1) return;  // no run to move on
     AutoLock lock(&station.m_ListLock);
-    const int current = station.m_nUpgradeRow.load();
+    UpgradeRun* run = station.m_upgradeRun.get();
+    if (!run) return;
+    const IPv4Address address = IPv4Address::FromNetworkOrder(client);
+    const std::optional<size_t> device = run->DeviceAt(address);
+    if (!device) return;  // a stray transfer: no device of this run
+    UpgradeSlots& slots = run->Slots();
+    const SlotState before = slots.State(*device);
+    slots.TransferFinished(address, delivered);
+    const SlotState after = slots.State(*device);
     DeviceTable& table = station.m_DeviceList;
-    if (station.m_upgradePhase.load() == UpgradePhase::kNone || current < 0 || current >= table.RowCount() ||
-        table.RowAddress(current) != IPv4Address::FromNetworkOrder(client))
-        return;
-    if (delivered) {
+    const int row = run->Row(*device);
+    if (after == SlotState::Succeeded && before == SlotState::InFlight) {
         // The text keeps the percentage last shown.
-        table.SetRowState(current, RowState::Upgraded(table.RowStateOf(current).percent), std::nullopt);
-    } else {
+        table.SetRowState(row, RowState::Upgraded(table.RowStateOf(row).percent), std::nullopt);
+    } else if (after == SlotState::Succeeded && before == SlotState::Failed) {
+        // It timed out and delivered late: it has succeeded after all.
+        const RowState late = RowState::Upgraded(100);
+        table.SetRowState(row, late, StateText(late, station.m_nLanguage));
+    } else if (before == SlotState::InFlight && after == SlotState::Failed) {
         const RowState cut = RowState::Failed(FailureReason::kTransferCut);
-        table.SetRowState(current, cut, StateText(cut, station.m_nLanguage));
-    }
-    if (station.m_bUpgradeContinue.load() == 1) {
-        ContinueUpgradeRun(station, current + 1);
+        table.SetRowState(row, cut, StateText(cut, station.m_nLanguage));
     } else {
-        EndUpgradeRun(station);
+        return;
     }
+    if (before != SlotState::InFlight) return;  // no slot was freed
+    run->SetPhase(*device, UpgradePhase::kNone);
+    if (run->SeveralAtOnce()) ShowUpgradeRunFraction(station);
+    AdvanceUpgradeRun(station);
 }
 
 }  // namespace quillane

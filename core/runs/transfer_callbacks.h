@@ -2,10 +2,10 @@
 
 // The upgrade run's side of the TFTP transfers, handled by the command loop
 // from the events the transfers post: each acknowledged block shows its
-// percentage in the device's State cell and in the progress bar; the end of
-// the current device's transfer moves the run on. The server reports only
-// the client and what it delivered; the run knows which row is current
-// (m_nUpgradeRow).
+// percentage in the device's State cell and moves the progress bar; the end
+// of a device's transfer frees its slot. The server reports only the client
+// and what it delivered; the client's address is the device's (its boot
+// answer gave it), and the run (upgrade_run.h) knows its row.
 
 #include <cstdint>
 
@@ -26,13 +26,15 @@ int TransferPercent(uint32_t nextBlock, uint16_t blockSize, uint32_t fileSize);
 // cell holds the client's address, else the first row that does; -1 when none.
 int FindClientRow(const DeviceTable& table, int row, uint32_t clientAddress);
 
-// During a run the percentage shows in the client's row; only the current
-// device's progress renews the silence stamp and moves the bar. Without a
-// run a transfer changes nothing. `client` in network order.
+// During a run the percentage shows in the client's row; only a device in
+// flight renews its own silence and moves the bar (one after another: its
+// percentage; several at once: the run's). Without a run a transfer changes
+// nothing. `client` in network order.
 void HandleTransferProgress(StationState& station, uint32_t client, const TransferDelivery& delivery);
-// A transfer that did not deliver the whole file marks its device failed.
-// Only the transfer of the device being upgraded moves the run on: a stray one
-// (a device the run has left behind) changes nothing.
+// A transfer that did not deliver the whole file marks its device failed;
+// a device in flight frees its slot and the run moves on. A device that timed
+// out and then delivered is upgraded after all; a stray transfer (no device
+// of the run) changes nothing.
 void HandleTransferEnd(StationState& station, uint32_t client, bool delivered);
 
 }  // namespace quillane

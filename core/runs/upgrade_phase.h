@@ -1,9 +1,9 @@
 #pragma once
 
-// Where the device being upgraded stands in its run. A run moves one device
-// at a time: its row (m_nUpgradeRow), this phase and its silence stamp
-// (m_dwUpgradeTick) make up the device's slot, written by the command loop
-// alone.
+// Where a device in its upgrade stands. The run keeps one per device
+// (upgrade_run.h); the station shows the first device in flight through its
+// row (m_nUpgradeRow), this phase and its silence stamp (m_dwUpgradeTick),
+// written by the command loop alone.
 
 namespace quillane {
 

@@ -24,7 +24,7 @@ bool UpgradeSlots::HardwareUnknown(const Device& device) const {
 }
 
 bool UpgradeSlots::StartsAreOver() const {
-    return m_stopped || (m_limits.maxFailures > 0 && m_failures >= m_limits.maxFailures);
+    return m_stopped || FailureLimitReached();
 }
 
 bool UpgradeSlots::MayStartMore() const {

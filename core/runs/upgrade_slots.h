@@ -79,6 +79,12 @@ public:
     bool Ended();
 
     SlotState State(size_t device) const { return m_devices[device].state; }
+    // When the device was last heard of (its command, its transfer): its silence counts from here.
+    uint32_t LastHeard(size_t device) const { return m_devices[device].lastHeard; }
+    bool Stopped() const { return m_stopped; }
+    bool FailureLimitReached() const {
+        return m_limits.maxFailures > 0 && m_failures >= m_limits.maxFailures;
+    }
     IPv4Address Address(size_t device) const { return m_devices[device].address; }
     size_t Count() const { return m_devices.size(); }
     int Failures() const { return m_failures; }

@@ -38,6 +38,8 @@ void Station::Initialise() {
     View().SetRange(settings.startIP, settings.endIP);
     m_nFindType = (settings.findType == 1) ? 1 : 0;
     SetUpdateFile(settings.updateFile);
+    m_upgradeParallel = settings.upgradeParallel;
+    m_upgradeMaxFailures = settings.upgradeMaxFailures;
     for (size_t i = 0; i < kDeviceTypes.size(); ++i) (this->*kDeviceTypes[i].flag) = settings.filters[i];
 
     View().SetCaption(kIdFilePath, UpdateFile());

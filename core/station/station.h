@@ -71,6 +71,11 @@ public:
     // buttons); tests replace it.
     HelperStarter m_startHelperProgram;
 
+    // How the window's upgrade runs go (UpgradeParallel, UpgradeMaxFailures
+    // of "Quillane.ini"); GUI thread, read at initialisation.
+    int m_upgradeParallel = 1;
+    int m_upgradeMaxFailures = 0;
+
 private:
     // True, with a hint to the operator, while a search is requested and the
     // loop has not run it yet: the search is about to replace the table, so

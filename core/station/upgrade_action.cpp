@@ -16,7 +16,8 @@ void Station::OnUpgrade() {
         StopRun();
         return;  // the run ends after the current device, silently
     }
-    Upgrade(UpgradeRequest{UpdateFile(), View().FindTypeSelection() != 0});
+    Upgrade(UpgradeRequest{UpdateFile(), View().FindTypeSelection() != 0, m_upgradeParallel,
+                           m_upgradeMaxFailures});
 }
 
 // An address-change batch gives its controls back before it clears its

@@ -68,6 +68,12 @@ TEST(CliArguments, ChangeAndUpgradeOptions) {
 
     const Invocation upgrade = Parse("upgrade --file /tmp/fw.bin --all --verify --wait 800");
     ASSERT_TRUE(upgrade.error.empty()) << upgrade.error;
+    EXPECT_EQ(upgrade.upgrade.parallel, 1);
+    EXPECT_EQ(upgrade.upgrade.maxFailures, 0);
+    const Invocation several = Parse("upgrade --file fw.bin --all --parallel 32 --max-failures=3");
+    ASSERT_TRUE(several.error.empty()) << several.error;
+    EXPECT_EQ(several.upgrade.parallel, 32);
+    EXPECT_EQ(several.upgrade.maxFailures, 3);
     EXPECT_EQ(upgrade.upgrade.file, "/tmp/fw.bin");
     EXPECT_TRUE(upgrade.upgrade.devices.all);
     EXPECT_TRUE(upgrade.upgrade.verify);
@@ -119,6 +125,11 @@ TEST(CliArguments, UnusableArgumentsSayWhy) {
         {"upgrade --all --file fw.bin --version", "--version needs a value"},
         {"upgrade --all --file fw.bin --version=", "--version wants the version"},
         {"search --version 1.2", "'--version' is not an option of search"},
+        {"upgrade --all --file fw.bin --parallel 0", "--parallel wants how many devices at once, 1 to 32"},
+        {"upgrade --all --file fw.bin --parallel 33", "--parallel wants how many devices at once, 1 to 32"},
+        {"upgrade --all --file fw.bin --parallel 2x", "--parallel wants how many devices at once, 1 to 32"},
+        {"upgrade --all --file fw.bin --max-failures -1", "--max-failures wants a number of devices"},
+        {"search --parallel 2", "'--parallel' is not an option of search"},
         {"search --range", "--range needs a value"},
         {"search --range 10.0.0.1", "--range wants FIRST-LAST"},
         {"search --range 10.0.0.1-10.0.0.256", "--range wants FIRST-LAST"},

@@ -69,7 +69,8 @@ Outcome RunIn(int language) {
     state.m_bLoopRun = 1;  // as while the command loop runs: the run moves on
     state.m_bUpgrading = 1;
     state.m_bUpgradeContinue = 1;
-    MarkUpgradeStarted(state, FindNextUpgradeRow(state, 0, false));
+    state.m_learnHardwareAddress = [](IPv4Address) { return std::optional<HardwareAddress>(); };
+    StartUpgradeRun(state, FindNextUpgradeRow(state, 0, false));
     Transfer(state, "10.0.0.2", 101, true);
     state.m_bUpgradeContinue = 0;  // Stop: the run ends after the current device
     Transfer(state, "10.0.0.3", 40, false);
@@ -128,6 +129,7 @@ TEST(CliVerdicts, EveryStateHasAVerdict) {
         {RowState::Upgrading(100), false, false},
         {RowState::Upgraded(37), true, false},  // delivered, whatever the percentage last shown
         {RowState::Upgraded(-1), true, false},
+        {RowState::NotStarted(), false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(StableName(c.state));

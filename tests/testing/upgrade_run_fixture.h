@@ -7,12 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/tftp_server.h"
 #include "runs/command_loop.h"
+#include "runs/upgrade_run.h"
+#include "runs/upgrade_step.h"
 #include "station/station.h"
 #include "support/tick_clock.h"
 #include "testing/loopback_devices.h"
@@ -56,6 +60,12 @@ protected:
         ASSERT_TRUE(station.m_pTftpServer->Start(tftp));
         station.m_bLoopRun = 1;
         station.SetRunObserver(&m_runEnds);
+        // The neighbour table of the test: the devices' hardware addresses it knows, at once.
+        station.m_learnHardwareAddress = [this](IPv4Address device) -> std::optional<HardwareAddress> {
+            const auto known = neighbours.find(device.ToString());
+            if (known == neighbours.end()) return std::nullopt;
+            return known->second;
+        };
     }
     void TearDown() override { station.SetRunObserver(nullptr); }
     // Upgrade runs the station told of as ended.
@@ -91,15 +101,20 @@ protected:
     // The command loop's turn: the events posted so far (a run's start, boot
     // requests, transfer reports) are handled on the test thread.
     size_t Loop() { return HandleLoopEvents(station); }
-    // A run on `row`, as its start leaves it.
+    // A run on `row`, as its start leaves it (no command sent).
     void RunningOn(int row) {
-        station.m_nUpgradeRow = row;
-        station.m_upgradePhase = UpgradePhase::kCommandSent;
         station.m_DeviceList.SetRowState(row, RowState::Upgrading(), "Upgrade...");
-        station.m_dwUpgradeTick = TickClock::Now();
         station.m_bUpgrading = 1;
         station.m_bUpgradeContinue = 1;
         station.m_DeviceList.m_bSortEnabled = 0;
+        station.m_upgradeRun = MakeUpgradeRun(station, row, 1, 0);
+        UpgradeRun& run = *station.m_upgradeRun;
+        for (size_t device : run.Slots().StartDevices(TickClock::Now())) {
+            run.Slots().HardwareAddressLearned(device, std::nullopt);
+            run.SetPhase(device, UpgradePhase::kCommandSent);
+            run.WalkPast(run.Row(device));
+        }
+        PublishUpgradeSlot(station);
     }
     bool RunEnded() const {
         return station.m_bUpgrading.load() == 0 && station.m_bUpgradeContinue.load() == 0;
@@ -113,6 +128,7 @@ protected:
     };
 
     RunEnds m_runEnds;
+    std::map<std::string, HardwareAddress> neighbours;  // device address -> hardware address
     TempFolder folder;
     LoopbackDevices devices;
     RecordingView view;

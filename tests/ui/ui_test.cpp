@@ -21,6 +21,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPixmap>
@@ -64,12 +65,19 @@ struct Message {
 // starts no service (or its services on loopback addresses only).
 class WindowFixture {
 public:
-    explicit WindowFixture(int language = 1,
-                           StationNetwork network = StationNetwork{.startServices = false}) {
+    // `mainSettings`: the lines of "Quillane.ini"'s section, if any.
+    explicit WindowFixture(int language = 1, StationNetwork network = StationNetwork{.startServices = false},
+                           const QString& mainSettings = {}) {
         QFile config(dir.filePath(QStringLiteral("Config.ini")));
         config.open(QIODevice::WriteOnly);
         config.write(QStringLiteral("[LANGUAGE]\r\nCurLanguage=%1\r\n").arg(language).toUtf8());
         config.close();
+        if (!mainSettings.isEmpty()) {
+            QFile main(dir.filePath(QStringLiteral("Quillane.ini")));
+            main.open(QIODevice::WriteOnly);
+            main.write((QStringLiteral("[Quillane]\r\n") + mainSettings).toUtf8());
+            main.close();
+        }
         SetMessageBoxHook([this](QWidget*, const QString& text, const QString& caption) {
             messages.push_back({text, caption});
         });
@@ -428,6 +436,62 @@ private slots:
         QTest::keyClick(f.window->DeviceList(), Qt::Key_Return);
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.window->result(), int(QDialog::Rejected));
+    }
+
+    // UpgradeParallel=4: four devices get their command at once, the note line
+    // says so, each row shows its own percentage and the bar the run's; the
+    // fifth device begins when a slot is free, and the run ends as usual.
+    void aRunOfFourAtOnceFromTheSettingsFile() {
+        const std::vector<std::string> addresses = {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5",
+                                                    "127.0.0.6"};
+        test::LoopbackDevices devices(addresses);
+        StationNetwork network = test::LoopbackNetwork(devices.Port());
+        network.startServices = true;
+        WindowFixture f(2, network, QStringLiteral("UpgradeParallel=4\r\n"));
+        Station& station = f.station();
+        station.m_queryLocalAddresses = [] { return LocalAddressLists{{"127.0.0.1"}, {"255.0.0.0"}}; };
+        // Loopback devices have no hardware address: the test's neighbour table
+        // gives each one (a device without one would go alone).
+        station.m_learnHardwareAddress = [](IPv4Address device) {
+            return std::optional<HardwareAddress>(
+                HardwareAddress{0x02, 0x51, 0x7F, 0, 0, static_cast<uint8_t>(device.Octet(3))});
+        };
+        const QString firmware = f.dir.filePath(QStringLiteral("unit.bin"));
+        QFile file(firmware);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(40 * 512, 'f'));
+        file.close();
+        station.SetUpdateFile(firmware.toStdString());
+        for (const std::string& address : addresses) {
+            DeviceRow row;
+            row[kColIP] = address;
+            row[kColMask] = "255.255.255.0";
+            station.m_DeviceList.AppendRow(row);
+        }
+        QTest::mouseClick(f.Control(kIdSelectAll), Qt::LeftButton);
+        QTest::mouseClick(f.Control(kIdUpgrade), Qt::LeftButton);
+        QTRY_COMPARE(f.Column(kColState).mid(0, 4), QStringList(4, QStringLiteral("Upgrade...")));
+        QCOMPARE(f.Column(kColState).value(4), QString());
+        QCOMPARE(f.Control<QLabel>(kIdNoteLine)->text(), QStringLiteral("Upgrading 4 devices at a time"));
+        for (size_t i = 0; i < 4; ++i) QVERIFY(!devices.Received(i).empty());
+        QVERIFY(devices.Received(4, 0).empty());
+
+        const uint16_t tftpPort = station.m_pTftpServer->ListenPort();
+        {
+            std::vector<std::unique_ptr<test::PacedFetcher>> fetchers;
+            for (size_t i = 0; i < 4; ++i)
+                fetchers.push_back(std::make_unique<test::PacedFetcher>(
+                    addresses[i], tftpPort, firmware.toStdString(), std::chrono::milliseconds(2)));
+            QTRY_VERIFY(f.Control<QProgressBar>(kIdProgress)->value() >= 60);
+            QTRY_COMPARE(f.Column(kColState).value(4), QStringLiteral("Upgrade..."));
+            QTRY_COMPARE(f.Column(kColState).mid(0, 4), QStringList(4, QStringLiteral("100%")));
+        }
+        QCOMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("Stop"));
+        test::PacedFetcher last(addresses[4], tftpPort, firmware.toStdString(), std::chrono::milliseconds(2));
+        QTRY_COMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("Upgrade"));
+        QCOMPARE(f.Column(kColState), QStringList(5, QStringLiteral("100%")));
+        // The note of several at once goes with the run.
+        QVERIFY(f.Control<QLabel>(kIdNoteLine)->text().startsWith(QStringLiteral("The play terminal")));
     }
 
     // The operator starts a run, devices fetch their image, the window refuses

@@ -22,6 +22,7 @@ const RowState kEveryState[] = {
     RowState::Upgrading(),
     RowState::Upgrading(45),
     RowState::Upgraded(100),
+    RowState::NotStarted(),
 };
 
 // The State column's texts, made from the values: the address change's
@@ -49,6 +50,7 @@ TEST(RowStateText, EachValueGivesTheWindowsTextInItsLanguage) {
         {RowState::Upgrading(), "升级中...", "Upgrade...", "升级中..."},
         {RowState::Upgrading(45), "45%", "45%", "45%"},
         {RowState::Upgraded(100), "100%", "100%", "100%"},
+        {RowState::NotStarted(), "未开始", "not started", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(StableName(c.state));
@@ -78,6 +80,7 @@ TEST(RowStateName, StableNamesAreDistinctAndPlain) {
     EXPECT_EQ(StableName(RowState::Upgrading(45)), "upgrading:45");
     EXPECT_EQ(StableName(RowState::Upgrading()), "upgrading");
     EXPECT_EQ(StableName(RowState{}), "");
+    EXPECT_EQ(StableName(RowState::NotStarted()), "not-started");
     EXPECT_TRUE(RowState::Failed(FailureReason::kNoAnswer).TimedOut());
     EXPECT_TRUE(RowState::Failed(FailureReason::kUpgradeTimedOut).TimedOut());
     EXPECT_FALSE(RowState::Failed(FailureReason::kDeviceRefused).TimedOut());

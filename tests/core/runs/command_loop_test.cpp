@@ -14,6 +14,7 @@
 #include "runs/device_search.h"
 #include "runs/device_services.h"
 #include "runs/station_state.h"
+#include "runs/upgrade_run.h"
 #include "support/tick_clock.h"
 #include "testing/loopback_network.h"
 #include "testing/recording_view.h"
@@ -170,8 +171,10 @@ TEST_F(CommandLoopTest, OnePassDoesOneKindOfWorkInItsOrder) {
     Queue(Datagram(16, 0));  // consumed without effect
     station.RequestSearch(view.Search());
     station.m_bUpgrading = 1;
-    station.m_upgradePhase = UpgradePhase::kCommandSent;
-    station.m_dwUpgradeTick = TickClock::Now() - 9990;
+    // A run whose device got its command 9990 ms ago.
+    station.m_upgradeRun = std::make_unique<UpgradeRun>(
+        std::vector<UpgradeRunDevice>{{0, IPv4Address::Parse("127.0.0.2")}}, UpgradeSlotLimits{}, 0);
+    station.m_upgradeRun->Slots().StartDevices(TickClock::Now() - 9990);
     station.m_bModifyRequest = 1;
     station.m_bModifyContinue = 1;
     station.m_DeviceList.m_bSortEnabled = 0;

@@ -33,17 +33,16 @@ TEST_F(UpgradeStepTest, ADeviceSilentForMoreThanTenSecondsFailsAndTheNextStarts)
     EXPECT_EQ(station.m_bUpgrading.load(), 1);
 }
 
-// Each sign of life moves the stamp; a clock that wrapped past zero (the
-// stamp lies ahead of it) restarts the count instead of timing out at once.
+// Silence is counted on the 32-bit tick counter across its wrap past zero:
+// a device begun just before the wrap gets its full ten seconds, no more.
 TEST_F(UpgradeStepTest, SilenceIsCountedFromTheLastStampAcrossTheClockWrap) {
     AddRows({{"127.0.0.2"}, {"127.0.0.3"}});
     TickClock::Set(0xFFFFF000u);
     RunningOn(0);
     TickClock::Set(0x00000100u);  // wrapped: now is below the stamp
     UpgradeStep(station);
-    EXPECT_EQ(station.m_dwUpgradeTick.load(), 0x100u);
     EXPECT_EQ(State(0), "Upgrade...");
-    TickClock::Advance(10000);
+    TickClock::Set(0xFFFFF000u + 10000);
     UpgradeStep(station);
     EXPECT_EQ(State(0), "Upgrade...");
     TickClock::Advance(1);
@@ -144,13 +143,12 @@ TEST_F(UpgradeStepTest, WithoutATftpServerTheRunEndsUnmarked) {
 TEST_F(UpgradeStepTest, TheLoopWaitsExactlyUntilATimeOutIsPossible) {
     EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 1000u)
         << "no device begun yet: the start event wakes the loop";
+    AddRows({{"127.0.0.2"}});
     RunningOn(0);
     EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 1000u);
     TickClock::Advance(9500);
     EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 501u);
     TickClock::Advance(501);
-    EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 1u);
-    station.m_dwUpgradeTick = TickClock::Now() + 5;  // wrapped
     EXPECT_EQ(UpgradeStepWaitMs(station, 1000), 1u);
 }
 
