@@ -24,8 +24,8 @@ TextTable MakeChinese() {
     t.noteLine =
         "播放终端包括:网络化播放终端、求助对讲扩展控制器、网络化点播面板、网络化工业电话对讲终端、"
         "两用对讲扩展控制器、网络化报警终端、无线遥控控制器";
-    t.noteUpgradeParallel = "同时升级%d台设备";
-    t.noteBootUnanswered = "未应答来自%s的启动请求：它不属于本次升级的设备";
+    t.noteUpgradeParallel = "同时升级{1}台设备";
+    t.noteBootUnanswered = "未应答来自{1}的启动请求：它不属于本次升级的设备";
     t.noteTableFull = "设备表已满(" + std::to_string(kMaxDeviceRows) + "台)，其余设备的回复不再列出";
     t.columnHeaders = {"序号",     "选择",         "版本号",           "状态",     "IP地址", "子网掩码",
                        "默认网关", "服务器IP地址", "备用服务器IP地址", "设备类型", "设备号", ""};
@@ -126,8 +126,8 @@ TextTable MakeEnglish() {
         "demand, network industry panel telephone intercom, intercom extension controller, dual terminal "
         "network "
         "alarm terminal, the wireless remote control controller network";
-    t.noteUpgradeParallel = "Upgrading %d devices at a time";
-    t.noteBootUnanswered = "Boot request from %s not answered: it belongs to no device of this upgrade run";
+    t.noteUpgradeParallel = "Upgrading {1} devices at a time";
+    t.noteBootUnanswered = "Boot request from {1} not answered: it belongs to no device of this upgrade run";
     t.noteTableFull = "The device table is full (" + std::to_string(kMaxDeviceRows) +
                       " devices): replies from further devices are not listed";
     t.columnHeaders = {"No.",
@@ -227,13 +227,6 @@ TextTable MakeEnglish() {
 }
 
 }  // namespace
-
-std::string FillInText(const std::string& text, const std::string& value) {
-    for (const char* placeholder : {"%d", "%s"})
-        if (const size_t at = text.find(placeholder); at != std::string::npos)
-            return text.substr(0, at) + value + text.substr(at + 2);
-    return text;
-}
 
 const TextTable& Texts(Language language) {
     static const TextTable chinese = MakeChinese();

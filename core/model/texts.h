@@ -33,9 +33,9 @@ struct TextTable {
     std::array<std::string, 2> findTypes;  // 1011 items: auto search, specified IP
     std::string noteLine;                  // 1025
     std::string noteTableFull;             // 1025 once replies were dropped because the table is full
-    std::string noteUpgradeParallel;       // 1025 during a run of several at once; %d: how many
+    std::string noteUpgradeParallel;       // 1025 during a run of several at once; {1}: how many
     std::string
-        noteBootUnanswered;  // 1025 at a run's first unanswered boot request; %s: its hardware address
+        noteBootUnanswered;  // 1025 at a run's first unanswered boot request; {1}: its hardware address
     std::array<std::string, 12> columnHeaders;
     std::array<int, 12> columnWidths;
 
@@ -133,8 +133,6 @@ std::string FillIn(const std::string& text, const std::vector<std::string>& valu
 // The text set of a language: English, or else Chinese.
 const TextTable& Texts(Language language);
 
-// The text with its one placeholder ("%d" or "%s") replaced by `value`.
-std::string FillInText(const std::string& text, const std::string& value);
 // Whether a language has texts at all: places that write nothing for other values ask this.
 inline bool LanguageHasTexts(Language language) {
     return language.HasTexts();

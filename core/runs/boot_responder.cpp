@@ -90,7 +90,7 @@ void NameUnansweredRequest(StationState& station, UpgradeRun& run,
                            const std::optional<HardwareAddress>& from) {
     if (!run.TakeFirstUnanswered()) return;
     const std::string who = from ? HardwareAddressText(*from) : std::string("?");
-    station.View().SetCaption(kIdNoteLine, FillInText(Texts(station.m_nLanguage).noteBootUnanswered, who));
+    station.View().SetCaption(kIdNoteLine, FillIn(Texts(station.m_nLanguage).noteBootUnanswered, {who}));
 }
 
 // During a run the answer is bound to the asking device by its hardware

@@ -117,8 +117,8 @@ void StartUpgradeRun(StationState& station, int row) {
     UpgradeRun& run = *station.m_upgradeRun;
     if (run.SeveralAtOnce()) {
         station.View().SetProgress(0);
-        station.View().SetCaption(kIdNoteLine, FillInText(Texts(station.m_nLanguage).noteUpgradeParallel,
-                                                          std::to_string(run.Parallel())));
+        station.View().SetCaption(kIdNoteLine, FillIn(Texts(station.m_nLanguage).noteUpgradeParallel,
+                                                      {std::to_string(run.Parallel())}));
     }
     // The press chose the first device: it begins even after a Stop.
     StartFreeSlots(station, run, true);
