@@ -485,6 +485,10 @@ private slots:
             QTRY_VERIFY(f.Control<QProgressBar>(kIdProgress)->value() >= 60);
             QTRY_COMPARE(f.Column(kColState).value(4), QStringLiteral("Upgrade..."));
             QTRY_COMPARE(f.Column(kColState).mid(0, 4), QStringList(4, QStringLiteral("100%")));
+            // The rows show 100% at the last full block; the empty block that
+            // ends the transfer follows. A fetcher gone before it would leave
+            // its device in flight until the server gives up on it.
+            for (const auto& fetcher : fetchers) QTRY_COMPARE(fetcher->BlocksReceived(), 41u);
         }
         QCOMPARE(f.Control<QPushButton>(kIdUpgrade)->text(), QStringLiteral("Stop"));
         test::PacedFetcher last(addresses[4], tftpPort, firmware.toStdString(), std::chrono::milliseconds(2));
